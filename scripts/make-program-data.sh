@@ -12,6 +12,7 @@ else
   echo "make-program-data: $edict not found, using the sample dictionary" >&2
   cp "$assets/dict/sample-edict.txt" "$tmp"
 fi
+chmod 644 "$tmp"
 mv "$tmp" "$bin/edict.txt"
 # Common entries: the last gloss of the line is "(P)".
 grep -a -E '/\(P\)/[[:space:]]*$' "$bin/edict.txt" > "$bin/common.txt" || true
