@@ -37,7 +37,9 @@ endfunction()
 #   RESOURCE <type> <name> <file> [LANG <id>] ...)
 # Embeds files into TARGET as resources found by type, name and language.
 # Each resource is registered by a static constructor in a generated source
-# compiled into TARGET itself, so nothing is dropped by the linker.
+# compiled into TARGET. For a static library, code of the library must call
+# the generated `void HkKeepResources_<TARGET>()` (declare it extern "C") so
+# the linker keeps the registration object in every program that links it.
 function(hanakumo_resources target)
   set(args ${ARGN})
   set(gen ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp)
@@ -77,11 +79,17 @@ function(hanakumo_resources target)
     string(APPEND regs "    RegisterResource(\"${rtype}\", \"${rname}\", ${lang}, hk_res_${target}_${i}, static_cast<size_t>(hk_res_${target}_${i}_end - hk_res_${target}_${i}));\n")
     math(EXPR i "${i}+1")
   endwhile()
+  string(APPEND body "\nextern \"C\" void HkKeepResources_${target}() {}\n")
   string(APPEND body "\nnamespace {\nstruct Registrar {\n  Registrar() {\n${regs}  }\n} registrar;\n}\n")
   file(GENERATE OUTPUT ${gen} CONTENT "${body}")
   target_sources(${target} PRIVATE ${gen})
   set_source_files_properties(${gen} PROPERTIES OBJECT_DEPENDS "${deps}")
-  target_link_libraries(${target} PRIVATE hk_platform)
+  get_target_property(kind ${target} TYPE)
+  if(kind STREQUAL "STATIC_LIBRARY")
+    target_link_libraries(${target} PUBLIC hk_platform)
+  else()
+    target_link_libraries(${target} PRIVATE hk_platform)
+  endif()
 endfunction()
 
 # hanakumo_test(NAME SOURCES... [DEPS lib...])
