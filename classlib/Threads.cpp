@@ -27,8 +27,9 @@ struct SyncQueue {
 };
 
 SyncQueue& Queue() {
-  static SyncQueue queue;
-  return queue;
+  // Never destroyed: threads that free themselves may outlive static data.
+  static auto* queue = new SyncQueue;
+  return *queue;
 }
 
 bool OnMainThread() { return CurrentKernelThreadId() == MainThreadID; }

@@ -1,0 +1,89 @@
+// Icons in the desktop's notification area. Every icon is recorded here, so
+// headless runs and tests can read what the program shows, and an icon added
+// while no tray is present stays recorded until a tray arrives: the display
+// driver watches the record through a TrayObserver and docks what it holds.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/Types.h"
+
+constexpr DWORD NIM_ADD = 0;
+constexpr DWORD NIM_MODIFY = 1;
+constexpr DWORD NIM_DELETE = 2;
+constexpr DWORD NIM_SETFOCUS = 3;
+constexpr DWORD NIM_SETVERSION = 4;
+
+constexpr UINT NIF_MESSAGE = 0x01;
+constexpr UINT NIF_ICON = 0x02;
+constexpr UINT NIF_TIP = 0x04;
+constexpr UINT NIF_STATE = 0x08;
+constexpr UINT NIF_INFO = 0x10;
+
+constexpr UINT NOTIFYICON_VERSION = 3;
+
+constexpr UINT NIN_SELECT = 0x400;
+constexpr UINT NIN_KEYSELECT = 0x401;
+constexpr UINT NIN_BALLOONSHOW = 0x402;
+constexpr UINT NIN_BALLOONHIDE = 0x403;
+constexpr UINT NIN_BALLOONTIMEOUT = 0x404;
+constexpr UINT NIN_BALLOONUSERCLICK = 0x405;
+
+struct NOTIFYICONDATAA {
+  DWORD cbSize;
+  HWND hWnd;
+  UINT uID;
+  UINT uFlags;
+  UINT uCallbackMessage;
+  HICON hIcon;
+  CHAR szTip[128];
+  DWORD dwState;
+  DWORD dwStateMask;
+  CHAR szInfo[256];
+  union {
+    UINT uTimeout;
+    UINT uVersion;
+  };
+  CHAR szInfoTitle[64];
+  DWORD dwInfoFlags;
+};
+
+// NIM_ADD fails for an icon (window, id) already there; the other operations
+// fail for one that is not. A record shorter than the tip of the oldest
+// layout (64 characters), a null record or an unknown operation fail. Tips
+// are read up to the record's tip size even when not zero-terminated.
+BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA* data);
+
+namespace hk {
+
+struct TrayIconRecord {
+  HWND Window = nullptr;
+  UINT Id = 0;
+  UINT CallbackMessage = 0;  // 0: the window gets no mouse notifications
+  HICON Icon = nullptr;
+  std::string Tip;
+  UINT Version = 0;  // 0 classic notifications, 3 the newer ones
+};
+
+enum class TrayChange { Added, Modified, Deleted };
+
+// The driver's side of the tray. Called on the thread that made the change,
+// after the record is updated and outside its lock.
+class TrayObserver {
+ public:
+  virtual ~TrayObserver() = default;
+  virtual void TrayIconChanged(const TrayIconRecord& icon, TrayChange change) = 0;
+};
+
+// One observer at a time; nullptr detaches. A new observer should take the
+// current icons from TrayIcons() (a tray that arrives late shows them).
+void SetTrayObserver(TrayObserver* observer);
+
+// Every recorded icon, in the order they were added.
+std::vector<TrayIconRecord> TrayIcons();
+bool FindTrayIcon(HWND window, UINT id, TrayIconRecord* found);
+// Forgets every icon (tests start clean).
+void ClearTrayIcons();
+
+}  // namespace hk

@@ -1,0 +1,112 @@
+#include "platform/services/NotifyIcon.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+HWND Window(uintptr_t id) { return reinterpret_cast<HWND>(id); }
+HICON Icon(uintptr_t id) { return reinterpret_cast<HICON>(id); }
+
+NOTIFYICONDATAA Data(HWND window, UINT id, UINT flags, const char* tip = "") {
+  NOTIFYICONDATAA data{};
+  data.cbSize = sizeof(data);
+  data.hWnd = window;
+  data.uID = id;
+  data.uFlags = flags;
+  data.uCallbackMessage = 0x800;
+  data.hIcon = Icon(0x10);
+  std::strncpy(data.szTip, tip, sizeof(data.szTip) - 1);
+  return data;
+}
+
+struct Recorder : hk::TrayObserver {
+  std::vector<std::pair<hk::TrayChange, std::string>> Seen;
+  void TrayIconChanged(const hk::TrayIconRecord& icon, hk::TrayChange change) override {
+    Seen.emplace_back(change, icon.Tip);
+  }
+};
+
+class NotifyIconTest : public ::testing::Test {
+ protected:
+  void SetUp() override { hk::ClearTrayIcons(); }
+  void TearDown() override {
+    hk::SetTrayObserver(nullptr);
+    hk::ClearTrayIcons();
+  }
+};
+
+}  // namespace
+
+TEST_F(NotifyIconTest, AddModifySetVersionDeleteAreRecordedAndObserved) {
+  Recorder recorder;
+  hk::SetTrayObserver(&recorder);
+  auto data = Data(Window(1), 7, NIF_MESSAGE | NIF_ICON | NIF_TIP, "Card");
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
+  EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &data));  // already there
+
+  hk::TrayIconRecord icon;
+  ASSERT_TRUE(hk::FindTrayIcon(Window(1), 7, &icon));
+  EXPECT_EQ(icon.CallbackMessage, 0x800u);
+  EXPECT_EQ(icon.Icon, Icon(0x10));
+  EXPECT_EQ(icon.Tip, "Card");
+
+  // Only the flagged fields change.
+  auto tipOnly = Data(Window(1), 7, NIF_TIP, "New tip");
+  tipOnly.hIcon = Icon(0x20);
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &tipOnly));
+  ASSERT_TRUE(hk::FindTrayIcon(Window(1), 7, &icon));
+  EXPECT_EQ(icon.Tip, "New tip");
+  EXPECT_EQ(icon.Icon, Icon(0x10));
+
+  data.uVersion = NOTIFYICON_VERSION;
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_SETVERSION, &data));
+  ASSERT_TRUE(hk::FindTrayIcon(Window(1), 7, &icon));
+  EXPECT_EQ(icon.Version, 3u);
+
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data));
+  EXPECT_FALSE(hk::FindTrayIcon(Window(1), 7, nullptr));
+  for (DWORD op : {NIM_MODIFY, NIM_DELETE, NIM_SETVERSION}) EXPECT_FALSE(Shell_NotifyIconA(op, &data)) << op;
+
+  using C = hk::TrayChange;
+  EXPECT_EQ(recorder.Seen, (std::vector<std::pair<C, std::string>>{
+                               {C::Added, "Card"}, {C::Modified, "New tip"}, {C::Modified, "New tip"},
+                               {C::Deleted, "New tip"}}));
+}
+
+TEST_F(NotifyIconTest, IconsAreKeyedByWindowAndIdInOrderOfAddition) {
+  auto a = Data(Window(1), 1, NIF_TIP, "a");
+  auto b = Data(Window(2), 1, NIF_TIP, "b");
+  auto c = Data(Window(1), 2, NIF_TIP, "c");
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &a));
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &b));
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &c));
+  auto icons = hk::TrayIcons();
+  ASSERT_EQ(icons.size(), 3u);
+  EXPECT_EQ(icons[0].Tip + icons[1].Tip + icons[2].Tip, "abc");
+}
+
+TEST_F(NotifyIconTest, TipsAreCutToTheirFieldAndBadRecordsRefused) {
+  auto data = Data(Window(1), 1, NIF_TIP);
+  std::memset(data.szTip, 'x', sizeof(data.szTip));  // 128 bytes, no terminating zero
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
+  hk::TrayIconRecord icon;
+  ASSERT_TRUE(hk::FindTrayIcon(Window(1), 1, &icon));
+  EXPECT_EQ(icon.Tip, std::string(127, 'x'));
+
+  // The oldest layout holds a 64-byte tip; anything shorter is no record.
+  auto old = Data(Window(1), 2, NIF_TIP);
+  std::memset(old.szTip, 'y', sizeof(old.szTip));
+  old.cbSize = offsetof(NOTIFYICONDATAA, szTip) + 64;
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &old));
+  ASSERT_TRUE(hk::FindTrayIcon(Window(1), 2, &icon));
+  EXPECT_EQ(icon.Tip, std::string(63, 'y'));
+  old.uID = 3;
+  old.cbSize -= 1;
+  EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &old));
+  EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, nullptr));
+  auto noWindow = Data(nullptr, 4, NIF_TIP);
+  EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &noWindow));
+  EXPECT_FALSE(Shell_NotifyIconA(99, &data));
+}
