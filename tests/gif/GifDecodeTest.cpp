@@ -469,3 +469,27 @@ TEST(GifRobustness, CutAndFlipSweep) {
       }
   }
 }
+
+TEST(GifBusyIndicator, ShapeOfTheAsset) {
+  TRecordingImage image;
+  Bytes data = ReadFileBytes(std::string(HK_SOURCE_DIR) + "/assets/dict/busy.gif");
+  ASSERT_EQ(LoadBytes(image, data), "");
+  EXPECT_EQ(Bytes(data.begin(), data.begin() + 6), (Bytes{'G', 'I', 'F', '8', '9', 'a'}));
+  EXPECT_EQ(image.ScreenWidth(), 16);
+  EXPECT_EQ(image.ScreenHeight(), 16);
+  EXPECT_EQ(image.GlobalColorMap().Count(), 16);
+  ASSERT_EQ(image.Images().Count(), 12);
+  auto* loop = dynamic_cast<TGIFAppExtNSLoop*>(image.Images()[0]->Extensions()[0]);
+  ASSERT_NE(loop, nullptr);
+  EXPECT_EQ(loop->Loops(), 0);
+  for (int i = 0; i < 12; ++i) {
+    TGIFSubImage* f = image.Images()[i];
+    ASSERT_NE(f->GraphicControlExtension(), nullptr);
+    EXPECT_EQ(f->GraphicControlExtension()->Disposal(), 1);
+    EXPECT_EQ(f->GraphicControlExtension()->Delay(), 3);
+    EXPECT_TRUE(f->Transparent());
+    EXPECT_EQ(f->GraphicControlExtension()->TransparentColorIndex(), 0);
+    EXPECT_EQ(f->ColorMap().Count(), 0);
+  }
+  EXPECT_TRUE(image.Warnings.empty());
+}
