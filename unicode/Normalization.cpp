@@ -9,7 +9,7 @@
 namespace {
 
 constexpr char16_t HangulSBase = 0xAC00, HangulLBase = 0x1100, HangulVBase = 0x1161, HangulTBase = 0x11A7;
-constexpr int HangulLCount = 19, HangulVCount = 21, HangulTCount = 28, HangulNCount = 588, HangulSCount = 11172;
+constexpr int HangulLCount = 19, HangulVCount = 21, HangulTCount = 28, HangulSCount = 11172;
 
 bool IsHangulL(char16_t u) { return u >= HangulLBase && u < HangulLBase + HangulLCount; }
 bool IsHangulV(char16_t u) { return u >= HangulVBase && u < HangulVBase + HangulVCount; }

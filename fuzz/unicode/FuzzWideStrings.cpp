@@ -19,8 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     saved.SetPosition(0);
     TWideStringList back;
     back.LoadFromStream(saved);
-    if (back.Count() != list.Count()) std::abort();
-    for (int i = 0; i < list.Count(); ++i)
+    // The text has no break after its last line, so one empty last line
+    // does not come back.
+    const int expected = list.Count() - (list.Count() > 0 && list[list.Count() - 1].empty() ? 1 : 0);
+    if (back.Count() != expected) std::abort();
+    for (int i = 0; i < expected; ++i)
       if (back[i] != list[i]) std::abort();
   }
   return 0;
