@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "PngTestUtil.h"
+#include "png/PngCrc.h"
 #include "png/PngHeaderChunk.h"
 
 namespace {
@@ -25,6 +26,21 @@ void Exercise(const Bytes& data) {
   try {
     SaveBytes(png);
   } catch (const Exception&) {
+  }
+}
+
+// Recomputes the CRC of the chunk that holds byte `at`, so a flipped byte
+// reaches the decoder instead of stopping at the CRC check.
+void RepairCrc(Bytes& file, size_t at) {
+  for (size_t pos = 8; pos + 12 <= file.size();) {
+    const uint32_t len = ReadBE32(file.data() + pos);
+    if (len > file.size() - pos - 12) return;
+    if (at >= pos && at < pos + 12 + len) {
+      WriteBE32(file.data() + pos + 8 + len, ~UpdateCrc(UpdateCrc(0xFFFFFFFFu, file.data() + pos + 4, 4),
+                                                        file.data() + pos + 8, len));
+      return;
+    }
+    pos += 12 + len;
   }
 }
 
@@ -53,6 +69,20 @@ TEST(PngRobustness, EveryByteFlipped) {
         file[i] ^= mask;
         Exercise(file);
         file[i] ^= mask;
+      }
+    }
+  }
+}
+
+TEST(PngRobustness, EveryByteFlippedBehindAValidCrc) {
+  for (const auto& f : Samples()) {
+    const Bytes file = ReadFileBytes(f);
+    for (size_t i = 8; i < file.size(); ++i) {
+      for (uint8_t mask : {0xFF, 0x01, 0x80}) {
+        Bytes damaged = file;
+        damaged[i] ^= mask;
+        RepairCrc(damaged, i);
+        Exercise(damaged);
       }
     }
   }
