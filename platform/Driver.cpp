@@ -1,0 +1,74 @@
+// Choosing the driver, and the headless one: surfaces in memory, input only
+// from tests.
+#include "platform/Driver.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "platform/WindowInternals.h"
+#include "platform/gdi/Gdi.h"
+
+namespace {
+
+class THeadlessDriver : public TPlatformDriver {
+ public:
+  const char* Name() const override { return "headless"; }
+  void ScreenSize(int* width, int* height) override {
+    *width = Width;
+    *height = Height;
+  }
+  int Width = 1280;
+  int Height = 1024;
+};
+
+std::mutex gDriverLock;
+std::unique_ptr<TPlatformDriver> gDriver;
+
+std::unique_ptr<TPlatformDriver> ChooseDriver() {
+  const char* name = std::getenv("HANAKUMO_DRIVER");
+  if (name != nullptr && std::strcmp(name, "headless") == 0) return MakeHeadlessDriver();
+  if (auto x11 = MakeX11Driver("")) return x11;
+  return MakeHeadlessDriver();
+}
+
+void ScreenSizeToGdi(TPlatformDriver& d) {
+  int w = 0, h = 0;
+  d.ScreenSize(&w, &h);
+  SetGdiScreenSize(w, h);
+}
+
+}  // namespace
+
+std::unique_ptr<TPlatformDriver> MakeHeadlessDriver() { return std::make_unique<THeadlessDriver>(); }
+
+TPlatformDriver& Driver() {
+  std::lock_guard<std::mutex> guard(gDriverLock);
+  if (!gDriver) {
+    gDriver = ChooseDriver();
+    ScreenSizeToGdi(*gDriver);
+  }
+  return *gDriver;
+}
+
+namespace hkwin {
+
+bool ReplaceDriver(std::unique_ptr<TPlatformDriver> driver) {
+  if (!driver) return false;
+  std::lock_guard<std::mutex> guard(gDriverLock);
+  gDriver = std::move(driver);
+  ScreenSizeToGdi(*gDriver);
+  return true;
+}
+
+bool SetHeadlessScreenSize(int width, int height) {
+  TPlatformDriver& d = Driver();
+  auto* headless = dynamic_cast<THeadlessDriver*>(&d);
+  if (headless == nullptr || width <= 0 || height <= 0) return false;
+  headless->Width = width;
+  headless->Height = height;
+  SetGdiScreenSize(width, height);
+  return true;
+}
+
+}  // namespace hkwin

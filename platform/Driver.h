@@ -1,0 +1,43 @@
+// The display behind the windowing layer. A driver shows finished pixels of
+// top-level windows and feeds input and window-manager changes back; it
+// knows nothing of messages. Calls come from the input thread.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/Types.h"
+
+class TPlatformDriver {
+ public:
+  virtual ~TPlatformDriver() = default;
+  virtual const char* Name() const = 0;
+  virtual void ScreenSize(int* width, int* height) = 0;
+  // Top-level windows only.
+  virtual void WindowCreated(HWND) {}
+  virtual void WindowDestroyed(HWND) {}
+  virtual void WindowShown(HWND, bool shown) {}
+  virtual void WindowMoved(HWND, const RECT& screenRect) {}
+  virtual void WindowMinimized(HWND, bool minimized) {}
+  virtual void WindowTextChanged(HWND) {}
+  // Border, stay-on-top, taskbar, layered or click-through state changed.
+  virtual void WindowStyleChanged(HWND) {}
+  virtual void WindowActivated(HWND) {}
+  // Shows the surface's pixels inside `rect` (window coordinates).
+  virtual void Present(HWND, const RECT& rect) {}
+  // Hands a caption drag to the window manager; false when we must do it.
+  virtual bool BeginMoveDrag(HWND, POINT cursor) { return false; }
+  virtual void CursorChanged(int stockId) {}
+  virtual void WarpPointer(int x, int y) {}
+  // A descriptor to wait on for display events, or -1.
+  virtual int EventFd() { return -1; }
+  // Reads pending display events; returns whether any came.
+  virtual bool Poll() { return false; }
+  // Another program's window in front, with its client rectangle on screen.
+  virtual bool ForeignForeground(RECT* clientRect) { return false; }
+};
+
+TPlatformDriver& Driver();
+// Makes a driver by name ("headless", "x11"); nullptr when it cannot start.
+std::unique_ptr<TPlatformDriver> MakeHeadlessDriver();
+std::unique_ptr<TPlatformDriver> MakeX11Driver(const std::string& display);

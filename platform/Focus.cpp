@@ -1,0 +1,178 @@
+// Activation, focus and the foreground window.
+#include "platform/Driver.h"
+#include "platform/WindowInternals.h"
+
+namespace hkwin {
+namespace {
+
+HWND gActive = nullptr;
+HWND gFocus = nullptr;
+bool gActivating = false;
+
+bool Minimized(HWND h) { return IsIconic(h) != FALSE; }
+
+void SendActivateApp(bool active) {
+  std::vector<HWND> tops;
+  {
+    std::lock_guard<std::recursive_mutex> guard(TreeLock());
+    tops = TopLevels();
+  }
+  for (HWND h : tops) {
+    PWindow w = Find(h);
+    if (w && w->ThreadId == GetCurrentThreadId()) SendMessageA(h, WM_ACTIVATEAPP, active ? TRUE : FALSE, 0);
+  }
+}
+
+// The foreign window standing for another program in front.
+HWND gForeign = nullptr;
+
+}  // namespace
+
+HWND ActiveWindow() {
+  if (gActive && !IsWindow(gActive)) gActive = nullptr;
+  return gActive;
+}
+
+HWND FocusWindow() {
+  if (gFocus && !IsWindow(gFocus)) gFocus = nullptr;
+  return gFocus;
+}
+
+void ActivateInternal(HWND root, WORD how, bool fromDriver) {
+  if (root != nullptr) {
+    PWindow w = Find(root);
+    if (!w || w->Foreign || w->MessageOnly) return;
+  }
+  if (root == gActive || gActivating) return;
+  gActivating = true;
+  HWND old = gActive;
+  if (old != nullptr && IsWindow(old)) {
+    SendMessageA(old, WM_NCACTIVATE, FALSE, 0);
+    SendMessageA(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, Minimized(old) ? 1 : 0), reinterpret_cast<LPARAM>(root));
+  }
+  if ((old == nullptr) != (root == nullptr)) SendActivateApp(root != nullptr);
+  gActive = root;
+  if (root == nullptr) {
+    if (gFocus != nullptr) {
+      HWND f = gFocus;
+      gFocus = nullptr;
+      if (IsWindow(f)) SendMessageA(f, WM_KILLFOCUS, 0, 0);
+    }
+  } else {
+    if (gFocus != nullptr && Root(gFocus) != root) {
+      HWND f = gFocus;
+      gFocus = nullptr;
+      if (IsWindow(f)) SendMessageA(f, WM_KILLFOCUS, 0, 0);
+    }
+    SetWindowPosInternal(root, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE, fromDriver);
+    SendMessageA(root, WM_NCACTIVATE, TRUE, 0);
+    SendMessageA(root, WM_ACTIVATE, MAKEWPARAM(how, Minimized(root) ? 1 : 0), reinterpret_cast<LPARAM>(old));
+    if (!fromDriver && IsWindow(root)) Driver().WindowActivated(root);
+  }
+  gActivating = false;
+}
+
+void ForgetWindowInFocus(HWND hwnd) {
+  if (gFocus == hwnd) gFocus = nullptr;
+  if (gActive == hwnd) {
+    gActive = nullptr;
+    SendActivateApp(false);
+  }
+}
+
+void ResetFocusState() {
+  gActive = nullptr;
+  gFocus = nullptr;
+  gActivating = false;
+  if (gForeign) Windows().Remove(gForeign);
+  gForeign = nullptr;
+}
+
+// Another program's window at the front (headless tests and the X11 driver).
+HWND ForeignWindow(const RECT* clientRect) {
+  if (clientRect == nullptr) {
+    if (gForeign) Windows().Remove(gForeign);
+    gForeign = nullptr;
+    return nullptr;
+  }
+  PWindow w = Find(gForeign);
+  if (!w) {
+    w = std::make_shared<TWindow>();
+    w->Foreign = true;
+    w->Style = WS_VISIBLE | WS_POPUP;
+    auto c = std::make_shared<TWindowClass>();
+    c->Name = "#foreign";
+    w->Class = c;
+    gForeign = Windows().Add(w);
+    w->Handle = gForeign;
+  }
+  w->Rect = *clientRect;
+  return gForeign;
+}
+
+}  // namespace hkwin
+
+using namespace hkwin;
+
+HWND SetActiveWindow(HWND hwnd) {
+  HWND old = ActiveWindow();
+  if (hwnd == nullptr) {
+    ActivateInternal(nullptr, WA_INACTIVE, false);
+    return old;
+  }
+  PWindow w = Find(hwnd);
+  if (!w || w->Foreign || w->ThreadId != GetCurrentThreadId()) return nullptr;
+  ActivateInternal(Root(hwnd), WA_ACTIVE, false);
+  return old;
+}
+
+HWND GetActiveWindow() { return ActiveWindow(); }
+
+HWND SetFocus(HWND hwnd) {
+  HWND old = FocusWindow();
+  if (hwnd == nullptr) {
+    if (old != nullptr) {
+      gFocus = nullptr;
+      SendMessageA(old, WM_KILLFOCUS, 0, 0);
+    }
+    return old;
+  }
+  PWindow w = Find(hwnd);
+  if (!w || w->Foreign || w->MessageOnly || w->ThreadId != GetCurrentThreadId()) return nullptr;
+  if (w->Style & WS_DISABLED) return nullptr;
+  HWND root = Root(hwnd);
+  if (root != ActiveWindow()) {
+    ActivateInternal(root, WA_ACTIVE, false);
+    old = FocusWindow();
+    // Activation may already have put the focus where we want it.
+    if (old == hwnd) return old;
+  }
+  if (old == hwnd) return old;
+  if (old != nullptr) SendMessageA(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
+  if (!IsWindow(hwnd)) return old;
+  gFocus = hwnd;
+  SendMessageA(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
+  return old;
+}
+
+HWND GetFocus() { return FocusWindow(); }
+
+BOOL SetForegroundWindow(HWND hwnd) {
+  PWindow w = Find(hwnd);
+  if (!w || w->Foreign) return FALSE;
+  HWND root = Root(hwnd);
+  if (root == ActiveWindow()) {
+    Driver().WindowActivated(root);
+  } else {
+    ActivateInternal(root, WA_ACTIVE, false);
+  }
+  ForeignWindow(nullptr);
+  return TRUE;
+}
+
+HWND GetForegroundWindow() {
+  RECT client;
+  if (Driver().ForeignForeground(&client)) return ForeignWindow(&client);
+  if (gForeign) return gForeign;
+  return ActiveWindow();
+}
