@@ -2,6 +2,7 @@
 // text, all drawn on our own memory surfaces.
 #pragma once
 
+#include <concepts>
 #include <string>
 
 #include "platform/Types.h"
@@ -408,7 +409,7 @@ int StretchDIBits(HDC dc, int x, int y, int width, int height, int srcX, int src
                   const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
 int SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, int srcX, int srcY, UINT startScan,
                       UINT scanLines, const void* bits, const BITMAPINFO* info, UINT usage);
-// Straight per-pixel or constant alpha, as the platform's AlphaBlend.
+// Constant alpha, or per pixel over a premultiplied source (AC_SRC_ALPHA).
 BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
                 int srcHeight, BLENDFUNCTION blend);
 
@@ -470,6 +471,24 @@ int DrawTextA(HDC dc, const char* text, int length, RECT* rect, UINT format);
 
 // Points at 96 dpi to the negative pixel height LOGFONT takes.
 inline LONG PointsToFontHeight(int points) { return -((points * 96 + 36) / 72); }
+
+// The object calls take any GDI handle type, as the platform's do.
+template <typename H>
+concept GdiHandle = std::same_as<H, HBITMAP> || std::same_as<H, HPEN> || std::same_as<H, HBRUSH> ||
+                    std::same_as<H, HFONT> || std::same_as<H, HPALETTE> || std::same_as<H, HRGN>;
+template <GdiHandle H>
+inline HGDIOBJ SelectObject(HDC dc, H object) { return SelectObject(dc, reinterpret_cast<HGDIOBJ>(object)); }
+template <GdiHandle H>
+inline BOOL DeleteObject(H object) { return DeleteObject(reinterpret_cast<HGDIOBJ>(object)); }
+template <GdiHandle H>
+inline int GetObjectA(H object, int size, void* buffer) { return GetObjectA(reinterpret_cast<HGDIOBJ>(object), size, buffer); }
+template <GdiHandle H>
+inline int GetObjectW(H object, int size, void* buffer) { return GetObjectW(reinterpret_cast<HGDIOBJ>(object), size, buffer); }
+template <GdiHandle H>
+inline int GetObject(H object, int size, void* buffer) { return GetObjectA(reinterpret_cast<HGDIOBJ>(object), size, buffer); }
+template <GdiHandle H>
+inline DWORD GetObjectType(H object) { return GetObjectType(reinterpret_cast<HGDIOBJ>(object)); }
+inline DWORD GetObjectType(HDC dc) { return GetObjectType(reinterpret_cast<HGDIOBJ>(dc)); }
 
 // Size of the screen that screen DCs report (the windowing layer sets it).
 void SetGdiScreenSize(int width, int height);

@@ -15,7 +15,8 @@ struct TSurface {
   int Width = 0;
   int Height = 0;
   std::vector<uint32_t> Pixels;  // Width * Height, row-major, top-down
-  // Held while drawing or presenting, so a driver never shows half a frame.
+  // GDI holds it for each drawing call on the surface; a driver holds it
+  // while it copies pixels out. Never call GDI while holding it.
   std::mutex Lock;
 
   TSurface() = default;

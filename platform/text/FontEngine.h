@@ -64,9 +64,9 @@ std::shared_ptr<TFontEngine> CreateFreeTypeFontEngine();  // nullptr when FreeTy
 
 // Fixed metrics for a font of cell height H (|lfHeight|, 16 when 0):
 // ascent H - H / 4, descent H / 4, no leading; every character advances
-// H / 2, East Asian wide ones H; a glyph is a solid box one pixel in from its
+// H / 2, East Asian wide ones H, controls 0; a glyph is a solid box one pixel in from its
 // cell on each side, blanks and controls draw nothing; underline one pixel
-// high, one row below the baseline. Bold and italic change nothing.
+// high on the cell's last row. Bold and italic change nothing.
 std::shared_ptr<TFontEngine> CreateFakeFontEngine();
 
 // East Asian wide or fullwidth characters (two cells).
