@@ -3,8 +3,10 @@
 
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <array>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -105,26 +107,31 @@ void DecomposeCode(bool compatible, UCS4 code, TUCS4Array& list) {
 }
 
 void ReorderCanonical(WideString& s) {
-  // Stable exchange sort of each run of marks by class; class 0 never moves.
+  // Within each run of marks (non-zero class) the marks are ordered by
+  // class, equal classes keeping their order; a unit of class 0 never moves
+  // and nothing moves across it. Long runs are sorted in n log n, so a huge
+  // line of marks cannot stall the caller.
   const size_t n = s.size();
   if (n < 2) return;
-  size_t k = n - 1;  // 0-based position of the later unit of the pair
-  uint8_t b = CombiningClass(s[k]);
-  while (k > 0) {
-    const uint8_t c = CombiningClass(s[k - 1]);
-    size_t nextK = k - 1;
-    uint8_t nextB = c;
-    if (b != 0 && b < c) {
-      std::swap(s[k - 1], s[k]);
-      if (k + 1 < n) {
-        nextK = k + 1;
-        nextB = CombiningClass(s[k + 1]);
-      } else {
-        nextB = CombiningClass(s[k - 1]);
-      }
+  std::vector<std::pair<uint8_t, char16_t>> run;
+  size_t i = 0;
+  while (i < n) {
+    if (CombiningClass(s[i]) == 0) {
+      ++i;
+      continue;
     }
-    k = nextK;
-    b = nextB;
+    size_t end = i;
+    run.clear();
+    for (; end < n; ++end) {
+      const uint8_t cls = CombiningClass(s[end]);
+      if (cls == 0) break;
+      run.push_back({cls, s[end]});
+    }
+    if (run.size() > 1) {
+      std::stable_sort(run.begin(), run.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+      for (size_t k = 0; k < run.size(); ++k) s[i + k] = run[k].second;
+    }
+    i = end;
   }
 }
 

@@ -272,6 +272,7 @@ TUCS4Array LowerCaseMapping(UCS4 code) { return CaseMapping(code, cmkLower); }
 bool IsHangulSyllable(UCS4 code) { return code >= 0xAC00 && code <= 0xD7A3; }
 
 TUCS4Array DecomposeHangulSyllable(UCS4 code) {
+  if (!IsHangulSyllable(code)) return {};  // the arithmetic would give jamo of nothing
   const UCS4 s = code - 0xAC00;
   TUCS4Array result{0x1100 + s / 588, 0x1161 + (s % 588) / 28};
   if (s % 28 != 0) result.push_back(0x11A7 + s % 28);

@@ -235,8 +235,13 @@ void TWideStrings::LoadFromStream(TStream& stream) {
 }
 
 void TWideStrings::SaveToFile(const std::string& fileName) {
+  // The text is made first: when the conversion query refuses it, the file
+  // is left as it was instead of being emptied.
+  TMemoryStream text;
+  SaveToStream(text);
+  if (!FSaveDone) return;
   TFileStream stream(fileName, fmCreate);
-  SaveToStream(stream);
+  stream.WriteBuffer(text.Memory(), text.Size());
 }
 
 void TWideStrings::SaveToStream(TStream& stream) {

@@ -59,6 +59,20 @@ TEST(NormalizeWide, ListedCases) {
   for (uint8_t form = 0; form <= 5; ++form) EXPECT_EQ(Normalize(u"", form), u"");
 }
 
+TEST(NormalizeWide, LongRunsOfMarks) {
+  // Classes 230 and 220 alternating: ordering keeps each class in order and
+  // puts the 220s first; a huge run must not take quadratic time.
+  WideString marks = u"a";
+  for (int i = 0; i < 100000; ++i) marks += (i % 2) ? u'\u0316' : u'\u0301';
+  marks += u"b\u0301";
+  const WideString nfd = NormalizeWide(marks, nfD);
+  const WideString want = u"a" + WideString(50000, u'\u0316') + WideString(50000, u'\u0301') + u"b\u0301";
+  EXPECT_TRUE(nfd == want);
+  // The first acute composes with a past the lower class; the rest stay.
+  const WideString nfc = NormalizeWide(marks, nfC);
+  EXPECT_TRUE(nfc == u"\u00E1" + WideString(50000, u'\u0316') + WideString(49999, u'\u0301') + u"b\u0301");
+}
+
 WideString ParseColumn(const std::string& field, bool& bmp) {
   WideString out;
   std::istringstream in(field);

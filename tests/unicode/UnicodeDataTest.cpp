@@ -35,6 +35,7 @@ TEST(UnicodeData, ListedLookups) {
   EXPECT_EQ(Decomposition(0xAC01, false), (TUCS4Array{0x1100, 0x1161, 0x11A8}));
   EXPECT_EQ(Decomposition(0xAC00, false), (TUCS4Array{0x1100, 0x1161}));
   EXPECT_TRUE(Decomposition(0xD7A4, false).empty());
+  EXPECT_TRUE(DecomposeHangulSyllable(0x41).empty());
   EXPECT_EQ(Decomposition(0xFB01, true), (TUCS4Array{0x66, 0x69}));
   EXPECT_TRUE(Decomposition(0xFB01, false).empty());
   EXPECT_EQ(Decomposition(0xC0, true), (TUCS4Array{0x41, 0x300}));  // canonical serves

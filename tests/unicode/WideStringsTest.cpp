@@ -261,6 +261,12 @@ TEST(TWideStrings, Files) {
   back.LoadFromFile(path);
   EXPECT_EQ(Items(back), Items(list));
   EXPECT_EQ(back.StreamFormat(), sfUTF8);
+  // Refusing the conversion leaves the file as it was.
+  back.SetStreamFormat(sfANSI);
+  back.OnConversionQuery = [](TObject*, bool& allowed) { allowed = false; };
+  back.SaveToFile(path);
+  EXPECT_FALSE(back.SaveDone());
+  EXPECT_EQ(std::filesystem::file_size(path), 3u + 6u + 2u + 1u);
   std::filesystem::remove(path);
   EXPECT_THROW(back.LoadFromFile(path), EFOpenError);
   EXPECT_EQ(Items(back), Items(list));  // a failed load changes nothing
