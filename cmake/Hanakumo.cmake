@@ -1,5 +1,9 @@
 # Build conventions shared by every folder.
 
+# Found once here so every folder can call pkg_check_modules.
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+
 set(HANAKUMO_WARNINGS -Wall -Wextra -Wpedantic -Wno-unused-parameter -Wno-missing-field-initializers)
 if(HANAKUMO_WERROR)
   list(APPEND HANAKUMO_WARNINGS -Werror)
