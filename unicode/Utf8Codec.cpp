@@ -100,8 +100,18 @@ size_t UTF8ToWideSSE2(const char* data, size_t size, char16_t* out) {
     const unsigned ascii = static_cast<unsigned>(__builtin_ctz(mask));
     p += ascii;
     out += ascii;
-    // Non-ASCII text (Japanese) comes in runs: stay scalar until ASCII shows.
+    // Non-ASCII text (Japanese) comes in runs: stay scalar until ASCII
+    // shows, with whole three-byte sequences tested in one word.
     do {
+      if (end - p >= 4) {
+        uint32_t w;
+        std::memcpy(&w, p, 4);
+        if ((w & 0x00C0C0F0u) == 0x008080E0u) {
+          *out++ = static_cast<char16_t>(((w & 0x0Fu) << 12) | ((w & 0x3F00u) >> 2) | ((w >> 16) & 0x3Fu));
+          p += 3;
+          continue;
+        }
+      }
       p = DecodeSequence(p, end, out);
     } while (p < end && *p >= 0x80);
   }
