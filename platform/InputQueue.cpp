@@ -278,7 +278,12 @@ void ConvertKey(const TRawInput& e) {
     PWindow w = Find(target);
     if (PThreadQueue q = w ? QueueOf(w->ThreadId) : nullptr) text = StoreKeyText(*q, e.Text);
   }
-  PostInternal(target, msg, static_cast<WPARAM>(e.Vk), static_cast<LPARAM>(lp), text);
+  // Messages name the generic modifier; the state keeps both sides.
+  int vk = e.Vk;
+  if (vk == VK_LSHIFT || vk == VK_RSHIFT) vk = VK_SHIFT;
+  if (vk == VK_LCONTROL || vk == VK_RCONTROL) vk = VK_CONTROL;
+  if (vk == VK_LMENU || vk == VK_RMENU) vk = VK_MENU;
+  PostInternal(target, msg, static_cast<WPARAM>(vk), static_cast<LPARAM>(lp), text);
 }
 
 // Handles for the stock cursors.

@@ -1,4 +1,721 @@
-// Placeholder until the X11 driver lands.
-#include "platform/Driver.h"
+// The X11 driver: one X window per top-level window, showing the pixels of
+// its backing surface; X events become raw input and window changes.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <X11/extensions/shape.h>
 
-std::unique_ptr<TPlatformDriver> MakeX11Driver(const std::string&) { return nullptr; }
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "platform/Driver.h"
+#include "platform/Input.h"
+#include "platform/Messages.h"
+#include "platform/RawInput.h"
+#include "platform/WindowInternals.h"
+#include "platform/drivers/x11/X11Keys.h"
+
+using namespace hkwin;
+
+namespace {
+
+// A request about a window that went away is no reason to end the program.
+int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+
+std::u16string Utf8ToUtf16(const char* s, size_t n) {
+  std::u16string out;
+  size_t i = 0;
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    uint32_t cp;
+    size_t len;
+    if (c < 0x80) { cp = c; len = 1; }
+    else if ((c >> 5) == 6) { cp = c & 0x1F; len = 2; }
+    else if ((c >> 4) == 14) { cp = c & 0x0F; len = 3; }
+    else if ((c >> 3) == 30) { cp = c & 0x07; len = 4; }
+    else { ++i; continue; }
+    if (i + len > n) break;
+    bool ok = true;
+    for (size_t k = 1; k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(s[i + k]);
+      if ((cc >> 6) != 2) ok = false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    i += ok ? len : 1;
+    if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) continue;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+  }
+  return out;
+}
+
+struct TXWindow {
+  HWND Hwnd = nullptr;
+  Window Xid = 0;
+  XIC Ic = nullptr;
+  bool Argb = false;
+  bool Mapped = false;
+  bool WantFocus = false;
+  bool WeUnmapped = false;
+  RECT Last{};
+};
+
+class TX11Driver : public TPlatformDriver {
+ public:
+  explicit TX11Driver(Display* d) : D(d) {
+    Screen = DefaultScreen(D);
+    Root = RootWindow(D, Screen);
+    XSetErrorHandler(IgnoreXError);
+    auto atom = [&](const char* n) { return XInternAtom(D, n, False); };
+    WmProtocols = atom("WM_PROTOCOLS");
+    WmDelete = atom("WM_DELETE_WINDOW");
+    MotifHints = atom("_MOTIF_WM_HINTS");
+    NetState = atom("_NET_WM_STATE");
+    NetAbove = atom("_NET_WM_STATE_ABOVE");
+    NetSkipTaskbar = atom("_NET_WM_STATE_SKIP_TASKBAR");
+    NetMoveResize = atom("_NET_WM_MOVERESIZE");
+    NetSupported = atom("_NET_SUPPORTED");
+    NetActive = atom("_NET_ACTIVE_WINDOW");
+    NetName = atom("_NET_WM_NAME");
+    Utf8 = atom("UTF8_STRING");
+    XVisualInfo info;
+    if (XMatchVisualInfo(D, Screen, 32, TrueColor, &info)) {
+      ArgbVisual = info.visual;
+      ArgbMap = XCreateColormap(D, Root, ArgbVisual, AllocNone);
+    }
+    Arrow = XCreateFontCursor(D, XC_left_ptr);
+    Hand = XCreateFontCursor(D, XC_hand2);
+    Beam = XCreateFontCursor(D, XC_xterm);
+    Watch = XCreateFontCursor(D, XC_watch);
+    XSetLocaleModifiers("");
+    Im = XOpenIM(D, nullptr, nullptr, nullptr);
+    if (Im == nullptr) {
+      XSetLocaleModifiers("@im=none");
+      Im = XOpenIM(D, nullptr, nullptr, nullptr);
+    }
+  }
+
+  ~TX11Driver() override {
+    for (auto& [h, xw] : ByHwnd) DestroyX(xw);
+    if (Im) XCloseIM(Im);
+    XCloseDisplay(D);
+  }
+
+  const char* Name() const override { return "x11"; }
+
+  void ScreenSize(int* width, int* height) override {
+    *width = DisplayWidth(D, Screen);
+    *height = DisplayHeight(D, Screen);
+  }
+
+  void WindowCreated(HWND h) override {
+    PWindow w = Find(h);
+    if (!w) return;
+    TXWindow xw;
+    xw.Hwnd = h;
+    CreateX(xw, *w);
+    ByWindow[xw.Xid] = h;
+    ByHwnd[h] = xw;
+  }
+
+  void WindowDestroyed(HWND h) override {
+    auto it = ByHwnd.find(h);
+    if (it == ByHwnd.end()) return;
+    ByWindow.erase(it->second.Xid);
+    DestroyX(it->second);
+    ByHwnd.erase(it);
+    XFlush(D);
+  }
+
+  void WindowShown(HWND h, bool shown) override {
+    TXWindow* xw = Get(h);
+    if (!xw) return;
+    if (shown) {
+      ApplyStates(*xw, true);
+      XMapRaised(D, xw->Xid);
+      xw->WeUnmapped = false;
+    } else {
+      xw->WeUnmapped = true;
+      XUnmapWindow(D, xw->Xid);
+    }
+    XFlush(D);
+  }
+
+  void WindowMoved(HWND h, const RECT& r) override {
+    TXWindow* xw = Get(h);
+    if (!xw) return;
+    xw->Last = r;
+    XMoveResizeWindow(D, xw->Xid, r.left, r.top, static_cast<unsigned>(std::max<LONG>(1, r.right - r.left)),
+                      static_cast<unsigned>(std::max<LONG>(1, r.bottom - r.top)));
+    XFlush(D);
+  }
+
+  void WindowMinimized(HWND h, bool minimized) override {
+    TXWindow* xw = Get(h);
+    if (!xw) return;
+    if (minimized) {
+      xw->WeUnmapped = true;
+      XIconifyWindow(D, xw->Xid, Screen);
+    } else {
+      xw->WeUnmapped = false;
+      XMapRaised(D, xw->Xid);
+    }
+    XFlush(D);
+  }
+
+  void WindowTextChanged(HWND h) override {
+    TXWindow* xw = Get(h);
+    PWindow w = Find(h);
+    if (!xw || !w) return;
+    SetTitle(xw->Xid, w->Text);
+    XFlush(D);
+  }
+
+  void WindowStyleChanged(HWND h) override {
+    TXWindow* xw = Get(h);
+    PWindow w = Find(h);
+    if (!xw || !w) return;
+    bool wantArgb = (w->ExStyle & WS_EX_LAYERED) && ArgbVisual != nullptr;
+    if (wantArgb != xw->Argb) {
+      // The visual of an X window is fixed: make it again.
+      bool mapped = (w->Style & WS_VISIBLE) != 0;
+      ByWindow.erase(xw->Xid);
+      DestroyX(*xw);
+      CreateX(*xw, *w);
+      ByWindow[xw->Xid] = h;
+      if (mapped) XMapRaised(D, xw->Xid);
+    } else {
+      ApplyDecorations(*xw, *w);
+      ApplyStates(*xw, xw->Mapped);
+      ApplyInputShape(*xw, *w);
+    }
+    XFlush(D);
+  }
+
+  void WindowActivated(HWND h) override {
+    TXWindow* xw = Get(h);
+    if (!xw) return;
+    XRaiseWindow(D, xw->Xid);
+    if (HasWindowManager(NetActive)) {
+      XEvent e{};
+      e.xclient.type = ClientMessage;
+      e.xclient.window = xw->Xid;
+      e.xclient.message_type = NetActive;
+      e.xclient.format = 32;
+      e.xclient.data.l[0] = 1;
+      e.xclient.data.l[1] = CurrentTime;
+      XSendEvent(D, Root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    } else if (xw->Mapped) {
+      XSetInputFocus(D, xw->Xid, RevertToParent, CurrentTime);
+    } else {
+      xw->WantFocus = true;
+    }
+    XFlush(D);
+  }
+
+  void Present(HWND h, const RECT& rect) override {
+    TXWindow* xw = Get(h);
+    PWindow w = Find(h);
+    if (!xw || !w || !w->Surface || !xw->Mapped) return;
+    TSurface& s = *w->Surface;
+    std::lock_guard<std::mutex> guard(s.Lock);
+    RECT r{std::max<LONG>(0, rect.left), std::max<LONG>(0, rect.top), std::min<LONG>(s.Width, rect.right),
+           std::min<LONG>(s.Height, rect.bottom)};
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    int wd = r.right - r.left, ht = r.bottom - r.top;
+    Buffer.resize(static_cast<size_t>(wd) * static_cast<size_t>(ht));
+    bool layered = (w->ExStyle & WS_EX_LAYERED) != 0;
+    uint32_t alpha = w->LayeredAlpha;
+    for (int y = 0; y < ht; ++y) {
+      const uint32_t* src = s.Row(r.top + y) + r.left;
+      uint32_t* dst = Buffer.data() + static_cast<size_t>(y) * static_cast<size_t>(wd);
+      if (!xw->Argb) {
+        for (int x = 0; x < wd; ++x) dst[x] = src[x] | 0xFF000000u;
+      } else if (layered && w->LayeredImage) {
+        // Premultiplied pixels, scaled by the constant opacity.
+        for (int x = 0; x < wd; ++x) dst[x] = Scale(src[x], alpha);
+      } else {
+        for (int x = 0; x < wd; ++x) dst[x] = Scale(src[x] | 0xFF000000u, layered ? alpha : 255);
+      }
+    }
+    XImage* img = XCreateImage(D, xw->Argb ? ArgbVisual : DefaultVisual(D, Screen), xw->Argb ? 32 : DefaultDepth(D, Screen),
+                               ZPixmap, 0, reinterpret_cast<char*>(Buffer.data()), static_cast<unsigned>(wd),
+                               static_cast<unsigned>(ht), 32, wd * 4);
+    if (img == nullptr) return;
+    img->byte_order = LSBFirst;
+    GC gc = XCreateGC(D, xw->Xid, 0, nullptr);
+    XPutImage(D, xw->Xid, gc, img, 0, 0, r.left, r.top, static_cast<unsigned>(wd), static_cast<unsigned>(ht));
+    XFreeGC(D, gc);
+    img->data = nullptr;  // the buffer is ours
+    XDestroyImage(img);
+    XFlush(D);
+  }
+
+  bool BeginMoveDrag(HWND h, POINT cursor) override {
+    TXWindow* xw = Get(h);
+    if (!xw || !HasWindowManager(NetMoveResize)) return false;
+    XUngrabPointer(D, CurrentTime);
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = xw->Xid;
+    e.xclient.message_type = NetMoveResize;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = cursor.x;
+    e.xclient.data.l[1] = cursor.y;
+    e.xclient.data.l[2] = 8;  // move
+    e.xclient.data.l[3] = Button1;
+    e.xclient.data.l[4] = 1;
+    XSendEvent(D, Root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    XFlush(D);
+    // The window manager now owns the pointer: the button-up never reaches us.
+    TRawInput up;
+    up.Kind = TRawKind::ButtonUp;
+    up.X = cursor.x;
+    up.Y = cursor.y;
+    PushRawInput(up);
+    return true;
+  }
+
+  void CursorChanged(int stockId) override {
+    Cursor c = stockId == 32649 ? Hand : stockId == 32513 ? Beam : stockId == 32514 ? Watch : Arrow;
+    for (auto& [h, xw] : ByHwnd) XDefineCursor(D, xw.Xid, c);
+    XFlush(D);
+  }
+
+  void WarpPointer(int x, int y) override {
+    XWarpPointer(D, None, Root, 0, 0, 0, 0, x, y);
+    XFlush(D);
+  }
+
+  int EventFd() override { return ConnectionNumber(D); }
+
+  bool Poll() override {
+    bool any = false;
+    bool focusIn = false, focusOut = false;
+    while (XPending(D) > 0) {
+      XEvent ev;
+      XNextEvent(D, &ev);
+      any = true;
+      if (XFilterEvent(&ev, None)) continue;
+      Handle(ev, &focusIn, &focusOut);
+    }
+    // Focus moving between two of our windows is no deactivation.
+    if (focusOut && !focusIn && !OurFocus()) ActivateInternal(nullptr, WA_INACTIVE, true);
+    return any;
+  }
+
+  bool ForeignForeground(RECT* client) override {
+    Window active = 0;
+    if (HasWindowManager(NetActive)) {
+      Atom type;
+      int format;
+      unsigned long n, after;
+      unsigned char* data = nullptr;
+      if (XGetWindowProperty(D, Root, NetActive, 0, 1, False, XA_WINDOW, &type, &format, &n, &after, &data) ==
+              Success &&
+          data != nullptr && n == 1)
+        active = *reinterpret_cast<Window*>(data);
+      if (data) XFree(data);
+    } else {
+      int revert;
+      XGetInputFocus(D, &active, &revert);
+    }
+    if (active == 0 || active == PointerRoot || active == Root || IsOurs(active)) return false;
+    XWindowAttributes attrs;
+    if (!XGetWindowAttributes(D, active, &attrs) || attrs.map_state != IsViewable) return false;
+    int x = 0, y = 0;
+    Window child;
+    XTranslateCoordinates(D, active, Root, 0, 0, &x, &y, &child);
+    *client = RECT{x, y, x + attrs.width, y + attrs.height};
+    return true;
+  }
+
+ private:
+  static uint32_t Scale(uint32_t p, uint32_t a) {
+    uint32_t pa = ((p >> 24) * a + 127) / 255;
+    uint32_t r = (((p >> 16) & 0xFF) * a + 127) / 255;
+    uint32_t g = (((p >> 8) & 0xFF) * a + 127) / 255;
+    uint32_t b = ((p & 0xFF) * a + 127) / 255;
+    return (pa << 24) | (r << 16) | (g << 8) | b;
+  }
+
+  TXWindow* Get(HWND h) {
+    auto it = ByHwnd.find(h);
+    return it == ByHwnd.end() ? nullptr : &it->second;
+  }
+
+  bool IsOurs(Window x) {
+    // The window itself, or a frame of the window manager around one of ours.
+    if (ByWindow.count(x)) return true;
+    for (auto& [h, xw] : ByHwnd) {
+      Window root, parent, *children = nullptr;
+      unsigned n = 0;
+      Window cur = xw.Xid;
+      while (cur != 0 && cur != Root && XQueryTree(D, cur, &root, &parent, &children, &n)) {
+        if (children) XFree(children);
+        children = nullptr;
+        if (parent == x) return true;
+        cur = parent;
+      }
+    }
+    return false;
+  }
+
+  bool OurFocus() {
+    Window focus;
+    int revert;
+    XGetInputFocus(D, &focus, &revert);
+    return ByWindow.count(focus) != 0;
+  }
+
+  bool HasWindowManager(Atom feature) {
+    Atom type;
+    int format;
+    unsigned long n = 0, after;
+    unsigned char* data = nullptr;
+    bool found = false;
+    if (XGetWindowProperty(D, Root, NetSupported, 0, 4096, False, XA_ATOM, &type, &format, &n, &after, &data) ==
+            Success &&
+        data != nullptr) {
+      Atom* atoms = reinterpret_cast<Atom*>(data);
+      for (unsigned long i = 0; i < n; ++i) found = found || atoms[i] == feature;
+    }
+    if (data) XFree(data);
+    return found;
+  }
+
+  void SetTitle(Window x, const std::string& text) {
+    XStoreName(D, x, text.c_str());
+    XChangeProperty(D, x, NetName, Utf8, 8, PropModeReplace, reinterpret_cast<const unsigned char*>(text.data()),
+                    static_cast<int>(text.size()));
+  }
+
+  void CreateX(TXWindow& xw, const TWindow& w) {
+    xw.Argb = (w.ExStyle & WS_EX_LAYERED) && ArgbVisual != nullptr;
+    XSetWindowAttributes a{};
+    a.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                   PointerMotionMask | EnterWindowMask | LeaveWindowMask | StructureNotifyMask | FocusChangeMask;
+    a.background_pixmap = None;
+    a.border_pixel = 0;
+    unsigned long mask = CWEventMask | CWBackPixmap | CWBorderPixel;
+    if (xw.Argb) {
+      a.colormap = ArgbMap;
+      mask |= CWColormap;
+    }
+    int width = std::max<LONG>(1, w.Rect.right - w.Rect.left), height = std::max<LONG>(1, w.Rect.bottom - w.Rect.top);
+    xw.Xid = XCreateWindow(D, Root, w.Rect.left, w.Rect.top, static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
+                           xw.Argb ? 32 : CopyFromParent, InputOutput, xw.Argb ? ArgbVisual : CopyFromParent, mask, &a);
+    xw.Last = w.Rect;
+    xw.Mapped = false;
+    XSetWMProtocols(D, xw.Xid, &WmDelete, 1);
+    XSizeHints hints{};
+    hints.flags = USPosition | PPosition;
+    hints.x = w.Rect.left;
+    hints.y = w.Rect.top;
+    XSetWMNormalHints(D, xw.Xid, &hints);
+    XWMHints wm{};
+    wm.flags = InputHint;
+    wm.input = True;
+    XSetWMHints(D, xw.Xid, &wm);
+    SetTitle(xw.Xid, w.Text);
+    ApplyDecorations(xw, w);
+    ApplyStates(xw, false);
+    ApplyInputShape(xw, w);
+    if (Im) {
+      xw.Ic = XCreateIC(Im, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, xw.Xid, XNFocusWindow,
+                        xw.Xid, nullptr);
+      if (xw.Ic) {
+        long filter = 0;
+        XGetICValues(xw.Ic, XNFilterEvents, &filter, nullptr);
+        XSelectInput(D, xw.Xid, a.event_mask | filter);
+      }
+    }
+  }
+
+  void DestroyX(TXWindow& xw) {
+    if (xw.Ic) XDestroyIC(xw.Ic);
+    xw.Ic = nullptr;
+    if (xw.Xid) XDestroyWindow(D, xw.Xid);
+    xw.Xid = 0;
+    xw.Mapped = false;
+  }
+
+  void ApplyDecorations(TXWindow& xw, const TWindow& w) {
+    // A window without a caption has no decorations (Motif hints).
+    struct {
+      unsigned long flags, functions, decorations;
+      long input_mode;
+      unsigned long status;
+    } hints{2, 0, (w.Style & WS_CAPTION) == WS_CAPTION ? 1ul : 0ul, 0, 0};
+    XChangeProperty(D, xw.Xid, MotifHints, MotifHints, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&hints), 5);
+  }
+
+  void ApplyStates(TXWindow& xw, bool mapped) {
+    PWindow w = Find(xw.Hwnd);
+    if (!w) return;
+    bool above = (w->ExStyle & WS_EX_TOPMOST) != 0;
+    bool skip = (w->ExStyle & WS_EX_TOOLWINDOW) || (w->Owner != nullptr && !(w->ExStyle & WS_EX_APPWINDOW));
+    if (!mapped) {
+      std::vector<Atom> states;
+      if (above) states.push_back(NetAbove);
+      if (skip) states.push_back(NetSkipTaskbar);
+      XChangeProperty(D, xw.Xid, NetState, XA_ATOM, 32, PropModeReplace,
+                      reinterpret_cast<unsigned char*>(states.data()), static_cast<int>(states.size()));
+      return;
+    }
+    auto send = [&](Atom state, bool on) {
+      XEvent e{};
+      e.xclient.type = ClientMessage;
+      e.xclient.window = xw.Xid;
+      e.xclient.message_type = NetState;
+      e.xclient.format = 32;
+      e.xclient.data.l[0] = on ? 1 : 0;
+      e.xclient.data.l[1] = static_cast<long>(state);
+      e.xclient.data.l[3] = 1;
+      XSendEvent(D, Root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    };
+    send(NetAbove, above);
+    send(NetSkipTaskbar, skip);
+  }
+
+  void ApplyInputShape(TXWindow& xw, const TWindow& w) {
+    // A click-through layered window takes no input at all.
+    bool through = (w.ExStyle & (WS_EX_LAYERED | WS_EX_TRANSPARENT)) == (WS_EX_LAYERED | WS_EX_TRANSPARENT);
+    if (through) XShapeCombineRectangles(D, xw.Xid, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+    else XShapeCombineMask(D, xw.Xid, ShapeInput, 0, 0, None, ShapeSet);
+  }
+
+  HWND HwndOf(Window x) {
+    auto it = ByWindow.find(x);
+    return it == ByWindow.end() ? nullptr : it->second;
+  }
+
+  void Handle(XEvent& ev, bool* focusIn, bool* focusOut) {
+    HWND h = HwndOf(ev.xany.window);
+    switch (ev.type) {
+      case Expose:
+        if (h) Present(h, RECT{ev.xexpose.x, ev.xexpose.y, ev.xexpose.x + ev.xexpose.width, ev.xexpose.y + ev.xexpose.height});
+        break;
+      case MapNotify:
+        if (TXWindow* xw = Get(h)) {
+          xw->Mapped = true;
+          if (IsIconic(h) && !xw->WeUnmapped) SetMinimizedFromDriver(h, false);
+          if (xw->WantFocus || GetActiveWindow() == h) {
+            xw->WantFocus = false;
+            XSetInputFocus(D, xw->Xid, RevertToParent, CurrentTime);
+          }
+          PWindow w = Find(h);
+          if (w && w->Surface) Present(h, RECT{0, 0, w->Surface->Width, w->Surface->Height});
+        }
+        break;
+      case UnmapNotify:
+        if (TXWindow* xw = Get(h)) {
+          xw->Mapped = false;
+          // Unmapped by the window manager while we show it: minimized.
+          if (!xw->WeUnmapped && IsWindowVisible(h) && !IsIconic(h)) SetMinimizedFromDriver(h, true);
+        }
+        break;
+      case ConfigureNotify:
+        if (TXWindow* xw = Get(h)) {
+          int x = ev.xconfigure.x, y = ev.xconfigure.y;
+          if (!ev.xconfigure.send_event) {
+            Window child;
+            XTranslateCoordinates(D, xw->Xid, Root, 0, 0, &x, &y, &child);
+          }
+          RECT r{x, y, x + ev.xconfigure.width, y + ev.xconfigure.height};
+          PWindow w = Find(h);
+          if (!w) break;
+          RECT cur = w->Rect;
+          bool sameSize = (r.right - r.left == cur.right - cur.left) && (r.bottom - r.top == cur.bottom - cur.top);
+          // A zero-sized window is shown as 1 x 1; that is no resize.
+          if (cur.right - cur.left == 0 || cur.bottom - cur.top == 0) sameSize = true;
+          if (r.left == cur.left && r.top == cur.top && sameSize) break;
+          UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (sameSize || w->LayeredImage ? SWP_NOSIZE : 0);
+          xw->Last = r;
+          SetWindowPosInternal(h, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, flags, true);
+        }
+        break;
+      case FocusIn:
+        if (h && ev.xfocus.mode != NotifyGrab && ev.xfocus.detail != NotifyPointer) {
+          *focusIn = true;
+          if (TXWindow* xw = Get(h); xw && xw->Ic) XSetICFocus(xw->Ic);
+          if (GetActiveWindow() != h) ActivateInternal(h, WA_ACTIVE, true);
+        }
+        break;
+      case FocusOut:
+        if (h && ev.xfocus.mode != NotifyGrab && ev.xfocus.detail != NotifyInferior && ev.xfocus.detail != NotifyPointer) {
+          *focusOut = true;
+          if (TXWindow* xw = Get(h); xw && xw->Ic) XUnsetICFocus(xw->Ic);
+        }
+        break;
+      case ButtonPress:
+      case ButtonRelease: {
+        if (!h) break;
+        unsigned b = ev.xbutton.button;
+        TRawInput e;
+        e.X = ev.xbutton.x_root;
+        e.Y = ev.xbutton.y_root;
+        if (b == Button4 || b == Button5) {
+          if (ev.type == ButtonPress) {
+            TRawInput move;
+            move.Kind = TRawKind::MouseMove;
+            move.X = e.X;
+            move.Y = e.Y;
+            PushRawInput(move);
+            e.Kind = TRawKind::Wheel;
+            e.Delta = b == Button4 ? WHEEL_DELTA : -WHEEL_DELTA;
+            PushRawInput(e);
+          }
+          break;
+        }
+        if (b != Button1 && b != Button2 && b != Button3) break;
+        e.Kind = ev.type == ButtonPress ? TRawKind::ButtonDown : TRawKind::ButtonUp;
+        e.Button = b == Button1 ? 0 : b == Button3 ? 1 : 2;
+        TRawInput move;
+        move.Kind = TRawKind::MouseMove;
+        move.X = e.X;
+        move.Y = e.Y;
+        PushRawInput(move);
+        PushRawInput(e);
+        break;
+      }
+      case MotionNotify: {
+        if (!h) break;
+        // Only the latest of a run of motions matters.
+        while (XPending(D) > 0) {
+          XEvent next;
+          XPeekEvent(D, &next);
+          if (next.type != MotionNotify || next.xmotion.window != ev.xmotion.window) break;
+          XNextEvent(D, &ev);
+        }
+        TRawInput e;
+        e.Kind = TRawKind::MouseMove;
+        e.X = ev.xmotion.x_root;
+        e.Y = ev.xmotion.y_root;
+        PushRawInput(e);
+        break;
+      }
+      case EnterNotify:
+        if (h) {
+          TRawInput e;
+          e.Kind = TRawKind::MouseMove;
+          e.X = ev.xcrossing.x_root;
+          e.Y = ev.xcrossing.y_root;
+          PushRawInput(e);
+        }
+        break;
+      case LeaveNotify:
+        if (h && ev.xcrossing.mode == NotifyNormal && ev.xcrossing.detail != NotifyInferior) {
+          TRawInput e;
+          e.Kind = TRawKind::LeaveScreen;
+          PushRawInput(e);
+        }
+        break;
+      case KeyPress:
+        if (h) KeyPressed(h, ev);
+        break;
+      case KeyRelease:
+        if (h) {
+          // An auto-repeat sends a release and a press with the same time.
+          if (XEventsQueued(D, QueuedAfterReading) > 0) {
+            XEvent next;
+            XPeekEvent(D, &next);
+            if (next.type == KeyPress && next.xkey.time == ev.xkey.time && next.xkey.keycode == ev.xkey.keycode) break;
+          }
+          int vk = KeysymToVirtualKey(XLookupKeysym(&ev.xkey, 0));
+          if (vk != 0) {
+            TRawInput e;
+            e.Kind = TRawKind::KeyUp;
+            e.Vk = vk;
+            e.Scan = ev.xkey.keycode >= 8 ? ev.xkey.keycode - 8 : 0;
+            PushRawInput(e);
+          }
+        }
+        break;
+      case ClientMessage:
+        if (h && ev.xclient.message_type == WmProtocols && static_cast<Atom>(ev.xclient.data.l[0]) == WmDelete)
+          PostInternal(h, WM_SYSCOMMAND, SC_CLOSE, 0);
+        break;
+      case MappingNotify:
+        XRefreshKeyboardMapping(&ev.xmapping);
+        break;
+      default:
+        break;
+    }
+  }
+
+  void KeyPressed(HWND h, XEvent& ev) {
+    TXWindow* xw = Get(h);
+    char buf[64];
+    KeySym sym = 0;
+    int n = 0;
+    Status status = XLookupKeySym;
+    std::string text;
+    if (xw && xw->Ic) {
+      n = Xutf8LookupString(xw->Ic, &ev.xkey, buf, sizeof buf, &sym, &status);
+      if (status == XBufferOverflow) {
+        std::vector<char> big(static_cast<size_t>(n) + 1);
+        n = Xutf8LookupString(xw->Ic, &ev.xkey, big.data(), static_cast<int>(big.size()), &sym, &status);
+        text.assign(big.data(), static_cast<size_t>(std::max(0, n)));
+      } else if (n > 0) {
+        text.assign(buf, static_cast<size_t>(n));
+      }
+    } else {
+      n = XLookupString(&ev.xkey, buf, sizeof buf, &sym, nullptr);
+      if (n > 0) text.assign(buf, static_cast<size_t>(n));
+      status = n > 0 ? XLookupBoth : XLookupKeySym;
+    }
+    bool hasChars = (status == XLookupChars || status == XLookupBoth) && !text.empty();
+    int vk = KeysymToVirtualKey(XLookupKeysym(&ev.xkey, 0));
+    std::u16string units = hasChars ? Utf8ToUtf16(text.data(), text.size()) : std::u16string();
+    // Delete types nothing on the platform.
+    if (vk == VK_DELETE) units.clear();
+    if (vk == 0 || status == XLookupChars) {
+      // Text from an input method without a key of its own.
+      if (!units.empty()) {
+        TRawInput e;
+        e.Kind = TRawKind::Chars;
+        e.Text = units;
+        PushRawInput(e);
+      }
+      return;
+    }
+    TRawInput e;
+    e.Kind = TRawKind::KeyDown;
+    e.Vk = vk;
+    e.Scan = ev.xkey.keycode >= 8 ? ev.xkey.keycode - 8 : 0;
+    e.Text = units;
+    PushRawInput(e);
+  }
+
+  Display* D;
+  int Screen;
+  Window Root;
+  Visual* ArgbVisual = nullptr;
+  Colormap ArgbMap = 0;
+  XIM Im = nullptr;
+  Cursor Arrow, Hand, Beam, Watch;
+  Atom WmProtocols, WmDelete, MotifHints, NetState, NetAbove, NetSkipTaskbar, NetMoveResize, NetSupported, NetActive,
+      NetName, Utf8;
+  std::map<HWND, TXWindow> ByHwnd;
+  std::map<Window, HWND> ByWindow;
+  std::vector<uint32_t> Buffer;
+};
+
+}  // namespace
+
+std::unique_ptr<TPlatformDriver> MakeX11Driver(const std::string& display) {
+  static bool threads = XInitThreads() != 0;
+  (void)threads;
+  Display* d = XOpenDisplay(display.empty() ? nullptr : display.c_str());
+  if (d == nullptr) return nullptr;
+  return std::make_unique<TX11Driver>(d);
+}
