@@ -236,21 +236,32 @@ void TransferPixels(const TPixelView& dst, const RECT& clip, int dx, int dy, int
     }
   }
 
-  std::vector<int> cols(static_cast<size_t>(area.right - area.left));
-  for (int x = area.left; x < area.right; ++x) {
-    int c = src ? sx + MapCoord(x - dx, dw, sw, flipX) : 0;
-    cols[static_cast<size_t>(x - area.left)] = (src && (c < 0 || c >= srcView.Width)) ? -1 : c;
-  }
   bool plain = src && !flipX && dw == sw && !mask && convert && convert->Direct && dst.Bpp >= 8;
+  std::vector<int> cols;
+  if (!plain) {
+    cols.resize(static_cast<size_t>(area.right - area.left));
+    for (int x = area.left; x < area.right; ++x) {
+      int c = src ? sx + MapCoord(x - dx, dw, sw, flipX) : 0;
+      cols[static_cast<size_t>(x - area.left)] = (src && (c < 0 || c >= srcView.Width)) ? -1 : c;
+    }
+  }
+  // 32-bit destinations without a mask: whole rows at a time.
+  bool fast32 = src && !plain && !mask && dst.Bpp == 32 && convert &&
+                (srcView.Bpp == 32 || srcView.Bpp == 24 || (srcView.Bpp == 8 && convert->UseLut));
   int first = plain ? std::max(area.left, dx - sx) : area.left;
   int last = plain ? std::min(area.right, dx - sx + srcView.Width) : area.right;
+  std::vector<uint32_t> line;
+  if (fast32) line.resize(cols.size());
+  const bool allCols = std::find(cols.begin(), cols.end(), -1) == cols.end();
 
+  int lastSrcRow = -1;
   for (int y = area.top; y < area.bottom; ++y) {
     const uint8_t* srow = nullptr;
+    int srcRow = -1;
     if (src) {
-      int r = sy + MapCoord(y - dy, dh, sh, flipY);
-      if (r < 0 || r >= srcView.Height) continue;
-      srow = srcView.Row(r);
+      srcRow = sy + MapCoord(y - dy, dh, sh, flipY);
+      if (srcRow < 0 || srcRow >= srcView.Height) continue;
+      srow = srcView.Row(srcRow);
     }
     uint8_t* drow = dst.Row(y);
     const uint8_t* mrow = nullptr;
@@ -279,6 +290,41 @@ void TransferPixels(const TPixelView& dst, const RECT& clip, int dx, int dy, int
           default: for (size_t i = 0; i < n; ++i) d32[i] = Rop3(rop, pattern, s32[i], d32[i]); continue;
         }
       }
+    }
+    if (fast32) {
+      // The converted source row, made once per source row.
+      size_t n = cols.size();
+      if (srcRow != lastSrcRow) {
+        for (size_t i = 0; i < n; ++i) {
+          int c = cols[i];
+          if (c < 0) continue;
+          switch (srcView.Bpp) {
+            case 32: {
+              uint32_t v;
+              std::memcpy(&v, srow + static_cast<size_t>(c) * 4, 4);
+              line[i] = convert->Direct ? v : (v & 0xFFFFFF);
+              break;
+            }
+            case 24: {
+              const uint8_t* p = srow + static_cast<size_t>(c) * 3;
+              line[i] = p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16);
+              break;
+            }
+            default: line[i] = convert->Lut[srow[c]]; break;
+          }
+        }
+        lastSrcRow = srcRow;
+      }
+      uint32_t* d32 = reinterpret_cast<uint32_t*>(drow) + area.left;
+      if (rop == 0xCC && allCols) {
+        std::memcpy(d32, line.data(), n * 4);
+        continue;
+      }
+      for (size_t i = 0; i < n; ++i) {
+        if (cols[i] < 0) continue;
+        d32[i] = rop == 0xCC ? line[i] : Rop3(rop, pattern, line[i], d32[i]);
+      }
+      continue;
     }
     for (int x = area.left; x < area.right; ++x) {
       uint8_t op = rop;

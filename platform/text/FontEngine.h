@@ -45,6 +45,11 @@ class TFontFace {
   virtual int Advance(char32_t ch) = 0;
   // The glyph of a character, kept by the face (nullptr for blanks).
   virtual const TGlyphImage* Glyph(char32_t ch) = 0;
+  // Both at once, for drawing.
+  virtual const TGlyphImage* Lookup(char32_t ch, int& advance) {
+    advance = Advance(ch);
+    return Glyph(ch);
+  }
 };
 
 class TFontEngine {

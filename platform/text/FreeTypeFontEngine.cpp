@@ -86,6 +86,12 @@ class TFtFace : public TFontFace {
     const TCached& g = Load(ch);
     return g.HasImage ? &g.Image : nullptr;
   }
+  const TGlyphImage* Lookup(char32_t ch, int& advance) override {
+    std::lock_guard<std::mutex> guard(Lock);
+    const TCached& g = Load(ch);
+    advance = g.Advance;
+    return g.HasImage ? &g.Image : nullptr;
+  }
 
  private:
   const TCached& Load(char32_t ch);

@@ -55,24 +55,49 @@ void DrawRun(TDC& dc, TTarget& t, TFontFace& face, int x, int y, const char16_t*
   uint32_t rgb = RgbOf(ResolveColor(dc, dc.State.TextColor));
   uint32_t raw = RawOfRgb(t.View, rgb);
   int width = 0;
-  for (int i = 0; i < n;) {
-    TCodePoint cp = Next(s, n, i);
-    width += dx ? dx[i] + (cp.Units > 1 ? dx[i + 1] : 0) : face.Advance(cp.Ch);
-    i += cp.Units;
+  if (opaque || m.Underline || m.StrikeOut || dx) {
+    for (int i = 0; i < n;) {
+      TCodePoint cp = Next(s, n, i);
+      width += dx ? dx[i] + (cp.Units > 1 ? dx[i + 1] : 0) : face.Advance(cp.Ch);
+      i += cp.Units;
+    }
   }
   if (opaque) FillCell(t, RECT{px, py, px + width, py + m.Height}, RawOfRgb(t.View, RgbOf(ResolveColor(dc, dc.State.BkColor))));
+  const bool direct = t.View.Bpp == 32;
+  const uint32_t ink = rgb & 0xFFFFFF;
+  const uint32_t inkR = (rgb >> 16) & 0xFF, inkG = (rgb >> 8) & 0xFF, inkB = rgb & 0xFF;
   int pen = px;
   for (int i = 0; i < n;) {
     TCodePoint cp = Next(s, n, i);
-    int advance = dx ? dx[i] + (cp.Units > 1 ? dx[i + 1] : 0) : face.Advance(cp.Ch);
-    if (const TGlyphImage* g = face.Glyph(cp.Ch)) {
+    int advance = 0;
+    const TGlyphImage* g = face.Lookup(cp.Ch, advance);
+    if (dx) advance = dx[i] + (cp.Units > 1 ? dx[i + 1] : 0);
+    if (g) {
       int gx = pen + g->Left, gy = baseline - g->Top;
       int y0 = std::max(gy, static_cast<int>(t.Clip.top)), y1 = std::min(gy + g->Height, static_cast<int>(t.Clip.bottom));
       int x0 = std::max(gx, static_cast<int>(t.Clip.left)), x1 = std::min(gx + g->Width, static_cast<int>(t.Clip.right));
       for (int yy = y0; yy < y1; ++yy) {
         const uint8_t* cov = g->Coverage.data() + static_cast<size_t>(yy - gy) * g->Width - gx;
-        for (int xx = x0; xx < x1; ++xx)
-          if (cov[xx]) BlendPixel(t.View, xx, yy, rgb, raw, cov[xx]);
+        if (direct) {
+          // Coverage blends towards the text colour; the alpha byte becomes 0.
+          uint32_t* row = reinterpret_cast<uint32_t*>(t.View.Row(yy));
+          for (int xx = x0; xx < x1; ++xx) {
+            uint32_t a = cov[xx];
+            if (!a) continue;
+            if (a == 255) {
+              row[xx] = ink;
+              continue;
+            }
+            uint32_t d = row[xx], ia = 255 - a;
+            uint32_t r = (inkR * a + ((d >> 16) & 0xFF) * ia + 127) / 255;
+            uint32_t gg = (inkG * a + ((d >> 8) & 0xFF) * ia + 127) / 255;
+            uint32_t b = (inkB * a + (d & 0xFF) * ia + 127) / 255;
+            row[xx] = (r << 16) | (gg << 8) | b;
+          }
+        } else {
+          for (int xx = x0; xx < x1; ++xx)
+            if (cov[xx]) BlendPixel(t.View, xx, yy, rgb, raw, cov[xx]);
+        }
       }
     }
     if (i == underline) {

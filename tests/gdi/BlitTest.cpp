@@ -177,3 +177,29 @@ TEST(Blit, SurfaceToMemoryAndAlphaBlend) {
   EXPECT_FALSE(AlphaBlend(dst.DC, 0, 0, 1, 1, src.DC, 0, 0, 2, 2, bf));  // outside the source
   ReleaseSurfaceDC(wdc);
 }
+
+// Whole-row conversion into 32 bits and the pixel-by-pixel way into 24 bits
+// must agree for every source depth, stretched and mirrored.
+TEST(Blit, ConvertingStretchesAgreeAcrossDestinationDepths) {
+  struct { BITMAPINFOHEADER h; RGBQUAD c[256]; } info{};
+  for (int i = 0; i < 256; ++i) info.c[i] = RGBQUAD{static_cast<BYTE>(i * 3), static_cast<BYTE>(i * 5), static_cast<BYTE>(i * 7), 0};
+  uint8_t bits[64];
+  for (int i = 0; i < 64; ++i) bits[i] = static_cast<uint8_t>(i * 37 + 11);
+  for (int bpp : {8, 24, 32}) {
+    info.h = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 3, 2, 1, static_cast<WORD>(bpp), BI_RGB, 0, 0, 0, 0, 0};
+    TDibCanvas c32(7, 5, 0);
+    struct { BITMAPINFOHEADER h; } i24{BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 7, -5, 1, 24, BI_RGB, 0, 0, 0, 0, 0}};
+    void* b24 = nullptr;
+    HBITMAP bmp = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&i24), DIB_RGB_COLORS, &b24, nullptr, 0);
+    HDC dc24 = CreateCompatibleDC(nullptr);
+    SelectObject(dc24, bmp);
+    for (HDC dc : {c32.DC, dc24}) {
+      StretchDIBits(dc, 0, 0, 7, 5, 0, 0, 3, 2, bits, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, SRCCOPY);
+      StretchDIBits(dc, 6, 4, -4, -3, 0, 0, 3, 2, bits, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, SRCINVERT);
+    }
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 7; ++x) EXPECT_EQ(GetPixel(c32.DC, x, y), GetPixel(dc24, x, y)) << bpp << " bits at " << x << "," << y;
+    DeleteDC(dc24);
+    DeleteObject(bmp);
+  }
+}
