@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <climits>
 #include <unordered_map>
@@ -87,16 +88,17 @@ bool RunSentMessages(TThreadQueue& q) {
   return any;
 }
 
+// The display is polled on real time, whichever clock the platform shows.
+uint64_t RealMs() {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
 void PollDisplay(bool force) {
   if (GetCurrentThreadId() != InputThread()) return;
-  uint64_t now = ClockNowMs();
-  if (IsVirtualClock()) {
-    // The virtual clock may stand still: poll by count instead.
-    static thread_local unsigned calls = 0;
-    if (!force && (++calls & 0xFF) != 0) return;
-  } else if (!force && now - tLastPoll < kPollIntervalMs) {
-    return;
-  }
+  uint64_t now = RealMs();
+  if (!force && now - tLastPoll < kPollIntervalMs) return;
   tLastPoll = now;
   Driver().Poll();
 }
@@ -399,8 +401,8 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
   // Idle: what was drawn reaches the display, at the poll's pace.
   if (q->ThreadId == InputThread()) {
     static thread_local uint64_t lastPresent = 0;
-    uint64_t now = ClockNowMs();
-    if (now - lastPresent >= kPollIntervalMs || IsVirtualClock()) {
+    uint64_t now = RealMs();
+    if (now - lastPresent >= kPollIntervalMs) {
       lastPresent = now;
       PresentDirty();
     }

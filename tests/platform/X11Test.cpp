@@ -1,0 +1,129 @@
+// The X11 driver on a real display: what a window shows reads back from the
+// X server with the surface's pixels, and XTest input reaches the window.
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "WindowTestUtil.h"
+// Xlib's macros clash with GoogleTest's names: it comes last.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace {
+
+class X11Test : public PlatformTest {
+ protected:
+  Display* Probe = nullptr;
+
+  void SetUp() override {
+    const char* display = std::getenv("HANAKUMO_TEST_DISPLAY");
+    if (display == nullptr || *display == 0) GTEST_SKIP() << "HANAKUMO_TEST_DISPLAY is not set";
+    PlatformTest::SetUp();
+    ASSERT_TRUE(SelectPlatformDriver("x11", display));
+    Probe = XOpenDisplay(display);
+    ASSERT_NE(Probe, nullptr);
+  }
+  void TearDown() override {
+    if (Probe == nullptr) return;
+    PlatformTest::TearDown();
+    SelectPlatformDriver("headless");
+    XCloseDisplay(Probe);
+  }
+
+  // Pumps until `done` holds or two seconds of real time pass.
+  template <typename F>
+  bool PumpUntil(F done) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < end) {
+      HeadlessPumpMessages();
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
+  }
+
+  // The screen's pixels inside a rectangle, from the X server.
+  std::vector<uint32_t> Screen(const RECT& r) {
+    XImage* img = XGetImage(Probe, DefaultRootWindow(Probe), r.left, r.top, static_cast<unsigned>(r.right - r.left),
+                            static_cast<unsigned>(r.bottom - r.top), AllPlanes, ZPixmap);
+    std::vector<uint32_t> out;
+    if (img == nullptr) return out;
+    for (int y = 0; y < r.bottom - r.top; ++y)
+      for (int x = 0; x < r.right - r.left; ++x) out.push_back(static_cast<uint32_t>(XGetPixel(img, x, y)) & 0xFFFFFFu);
+    XDestroyImage(img);
+    return out;
+  }
+};
+
+LRESULT PatternPaint(HWND h, UINT m, WPARAM w, LPARAM l, LRESULT* r) {
+  if (m != WM_PAINT) return false;
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(h, &ps);
+  const COLORREF colors[] = {RGB(255, 0, 0), RGB(0, 200, 0), RGB(0, 0, 255), RGB(250, 240, 10)};
+  for (int i = 0; i < 4; ++i) {
+    RECT band{0, i * 12, 64, i * 12 + 12};
+    HBRUSH b = CreateSolidBrush(colors[i]);
+    FillRect(dc, &band, b);
+    DeleteObject(b);
+  }
+  SetPixel(dc, 5, 5, RGB(1, 2, 3));
+  EndPaint(h, &ps);
+  *r = 0;
+  return true;
+}
+
+TEST_F(X11Test, AShownWindowReadsBackWithTheSurfacesPixels) {
+  EXPECT_EQ(PlatformDriverName(), "x11");
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), DisplayWidth(Probe, DefaultScreen(Probe)));
+  MessageHook() = [](HWND h, UINT m, WPARAM w, LPARAM l, LRESULT* r) { return PatternPaint(h, m, w, l, r) != 0; };
+  HWND h = MakeTop(40, 30, 64, 48, WS_POPUP | WS_VISIBLE);
+  ASSERT_NE(h, nullptr);
+  RECT r{40, 30, 104, 78};
+  std::vector<uint32_t> surface;
+  bool same = PumpUntil([&] {
+    surface = HeadlessReadPixels(h);
+    for (auto& p : surface) p &= 0xFFFFFFu;
+    return !surface.empty() && Screen(r) == surface;
+  });
+  EXPECT_TRUE(same);
+  ASSERT_EQ(surface.size(), 64u * 48u);
+  EXPECT_EQ(surface[5 * 64 + 5], 0x010203u);
+  EXPECT_EQ(surface[40 * 64 + 10], 0xFAF00Au);
+  // Moving the window moves what the screen shows.
+  SetWindowPos(h, nullptr, 200, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  EXPECT_TRUE(PumpUntil([&] { return Screen(RECT{200, 100, 264, 148}) == surface; }));
+}
+
+TEST_F(X11Test, KeysAndClicksFromXTestReachTheWindow) {
+  HWND h = MakeTop(300, 300, 80, 60, WS_POPUP | WS_VISIBLE);
+  ASSERT_NE(h, nullptr);
+  SetForegroundWindow(h);
+  SetFocus(h);
+  ASSERT_TRUE(PumpUntil([&] {
+    Window focus;
+    int revert;
+    XGetInputFocus(Probe, &focus, &revert);
+    return focus != None && focus != PointerRoot && focus != DefaultRootWindow(Probe);
+  }));
+  KeyCode a = XKeysymToKeycode(Probe, XK_a);
+  XTestFakeKeyEvent(Probe, a, True, CurrentTime);
+  XTestFakeKeyEvent(Probe, a, False, CurrentTime);
+  XFlush(Probe);
+  ASSERT_TRUE(PumpUntil([&] { return !Logged(WM_CHAR, h).empty(); }));
+  EXPECT_EQ(Logged(WM_CHAR, h)[0].WParam, static_cast<WPARAM>(u'a'));
+  ASSERT_FALSE(Logged(WM_KEYDOWN, h).empty());
+  EXPECT_EQ(Logged(WM_KEYDOWN, h)[0].WParam, static_cast<WPARAM>('A'));
+  XTestFakeMotionEvent(Probe, DefaultScreen(Probe), 310, 320, CurrentTime);
+  XTestFakeButtonEvent(Probe, 1, True, CurrentTime);
+  XTestFakeButtonEvent(Probe, 1, False, CurrentTime);
+  XFlush(Probe);
+  ASSERT_TRUE(PumpUntil([&] { return !Logged(WM_LBUTTONUP, h).empty(); }));
+  auto downs = Logged(WM_LBUTTONDOWN, h);
+  ASSERT_EQ(downs.size(), 1u);
+  EXPECT_EQ(GET_X_LPARAM(downs[0].LParam), 10);
+  EXPECT_EQ(GET_Y_LPARAM(downs[0].LParam), 20);
+}
+
+}  // namespace
