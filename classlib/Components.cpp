@@ -103,6 +103,8 @@ void TComponent::SetLoading(bool loading) {
 
 void TComponent::Loaded() { FComponentState &= ~csLoading; }
 
+void TComponent::SetParentComponent(TComponent*) {}
+
 void TComponent::Notification(TComponent* component, TOperation operation) {
   if (operation == opRemove) {
     auto& f = FFreeNotifies;

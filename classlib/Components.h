@@ -54,6 +54,8 @@ class TComponent : public TPersistent {
   void SetLoading(bool loading);
   // Called once after the component's properties were read.
   virtual void Loaded();
+  // The component it stands inside in a form resource (a control's parent).
+  virtual void SetParentComponent(TComponent* parent);
   // Tells this component that another one it may refer to comes or goes.
   virtual void Notification(TComponent* component, TOperation operation);
   // Asks for a Notification(opRemove) when component is destroyed, even if

@@ -11,8 +11,10 @@
 #include <random>
 #include <typeinfo>
 
-std::string TObject::ClassName() const {
-  const char* raw = typeid(*this).name();
+std::string TObject::ClassName() const { return DemangledTypeName(typeid(*this)); }
+
+std::string DemangledTypeName(const std::type_info& type) {
+  const char* raw = type.name();
   int status = 0;
   std::unique_ptr<char, void (*)(void*)> name(abi::__cxa_demangle(raw, nullptr, nullptr, &status), std::free);
   std::string s = status == 0 && name ? name.get() : raw;

@@ -4,9 +4,13 @@
 #include <cstdint>
 #include <string>
 #include <type_traits>
+#include <typeinfo>
 #include <vector>
 
 #include "classlib/SysTypes.h"
+
+// A C++ type's own name without namespaces ("TStringList").
+std::string DemangledTypeName(const std::type_info& type);
 
 std::string IntToStr(int64_t value);
 std::string IntToHex(int64_t value, int digits);

@@ -1,0 +1,301 @@
+#include "classlib/Forms.h"
+
+#include <gtest/gtest.h>
+
+#include "classlib/ExtCtrls.h"
+#include "classlib/FormReader.h"
+#include "classlib/StdCtrls.h"
+#include "platform/Windows.h"
+#include "platform/services/MessageBox.h"
+
+namespace {
+
+std::vector<std::string>* gLog = nullptr;
+
+// A label that tells when it is loaded and when the mouse comes and goes.
+struct TLogLabel : TLabel {
+  explicit TLogLabel(TComponent* owner) : TLabel(owner) {
+    SetMessageHandler(CM_MOUSEENTER, [this](TMessage&) { Log("enter " + Name()); });
+    SetMessageHandler(CM_MOUSELEAVE, [this](TMessage&) { Log("leave " + Name()); });
+  }
+  void Loaded() override {
+    Log("Loaded " + Name());
+    TLabel::Loaded();
+  }
+  void Log(const std::string& s) {
+    if (gLog) gLog->push_back(s);
+  }
+};
+
+class TTestForm : public TForm {
+ public:
+  explicit TTestForm(TComponent* owner) : TForm(owner) {
+    if (gLog) gLog->push_back("constructed");
+  }
+  TLabel* lblCaption = nullptr;
+  TPaintBox* pbBox = nullptr;
+  TImage* imgPicture = nullptr;
+  int Clicks = 0;
+  bool ThrowOnClick = false;
+  void Loaded() override {
+    if (gLog) gLog->push_back("Loaded form");
+    TForm::Loaded();
+  }
+  void FormCreate(TObject*) {
+    if (gLog) gLog->push_back(std::string("OnCreate, fields ") + (lblCaption && pbBox && imgPicture ? "set" : "missing"));
+  }
+  void FormPaint(TObject*) {
+    // A grey frame around the client area.
+    Canvas().Brush().SetStyle(bsClear);
+    Canvas().Pen().SetColor(clGray);
+    Canvas().Rectangle(ClientRect());
+  }
+  void pbBoxPaint(TObject*) {
+    pbBox->Canvas().Brush().SetColor(clRed);
+    pbBox->Canvas().FillRect(pbBox->ClientRect());
+  }
+  void lblCaptionClick(TObject*) {
+    ++Clicks;
+    if (ThrowOnClick) throw EInvalidOperation("Nothing to load");
+  }
+};
+
+class TNoResourceForm : public TForm {
+ public:
+  using TForm::TForm;
+};
+
+const bool kRegistered = [] {
+  RegisterClass<TLogLabel, TLabel>("TLogLabel");
+  RegisterClass<TTestForm, TForm>("TTestForm");
+  RegisterHandler("FormCreate", &TTestForm::FormCreate);
+  RegisterHandler("FormPaint", &TTestForm::FormPaint);
+  RegisterHandler("pbBoxPaint", &TTestForm::pbBoxPaint);
+  RegisterHandler("lblCaptionClick", &TTestForm::lblCaptionClick);
+  RegisterField("lblCaption", &TTestForm::lblCaption);
+  RegisterField("pbBox", &TTestForm::pbBox);
+  RegisterField("imgPicture", &TTestForm::imgPicture);
+  return true;
+}();
+
+struct Pixels {
+  int w = 0, h = 0;
+  std::vector<uint32_t> px;
+  uint32_t At(int x, int y) const { return px[static_cast<size_t>(y * w + x)] & 0xFFFFFF; }
+};
+
+Pixels Read(HWND hwnd) {
+  Pixels p;
+  EXPECT_TRUE(ReadWindowPixels(hwnd, true, &p.w, &p.h, &p.px));
+  return p;
+}
+
+LPARAM At(int x, int y) { return MAKELONG(static_cast<WORD>(x), static_cast<WORD>(y)); }
+
+class FormTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    gLog = &FLog;
+    hk::ClearMessageBoxes();
+  }
+  void TearDown() override {
+    DoneApplication();
+    gLog = nullptr;
+  }
+  std::vector<std::string> FLog;
+};
+
+}  // namespace
+
+TEST_F(FormTest, CreationOrderLoadedThenOnCreate) {
+  TTestForm* form = CreateFormOf<TTestForm>(Application);
+  EXPECT_EQ(FLog, (std::vector<std::string>{"constructed", "Loaded form", "Loaded lblCaption", "OnCreate, fields set"}));
+  EXPECT_EQ(form->Name(), "TestForm");
+  EXPECT_EQ(form->Owner(), static_cast<TComponent*>(Application));
+  EXPECT_EQ(form->lblCaption->Parent(), form);
+  EXPECT_EQ(form->lblCaption->Caption(), "Loading...\r\nPlease wait");
+  EXPECT_EQ(form->ClientWidth(), 200);
+  EXPECT_EQ(form->Font().Name(), "Tahoma");
+  EXPECT_EQ(form->lblCaption->Font().Name(), "Tahoma");  // from its parent
+  EXPECT_EQ(form->imgPicture->Picture().Width(), 4);
+  EXPECT_FALSE(form->Visible());
+  EXPECT_FALSE(form->HandleAllocated());
+  FreeComponent(form);
+
+  try {
+    CreateFormOf<TNoResourceForm>(Application);
+    FAIL();
+  } catch (const EResNotFound& e) {
+    EXPECT_EQ(e.Message(), "Resource TNoResourceForm not found");
+  }
+}
+
+TEST_F(FormTest, ShownFormPaintsItsControls) {
+  TTestForm* form = CreateFormOf<TTestForm>(Application);
+  form->Show();
+  ASSERT_TRUE(form->HandleAllocated());
+  EXPECT_TRUE(IsWindowVisible(form->Handle()));
+  form->Update();
+  Pixels p = Read(form->Handle());
+  ASSERT_EQ(p.w, 200);
+  ASSERT_EQ(p.h, 120);
+  EXPECT_EQ(p.At(0, 0), 0x808080u);     // the frame of OnPaint
+  EXPECT_EQ(p.At(199, 60), 0x808080u);
+  EXPECT_EQ(p.At(60, 40), 0xF5F5F5u);   // the form's colour
+  EXPECT_EQ(p.At(100, 10), 0xFF0000u);  // the paint box, drawn by its OnPaint
+  EXPECT_EQ(p.At(189, 49), 0xFF0000u);
+  EXPECT_EQ(p.At(190, 50), 0xF5F5F5u);
+  EXPECT_EQ(p.At(20, 10), 0x0000FFu);   // the image: blue top row, green below
+  EXPECT_EQ(p.At(23, 11), 0x00FF00u);
+  // The label's two lines of text.
+  TRect r = form->lblCaption->BoundsRect();
+  EXPECT_GT(r.Height(), 20);
+  int ink = 0;
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x) ink += p.At(x, y) != 0xF5F5F5u;
+  EXPECT_GT(ink, 20);
+  form->Hide();
+  EXPECT_FALSE(IsWindowVisible(form->Handle()));
+}
+
+TEST_F(FormTest, AnchoredChildrenFollowAResize) {
+  TTestForm* form = CreateFormOf<TTestForm>(Application);
+  form->Show();
+  TRect label = form->lblCaption->BoundsRect();
+  form->SetBounds(form->Left(), form->Top(), 300, 200);
+  EXPECT_EQ(form->ClientWidth(), 300);
+  // L B: keeps its distance to the bottom.
+  EXPECT_EQ(form->lblCaption->Top(), label.top + 80);
+  EXPECT_EQ(form->lblCaption->Left(), label.left);
+  // L T R: grows with the width.
+  EXPECT_EQ(form->pbBox->BoundsRect(), Bounds(100, 10, 190, 40));
+  // T R: moves with the right edge.
+  EXPECT_EQ(form->imgPicture->BoundsRect(), Bounds(120, 10, 4, 2));
+  // Back again, and not below the minimum size.
+  form->SetBounds(form->Left(), form->Top(), 10, 10);
+  EXPECT_EQ(form->Width(), 150);
+  EXPECT_EQ(form->Height(), 100);
+  EXPECT_EQ(form->pbBox->Width(), 40);
+  EXPECT_EQ(form->imgPicture->Left(), -30);
+  form->Update();
+  Pixels p = Read(form->Handle());
+  EXPECT_EQ(p.w, 150);
+  EXPECT_EQ(p.At(100, 10), 0xFF0000u);
+}
+
+TEST_F(FormTest, MouseReachesGraphicControls) {
+  TTestForm* form = CreateFormOf<TTestForm>(Application);
+  form->Show();
+  HWND h = form->Handle();
+  TRect r = form->lblCaption->BoundsRect();
+  int x = r.left + 2, y = r.top + 2;
+  SendMessageA(h, WM_MOUSEMOVE, 0, At(x, y));
+  SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, At(x, y));
+  SendMessageA(h, WM_LBUTTONUP, 0, At(x, y));
+  EXPECT_EQ(form->Clicks, 1);
+  // Pressed on the label, released elsewhere: no click.
+  SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, At(x, y));
+  SendMessageA(h, WM_MOUSEMOVE, MK_LBUTTON, At(150, 30));
+  SendMessageA(h, WM_LBUTTONUP, 0, At(150, 30));
+  EXPECT_EQ(form->Clicks, 1);
+  SendMessageA(h, WM_MOUSEMOVE, 0, At(150, 30));
+  SendMessageA(h, WM_MOUSEMOVE, 0, At(x, y));
+  std::vector<std::string> moves(FLog.begin() + 4, FLog.end());
+  EXPECT_EQ(moves, (std::vector<std::string>{"enter lblCaption", "leave lblCaption", "enter lblCaption"}));
+  // A disabled label takes no clicks.
+  form->lblCaption->SetEnabled(false);
+  SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, At(x, y));
+  SendMessageA(h, WM_LBUTTONUP, 0, At(x, y));
+  EXPECT_EQ(form->Clicks, 1);
+}
+
+TEST_F(FormTest, ExceptionInAHandlerReachesTheDefaultHandler) {
+  TTestForm* form = CreateFormOf<TTestForm>(Application);
+  Application->SetTitle("Hanakumo Test");
+  form->ThrowOnClick = true;
+  form->Show();
+  TRect r = form->lblCaption->BoundsRect();
+  SendMessageA(form->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, At(r.left + 1, r.top + 1));
+  SendMessageA(form->Handle(), WM_LBUTTONUP, 0, At(r.left + 1, r.top + 1));
+  auto boxes = hk::MessageBoxesShown();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].Text, "Nothing to load.");
+  EXPECT_EQ(boxes[0].Caption, "Hanakumo Test");
+  // The program goes on.
+  form->ThrowOnClick = false;
+  SendMessageA(form->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, At(r.left + 1, r.top + 1));
+  SendMessageA(form->Handle(), WM_LBUTTONUP, 0, At(r.left + 1, r.top + 1));
+  EXPECT_EQ(form->Clicks, 2);
+}
+
+TEST_F(FormTest, ApplicationLoopHooksAndTerminate) {
+  Application->Initialize();
+  std::vector<UINT> seen;
+  int hook = Application->HookMainWindow([&](TMessage& m) {
+    if (m.Msg >= WM_USER) seen.push_back(m.Msg);
+    if (m.Msg == WM_USER + 2) Application->Terminate();
+    return m.Msg == WM_USER + 1;
+  });
+  // Nothing pending: returns at once.
+  Application->ProcessMessages();
+  PostMessageA(Application->Handle(), WM_USER + 1, 0, 0);
+  Application->ProcessMessages();
+  EXPECT_EQ(seen, std::vector<UINT>{WM_USER + 1});
+
+  TTestForm* main = nullptr;
+  Application->CreateForm(main);
+  EXPECT_EQ(Application->MainForm(), main);
+  bool destroyed = false;
+  main->OnDestroy = [&](TObject*) { destroyed = true; };
+  Application->ShowMainForm = false;
+  PostMessageA(Application->Handle(), WM_USER + 2, 0, 0);
+  Application->Run();
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_TRUE(destroyed);  // the end of the run frees the forms
+  EXPECT_EQ(Application->MainForm(), nullptr);
+  Application->UnhookMainWindow(hook);
+}
+
+TEST_F(FormTest, MainFormCloseEndsTheRun) {
+  TTestForm* main = nullptr;
+  Application->CreateForm(main);
+  int closes = 0;
+  main->OnClose = [&](TObject*, TCloseAction& action) {
+    if (++closes == 1) action = caNone;  // the first close is refused
+  };
+  main->Show();
+  PostMessageA(main->Handle(), WM_CLOSE, 0, 0);
+  PostMessageA(main->Handle(), WM_CLOSE, 0, 0);
+  Application->Run();
+  EXPECT_EQ(closes, 2);
+}
+
+TEST_F(FormTest, FormStylesFollowProperties) {
+  struct TShadowForm : TForm {
+    using TForm::TForm;
+    void CreateParams(TCreateParams& p) override {
+      TForm::CreateParams(p);
+      p.WindowClass.style |= CS_DROPSHADOW;
+    }
+  };
+  auto* form = new TShadowForm(Application);
+  form->SetBorderStyle(bsNone);
+  form->SetFormStyle(fsStayOnTop);
+  form->SetPosition(poScreenCenter);
+  form->SetBounds(0, 0, 100, 60);
+  form->Show();
+  LONG_PTR style = GetWindowLongPtrA(form->Handle(), GWL_STYLE);
+  EXPECT_TRUE(style & static_cast<LONG_PTR>(WS_POPUP));
+  EXPECT_FALSE(style & static_cast<LONG_PTR>(WS_CAPTION));
+  EXPECT_TRUE(GetWindowLongPtrA(form->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+  EXPECT_TRUE(GetClassLongA(form->Handle(), GCL_STYLE) & CS_DROPSHADOW);
+  EXPECT_EQ(form->Left(), (Screen->Width() - 100) / 2);
+  EXPECT_EQ(form->Top(), (Screen->Height() - 60) / 2);
+  // Near an edge of the screen, a snapping form sits on it.
+  form->ScreenSnap = true;
+  form->SetBounds(6, 5, 100, 60);
+  EXPECT_EQ(form->Left(), 0);
+  EXPECT_EQ(form->Top(), 0);
+  form->SetBorderStyle(bsSizeable);
+  EXPECT_TRUE(GetWindowLongPtrA(form->Handle(), GWL_STYLE) & static_cast<LONG_PTR>(WS_CAPTION));
+}
