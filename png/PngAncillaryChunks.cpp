@@ -31,6 +31,31 @@ uint16_t SampleForDisplayed(const TPNGImage& png, uint8_t depth, uint8_t value) 
   return static_cast<uint16_t>((v * max + 127) / 255);
 }
 
+// The curve for a gAMA value. Files carry a handful of values, so the last
+// few curves are kept: their powers are the costly part of a small image.
+const uint8_t* GammaCurveFor(uint32_t g) {
+  struct Entry {
+    uint32_t Gamma = 0;
+    uint8_t Curve[256];
+  };
+  thread_local Entry cache[4];
+  thread_local unsigned next = 0;
+  for (const Entry& e : cache)
+    if (e.Gamma == g) return e.Curve;
+  Entry& e = cache[next++ % 4];
+  const long double exponent = 1.0L / (static_cast<long double>(g) / 100000.0L * 2.2L);
+  for (int i = 0; i < 256; ++i) {
+    const long double base = static_cast<long double>(i) / 255.0L;
+    const long double p = i == 0 ? 0.0L : std::pow(base, exponent);
+    long double v = std::nearbyint(p * 255.0L);
+    if (!(v >= 0)) v = 0;  // also NaN
+    if (v > 255) v = 255;
+    e.Curve[i] = static_cast<uint8_t>(v);
+  }
+  e.Gamma = g;
+  return e.Curve;
+}
+
 }  // namespace
 
 // --- PLTE -------------------------------------------------------------------
@@ -206,16 +231,10 @@ bool TChunkgAMA::LoadFromStream(TStream& stream, const TChunkName& type, uint32_
   const uint32_t g = Gamma();
   if (g == 0 || g > 0x7FFFFFFFu) return true;
   TPNGImage& png = *Owner();
-  const long double exponent = 1.0L / (static_cast<long double>(g) / 100000.0L * 2.2L);
+  const uint8_t* curve = GammaCurveFor(g);
   for (int i = 0; i < 256; ++i) {
-    const long double base = static_cast<long double>(i) / 255.0L;
-    const long double p = i == 0 ? 0.0L : std::pow(base, exponent);
-    long double v = std::nearbyint(p * 255.0L);
-    if (!(v >= 0)) v = 0;  // also NaN
-    if (v > 255) v = 255;
-    const auto value = static_cast<uint8_t>(v);
-    png.GammaCurve[i] = value;
-    png.InverseGammaCurve[value] = static_cast<uint8_t>(i);
+    png.GammaCurve[i] = curve[i];
+    png.InverseGammaCurve[curve[i]] = static_cast<uint8_t>(i);
   }
   return true;
 }

@@ -165,7 +165,7 @@ TEST(PngDecode, SamplesAndUnknownFilters) {
 TEST(PngFilters, FastFormsMatchThePlainOnes) {
   std::mt19937 rng(3);
   for (size_t stride : {1u, 2u, 3u, 4u, 6u, 8u})
-    for (size_t n : {0u, 1u, 3u, 7u, 64u, 301u})
+    for (size_t n : {0u, 1u, 3u, 4u, 7u, 12u, 64u, 300u, 301u})
       for (uint8_t type = 0; type <= 5; ++type) {
         Bytes prior(n), row(n);
         for (auto& v : prior) v = uint8_t(rng());
