@@ -16,6 +16,25 @@ PWindow LayeredWindow(HWND hwnd) {
   return w;
 }
 
+// The pixels of the bitmap selected into a memory DC, as 32-bit BGRA rows.
+PSurface BitmapPixels(HDC dc) {
+  HBITMAP bitmap = reinterpret_cast<HBITMAP>(GetCurrentObject(dc, OBJ_BITMAP));
+  BITMAP info{};
+  if (bitmap == nullptr || GetObjectA(reinterpret_cast<HGDIOBJ>(bitmap), sizeof info, &info) == 0) return nullptr;
+  if (info.bmWidth <= 0 || info.bmHeight <= 0) return nullptr;
+  auto s = std::make_shared<TSurface>(info.bmWidth, info.bmHeight, 0);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = info.bmWidth;
+  bi.bmiHeader.biHeight = -info.bmHeight;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  if (GetDIBits(dc, bitmap, 0, static_cast<UINT>(info.bmHeight), s->Pixels.data(), &bi, DIB_RGB_COLORS) == 0)
+    return nullptr;
+  return s;
+}
+
 void PresentWhole(const PWindow& w) {
   if (!w->Surface) return;
   w->Dirty = false;
@@ -36,6 +55,7 @@ BOOL UpdateLayeredWindow(HWND hwnd, HDC dstDC, POINT* dstPoint, SIZE* size, HDC 
   POINT from{0, 0};
   if (srcDC != nullptr) {
     source = GetSurfaceOfDC(srcDC);
+    if (!source) source = BitmapPixels(srcDC);
     if (!source) return FALSE;
     POINT org{0, 0};
     GetViewportOrgEx(srcDC, &org);

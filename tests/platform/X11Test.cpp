@@ -126,4 +126,37 @@ TEST_F(X11Test, KeysAndClicksFromXTestReachTheWindow) {
   EXPECT_EQ(GET_Y_LPARAM(downs[0].LParam), 20);
 }
 
+TEST_F(X11Test, ALayeredWindowShowsItsPremultipliedImageAtItsOpacity) {
+  HWND card = MakeTop(500, 400, 20, 20, WS_POPUP, WS_EX_LAYERED | WS_EX_TOPMOST);
+  ASSERT_NE(card, nullptr);
+  // A 2 x 1 image: half-transparent and opaque, premultiplied.
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = 2;
+  bi.bmiHeader.biHeight = -1;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC mem = CreateCompatibleDC(nullptr);
+  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(bmp, nullptr);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  static_cast<uint32_t*>(bits)[0] = 0x80402010u;
+  static_cast<uint32_t*>(bits)[1] = 0xFF804020u;
+  SIZE size{2, 1};
+  POINT src{0, 0};
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  ASSERT_TRUE(UpdateLayeredWindow(card, nullptr, nullptr, &size, mem, &src, 0, &blend, ULW_ALPHA));
+  ShowWindow(card, SW_SHOWNOACTIVATE);
+  RECT r{500, 400, 502, 401};
+  EXPECT_TRUE(PumpUntil([&] { return Screen(r) == std::vector<uint32_t>{0x402010u, 0x804020u}; }));
+  BLENDFUNCTION half{AC_SRC_OVER, 0, 128, 0};
+  ASSERT_TRUE(UpdateLayeredWindow(card, nullptr, nullptr, nullptr, nullptr, nullptr, 0, &half, ULW_ALPHA));
+  // Every channel scaled by 128/255, rounded.
+  EXPECT_TRUE(PumpUntil([&] { return Screen(r) == std::vector<uint32_t>{0x201008u, 0x402010u}; }));
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+}
+
 }  // namespace
