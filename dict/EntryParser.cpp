@@ -1,0 +1,65 @@
+#include "dict/EntryParser.h"
+
+#include "unicode/UnicodeData.h"
+
+void ParseEntryLine(const WideString& line, WideString& headword, WideString& reading,
+                    TWideStringList& glosses) {
+  headword.clear();
+  reading.clear();
+  glosses.Clear();
+  const size_t n = line.size();
+  // 1-based positions, as the format is described; at(k) is '\0' beyond the line.
+  auto at = [&](size_t k) -> char16_t { return k >= 1 && k <= n ? line[k - 1] : u'\0'; };
+
+  const size_t space = line.find(u' ');
+  const size_t e = space == WideString::npos ? 1 : space;  // headword length
+  headword = line.substr(0, e);
+
+  size_t k = e + 2;
+  if (at(k) == u'[') {
+    const size_t close = k < n ? line.find(u']', k) : WideString::npos;  // searches k+1 .. n
+    if (close != WideString::npos) {
+      const size_t j = close + 1;
+      reading = line.substr(k, j - 1 - k);
+      k = j + 2;
+    } else {
+      k = e + 3;
+    }
+  }
+  if (at(k) == u'/') SplitText(line.substr(k - 1), u'/', glosses);
+}
+
+void SplitText(const WideString& text, char16_t separator, TWideStringList& list) {
+  list.Clear();
+  if (text.empty()) return;
+  const WideString t = WideTrimSpace(text);
+  WideString token;
+  for (size_t i = 0; i < t.size(); ++i) {
+    if (t[i] == separator) {
+      if (i > 0) list.Add(token);
+      token.clear();
+    } else {
+      token.push_back(t[i]);
+      if (i + 1 == t.size()) list.Add(token);
+    }
+  }
+}
+
+namespace {
+
+char16_t UpperUnit(char16_t c) {
+  if (c < 0x80) return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
+  std::span<const UCS4> upper = StoredCaseMapping(c, cmkUpper);
+  return upper.size() == 1 && upper[0] <= 0xFFFF ? static_cast<char16_t>(upper[0]) : c;
+}
+
+}  // namespace
+
+int WidePosIgnoreCase(const WideString& sub, const WideString& s) {
+  if (sub.empty() || sub.size() > s.size()) return 0;
+  WideString a(sub), b(s);
+  for (char16_t& c : a) c = UpperUnit(c);
+  for (char16_t& c : b) c = UpperUnit(c);
+  const size_t p = b.find(a);
+  return p == WideString::npos ? 0 : static_cast<int>(p) + 1;
+}
