@@ -29,7 +29,11 @@ ResourceTable& Table() {
 
 std::string NameText(const char* name) {
   if (name == nullptr) return {};
-  if (IS_INTRESOURCE(name)) return "#" + std::to_string(reinterpret_cast<uintptr_t>(name));
+  if (IS_INTRESOURCE(name)) {
+    std::string text = std::to_string(reinterpret_cast<uintptr_t>(name));
+    text.insert(text.begin(), '#');
+    return text;
+  }
   return name;
 }
 
