@@ -18,7 +18,13 @@ TEST(LiteralScan, PlainWordsTakeTheFastScan) {
   for (const char16_t* p : {u"wat.r", u"a|b", u"^a", u"a*", u"\U0001F600", u"\\xD800", u"[a]b"}) {
     engine.PreparePattern(p, 8);
     EXPECT_FALSE(engine.Compiled()->Literal);
-  }
+  }  // A long word whose partial matches all fail late stays one pass.
+  const std::u16string word = std::u16string(299, u'a') + u"b";
+  engine.PreparePattern(word, 8);
+  ASSERT_TRUE(engine.Compiled()->Literal);
+  const std::u16string text = std::u16string(1000, u'A') + u"B";
+  EXPECT_EQ(AllMatches(engine, text), (TMatchList{{701, 1001}}));
+  EXPECT_EQ(GeneralMatches(engine.Compiled()->DFA, text), (TMatchList{{701, 1001}}));
 }
 
 // Units that fold onto each other, kana, and surrogates whole and alone.

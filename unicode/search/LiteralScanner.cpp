@@ -11,8 +11,10 @@
 
 namespace {
 
-// Longer words are rare; they take the general matcher.
-constexpr int64_t MaxWordLength = 200;
+// Longer words, or words of more distinct units than a class byte holds,
+// take the general matcher.
+constexpr int64_t MaxWordLength = 4000;
+constexpr size_t MaxDistinct = 255;
 constexpr size_t MaxFirstUnits = 4;
 
 }  // namespace
@@ -65,6 +67,7 @@ std::unique_ptr<TLiteralScanner> TLiteralScanner::Create(const TDFA& DFA) {
       it = distinct.end() - 1;
     }
     wordClass.push_back(static_cast<uint8_t>(1 + (it - distinct.begin())));
+    if (distinct.size() > MaxDistinct) return nullptr;
   }
   r.FClassCount = static_cast<uint32_t>(distinct.size() + 1);
   r.FFirstClass = wordClass[0];
