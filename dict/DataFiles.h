@@ -1,0 +1,28 @@
+// The dictionary program's data: its settings file, the dictionary text and
+// the marker table, held for the life of the process.
+#pragma once
+
+#include "classlib/SysTypes.h"
+
+// The program directory's config.txt; set by InitializeDataFiles.
+extern AnsiString ConfigFileName;
+// The dictionary file in use (from config.txt, or replaced by Apply).
+extern AnsiString DictFileName;
+// The whole dictionary, every line followed by CR LF.
+extern WideString DictionaryText;
+
+// Fixes ConfigFileName next to the program (the unit's start-up step).
+void InitializeDataFiles();
+
+// Reads the dictionary named in config.txt (default: the program
+// directory's edict.txt) into DictFileName and DictionaryText. The text is
+// replaced only once the new one has been read whole.
+void LoadDictionary();
+// The dictionary file's lines (ending at CR, LF or CR LF; a zero byte ends
+// the text) each followed by CR LF, decoded from UTF-8. Raises the file
+// stream's error when the file cannot be read.
+WideString ReadDictionaryText(const AnsiString& fileName);
+
+// Fills Markers from the program directory's markers.txt (or another file).
+void LoadMarkers();
+void LoadMarkersFrom(const AnsiString& fileName);

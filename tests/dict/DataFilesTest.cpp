@@ -1,0 +1,68 @@
+#include "dict/DataFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "classlib/SysTypes.h"
+#include "dict/Markers.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TempFolder : ::testing::Test {
+  fs::path dir;
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("hk-dict-" + std::to_string(::getpid()) + "-" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir);
+  }
+  void TearDown() override {
+    fs::remove_all(dir);
+    SetMarkersFromLines({});
+  }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const std::string path = (dir / name).string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+};
+
+}  // namespace
+
+TEST_F(TempFolder, DictionaryLinesEndInCrLfWhateverTheFileUsed) {
+  const std::string file = Write("d.txt", "a /x/\nb /y/\r\nc /z/\rlast /w/");
+  EXPECT_EQ(ReadDictionaryText(file), u"a /x/\r\nb /y/\r\nc /z/\r\nlast /w/\r\n");
+}
+
+TEST_F(TempFolder, ZeroByteEndsTheTextAndByteOrderMarkStays) {
+  const std::string file = Write("d.txt", std::string("\xEF\xBB\xBF\xE6\xB0\xB4 /water/\n", 14) + std::string(1, '\0') + "junk\n");
+  EXPECT_EQ(ReadDictionaryText(file), u"\uFEFF\u6C34 /water/\r\n");
+}
+
+TEST_F(TempFolder, ConfigNamesTheDictionary) {
+  const std::string dict = Write("mine.txt", "x /y/\n");
+  ConfigFileName = Write("config.txt", "[Dictionary]\nDictionaryFileName=" + dict + "\n");
+  LoadDictionary();
+  EXPECT_EQ(DictFileName, dict);
+  EXPECT_EQ(DictionaryText, u"x /y/\r\n");
+}
+
+TEST_F(TempFolder, MissingDictionaryRaisesAndKeepsTheOldText) {
+  ConfigFileName = Write("config.txt", "[Dictionary]\nDictionaryFileName=" + (dir / "none.txt").string() + "\n");
+  DictionaryText = u"old\r\n";
+  EXPECT_THROW(LoadDictionary(), EFOpenError);
+  EXPECT_EQ(DictionaryText, u"old\r\n");
+}
+
+TEST_F(TempFolder, MarkerFileFillsTheTable) {
+  LoadMarkersFrom(Write("markers.txt", "n|noun\nplain\n|x|y\n"));
+  ASSERT_EQ(Markers.size(), 3u);
+  EXPECT_EQ(Markers[0].Key, "n");
+  EXPECT_EQ(Markers[1].Key, "");
+  EXPECT_EQ(Markers[2].Description, "x|y");
+  EXPECT_THROW(LoadMarkersFrom((dir / "none.txt").string()), EFOpenError);
+}
