@@ -118,6 +118,8 @@ void ClockSleep(uint32_t ms) {
 }
 
 namespace hkwin {
+uint64_t RealNowMs() { return MonotonicMs(); }
+
 void ResetClockForTests() {
   State().VirtualNow = kVirtualStart;
   State().AutoAdvance = 0;

@@ -42,6 +42,7 @@ thread_local TQueueHolder tQueue;
 // How often an idle PeekMessage looks at the display.
 constexpr uint64_t kPollIntervalMs = 4;
 thread_local uint64_t tLastPoll = 0;
+thread_local uint64_t tLastPresent = 0;
 
 bool MatchesFilter(HWND msgHwnd, HWND filter, UINT msg, UINT minMsg, UINT maxMsg) {
   if (minMsg != 0 || maxMsg != 0) {
@@ -89,16 +90,9 @@ bool RunSentMessages(TThreadQueue& q) {
 }
 
 // The display is polled on real time, whichever clock the platform shows.
-uint64_t RealMs() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
-}
-
-void PollDisplay(bool force) {
-  if (GetCurrentThreadId() != InputThread()) return;
-  uint64_t now = RealMs();
+void PollDisplay(bool force, uint64_t now) {
   if (!force && now - tLastPoll < kPollIntervalMs) return;
+  if (GetCurrentThreadId() != InputThread()) return;
   tLastPoll = now;
   Driver().Poll();
 }
@@ -106,10 +100,14 @@ void PollDisplay(bool force) {
 // Looks for the next message for GetMessage/PeekMessage. Returns true and
 // fills `out` when there is one.
 bool FindMessage(TThreadQueue& q, MSG* out, HWND filter, UINT minMsg, UINT maxMsg, bool remove, bool forcePoll) {
-  RunSentMessages(q);
+  uint64_t real = RealNowMs();
+  uint32_t stamp = q.Stamp.load(std::memory_order_acquire);
+  bool quiet = stamp == q.EmptyStamp;
+  if (!quiet) RunSentMessages(q);
   // Posted messages.
-  {
+  if (!quiet) {
     std::lock_guard<std::mutex> guard(q.Lock);
+    if (q.Posted.empty() && q.Sent.empty() && !q.QuitPosted) q.EmptyStamp = stamp;
     for (auto it = q.Posted.begin(); it != q.Posted.end(); ++it) {
       if (MatchesFilter(it->hwnd, filter, it->message, minMsg, maxMsg)) {
         *out = *it;
@@ -119,7 +117,7 @@ bool FindMessage(TThreadQueue& q, MSG* out, HWND filter, UINT minMsg, UINT maxMs
     }
   }
   // Input from the display or a test.
-  PollDisplay(forcePoll);
+  PollDisplay(forcePoll, real);
   if (q.ThreadId == InputThread()) {
     bool converted = false;
     while (RawInputPending()) {
@@ -141,7 +139,7 @@ bool FindMessage(TThreadQueue& q, MSG* out, HWND filter, UINT minMsg, UINT maxMs
     }
   }
   // WM_QUIT once nothing is posted.
-  {
+  if (!quiet) {
     std::lock_guard<std::mutex> guard(q.Lock);
     if (q.QuitPosted && (minMsg == 0 && maxMsg == 0 ? true : (WM_QUIT >= minMsg && WM_QUIT <= maxMsg))) {
       *out = MSG{};
@@ -170,7 +168,7 @@ bool FindMessage(TThreadQueue& q, MSG* out, HWND filter, UINT minMsg, UINT maxMs
   }
   // Timers.
   if ((minMsg == 0 && maxMsg == 0) || (WM_TIMER >= minMsg && WM_TIMER <= maxMsg)) {
-    if (TakeDueTimer(q.ThreadId, filter, remove, out)) return true;
+    if (TakeDueTimer(q.ThreadId, filter, remove, out, IsVirtualClock() ? ClockNowMs() : real)) return true;
   }
   if ((minMsg == 0 && maxMsg == 0) || (WM_MOUSEHOVER >= minMsg && WM_MOUSEHOVER <= maxMsg)) {
     if (TakeHover(q.ThreadId, out)) return true;
@@ -179,8 +177,14 @@ bool FindMessage(TThreadQueue& q, MSG* out, HWND filter, UINT minMsg, UINT maxMs
 }
 
 // Waits until something may have arrived for the thread.
-void WaitForInput(TThreadQueue& q) {
+void WaitForInput(TThreadQueue& q, uint32_t stampSeen) {
   if (q.ThreadId == InputThread()) PresentDirty();
+  q.Waiting = true;
+  // Whatever came after the last look must not be slept through.
+  if (q.Stamp.load() != stampSeen || (q.ThreadId == InputThread() && RawInputPending())) {
+    q.Waiting = false;
+    return;
+  }
   int timeout = -1;
   uint64_t due = NextTimerDue(q.ThreadId);
   if (due != UINT64_MAX && !IsVirtualClock()) {
@@ -196,12 +200,13 @@ void WaitForInput(TThreadQueue& q) {
   // a post; hover and drags still want a look now and then.
   if (displayFd >= 0 && timeout < 0) timeout = 250;
   int r = ::poll(fds, static_cast<nfds_t>(n), timeout);
+  q.Waiting = false;
   if (r > 0 && (fds[0].revents & POLLIN)) {
     uint64_t value;
     ssize_t got = ::read(q.WakeFd, &value, sizeof value);
     (void)got;
   }
-  if (displayFd >= 0) PollDisplay(true);
+  if (displayFd >= 0) PollDisplay(true, RealNowMs());
 }
 
 }  // namespace
@@ -214,6 +219,11 @@ PThreadQueue QueueOf(DWORD threadId) {
   std::lock_guard<std::mutex> guard(RegistryLock());
   auto it = Registry().find(threadId);
   return it == Registry().end() ? nullptr : it->second.lock();
+}
+
+TThreadQueue& CurrentQueueRef() {
+  if (!tQueue.Queue) CurrentQueue();
+  return *tQueue.Queue;
 }
 
 PThreadQueue CurrentQueue() {
@@ -229,7 +239,8 @@ PThreadQueue CurrentQueue() {
 }
 
 void WakeQueue(TThreadQueue& q) {
-  if (q.WakeFd < 0) return;
+  q.Stamp.fetch_add(1);
+  if (q.WakeFd < 0 || !q.Waiting.load()) return;
   uint64_t one = 1;
   ssize_t put = ::write(q.WakeFd, &one, sizeof one);
   (void)put;
@@ -378,19 +389,20 @@ BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax) {
   PThreadQueue q = CurrentQueue();
   bool forcePoll = true;
   for (;;) {
+    uint32_t seen = q->Stamp.load();
     if (FindMessage(*q, msg, hwnd, filterMin, filterMax, true, forcePoll)) {
       q->LastTime = msg->time;
       q->LastPos = msg->pt;
       return msg->message == WM_QUIT ? FALSE : TRUE;
     }
-    WaitForInput(*q);
+    WaitForInput(*q, seen);
     forcePoll = false;
   }
 }
 
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
   if (msg == nullptr) return FALSE;
-  PThreadQueue q = CurrentQueue();
+  TThreadQueue* q = &CurrentQueueRef();
   if (FindMessage(*q, msg, hwnd, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0, false)) {
     if (removeFlags & PM_REMOVE) {
       q->LastTime = msg->time;
@@ -399,13 +411,10 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
     return TRUE;
   }
   // Idle: what was drawn reaches the display, at the poll's pace.
-  if (q->ThreadId == InputThread()) {
-    static thread_local uint64_t lastPresent = 0;
-    uint64_t now = RealMs();
-    if (now - lastPresent >= kPollIntervalMs) {
-      lastPresent = now;
-      PresentDirty();
-    }
+  // (once for each poll of the display, so at most every few milliseconds)
+  if (tLastPoll != tLastPresent && q->ThreadId == InputThread()) {
+    tLastPresent = tLastPoll;
+    PresentDirty();
   }
   return FALSE;
 }
@@ -413,8 +422,9 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
 BOOL WaitMessage() {
   PThreadQueue q = CurrentQueue();
   MSG msg;
+  uint32_t seen = q->Stamp.load();
   if (FindMessage(*q, &msg, nullptr, 0, 0, false, true)) return TRUE;
-  WaitForInput(*q);
+  WaitForInput(*q, seen);
   return TRUE;
 }
 

@@ -2,6 +2,7 @@
 #include "platform/Timers.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 
 #include "platform/Clock.h"
@@ -22,19 +23,35 @@ struct TTimer {
 std::mutex gTimerLock;
 std::map<std::pair<HWND, UINT_PTR>, TTimer> gTimers;
 UINT_PTR gNextThreadTimerId = 1;
+// Changes whenever a timer is set or killed; an idle loop keeps the next due
+// time of its thread's timers and looks again only when this moved.
+std::atomic<uint64_t> gGeneration{1};
+struct TDueCache {
+  uint64_t Generation = 0;
+  uint64_t NextDue = 0;
+};
+thread_local TDueCache tDue;
 
 }  // namespace
 
-bool TakeDueTimer(DWORD threadId, HWND filter, bool remove, MSG* msg) {
-  uint64_t now = ClockNowMs();
+bool TakeDueTimer(DWORD threadId, HWND filter, bool remove, MSG* msg, uint64_t now) {
+  uint64_t generation = gGeneration.load(std::memory_order_acquire);
+  bool own = threadId == GetCurrentThreadId();
+  if (own && tDue.Generation == generation && now < tDue.NextDue) return false;
   std::lock_guard<std::mutex> guard(gTimerLock);
   TTimer* best = nullptr;
+  uint64_t next = UINT64_MAX;
   for (auto& [key, t] : gTimers) {
-    if (t.ThreadId != threadId || t.Due > now) continue;
+    if (t.ThreadId != threadId) continue;
+    next = std::min(next, t.Due);
+    if (t.Due > now) continue;
     if (filter != nullptr && t.Hwnd != filter && !IsChild(filter, t.Hwnd)) continue;
     if (best == nullptr || t.Due < best->Due) best = &t;
   }
-  if (best == nullptr) return false;
+  if (best == nullptr) {
+    if (own && next > now) tDue = TDueCache{generation, next};
+    return false;
+  }
   *msg = MSG{};
   msg->hwnd = best->Hwnd;
   msg->message = WM_TIMER;
@@ -60,12 +77,14 @@ void KillWindowTimers(HWND hwnd) {
     if (it->first.first == hwnd) it = gTimers.erase(it);
     else ++it;
   }
+  ++gGeneration;
 }
 
 void KillAllTimers() {
   std::lock_guard<std::mutex> guard(gTimerLock);
   gTimers.clear();
   gNextThreadTimerId = 1;
+  ++gGeneration;
 }
 
 }  // namespace hkwin
@@ -99,6 +118,7 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc) {
   t.Proc = proc;
   t.ThreadId = thread;
   t.Due = ClockNowMs() + elapseMs;
+  ++gGeneration;
   if (PThreadQueue q = QueueOf(thread)) WakeQueue(*q);
   return id;
 }
@@ -108,5 +128,6 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id) {
   auto it = gTimers.find({hwnd, id});
   if (it == gTimers.end()) return FALSE;
   gTimers.erase(it);
+  ++gGeneration;
   return TRUE;
 }

@@ -132,6 +132,14 @@ struct TThreadQueue {
   int QuitCode = 0;
   int WakeFd = -1;
   std::atomic<bool> PaintHint{false};  // some window may need WM_PAINT
+  // Counts everything put in (posts, sends, quit); the owning thread notes
+  // the count at which it last found the queue empty and skips the locks
+  // while it is unchanged.
+  std::atomic<uint32_t> Stamp{0};
+  uint32_t EmptyStamp = UINT32_MAX;
+  // Set while the owner sleeps in poll(): only then does a wake-up need the
+  // descriptor written.
+  std::atomic<bool> Waiting{false};
   DWORD LastTime = 0;
   POINT LastPos{};
   int InSend = 0;
@@ -143,6 +151,7 @@ struct TThreadQueue {
 using PThreadQueue = std::shared_ptr<TThreadQueue>;
 PThreadQueue QueueOf(DWORD threadId);  // nullptr when the thread has none
 PThreadQueue CurrentQueue();           // made on first use
+TThreadQueue& CurrentQueueRef();
 void WakeQueue(TThreadQueue& q);
 void WakeAllQueues();
 void PostToQueue(TThreadQueue& q, const MSG& msg);
@@ -158,7 +167,9 @@ bool RawInputPending();
 void ClearInputState();
 void ForgetWindowInInput(HWND hwnd);
 // Timers.
-bool TakeDueTimer(DWORD threadId, HWND filter, bool remove, MSG* msg);
+bool TakeDueTimer(DWORD threadId, HWND filter, bool remove, MSG* msg, uint64_t now);
+// Monotonic milliseconds, whichever clock the platform shows.
+uint64_t RealNowMs();
 uint64_t NextTimerDue(DWORD threadId);  // UINT64_MAX when none
 void KillWindowTimers(HWND hwnd);
 void KillAllTimers();
