@@ -74,18 +74,13 @@ std::unique_ptr<TLiteralScanner> TLiteralScanner::Create(const TDFA& DFA) {
   r.FClass = std::make_unique<uint8_t[]>(0x10000);
   const bool fold = DFA.Flags & _URE_DFA_CASEFOLD;
   const UCS4* foldTable = fold ? SearchFoldTable() : nullptr;
+  std::vector<uint8_t> classOf(0x10000, 0);
+  for (size_t k = 0; k < distinct.size(); ++k) classOf[distinct[k]] = static_cast<uint8_t>(k + 1);
   for (UCS4 u = 0; u <= 0xFFFF; ++u) {
-    uint8_t cls = 0;
     // A surrogate unit never matches: the word holds no surrogates, and a
     // pair stands for a code point above the BMP.
-    if (u < 0xD800 || u > 0xDFFF) {
-      const UCS4 c = fold ? foldTable[u] : u;
-      for (size_t k = 0; k < distinct.size(); ++k)
-        if (distinct[k] == c) {
-          cls = static_cast<uint8_t>(k + 1);
-          break;
-        }
-    }
+    const UCS4 c = fold ? foldTable[u] : u;
+    const uint8_t cls = (u >= 0xD800 && u <= 0xDFFF) || c > 0xFFFF ? 0 : classOf[c];
     r.FClass[u] = cls;
     if (cls == r.FFirstClass) r.FFirstUnits.push_back(static_cast<char16_t>(u));
   }
