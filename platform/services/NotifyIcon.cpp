@@ -4,6 +4,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/Messages.h"
+
 namespace hk {
 namespace {
 
@@ -61,6 +63,12 @@ bool FindTrayIcon(HWND window, UINT id, TrayIconRecord* found) {
     }
   }
   return false;
+}
+
+bool NotifyTrayIconEvent(HWND window, UINT id, UINT event) {
+  TrayIconRecord icon;
+  if (!FindTrayIcon(window, id, &icon) || icon.CallbackMessage == 0) return false;
+  return PostMessageA(window, icon.CallbackMessage, static_cast<WPARAM>(id), static_cast<LPARAM>(event)) != FALSE;
 }
 
 void ClearTrayIcons() {

@@ -83,6 +83,11 @@ void SetTrayObserver(TrayObserver* observer);
 // Every recorded icon, in the order they were added.
 std::vector<TrayIconRecord> TrayIcons();
 bool FindTrayIcon(HWND window, UINT id, TrayIconRecord* found);
+// What the tray does when the user handles an icon: posts the icon's
+// callback message to its window, wParam the icon's id and lParam the mouse
+// or notification message (WM_RBUTTONDOWN, NIN_SELECT, ...). False for an
+// icon that is not there or has no callback message.
+bool NotifyTrayIconEvent(HWND window, UINT id, UINT event);
 // Forgets every icon (tests start clean).
 void ClearTrayIcons();
 

@@ -2,6 +2,7 @@
 // notification area.
 #pragma once
 
+#include "platform/services/MessageBox.h"
 #include "platform/services/NotifyIcon.h"
 #include "platform/services/Shell.h"
 #include "platform/services/Synch.h"

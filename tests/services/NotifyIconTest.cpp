@@ -4,6 +4,9 @@
 
 #include <cstring>
 
+#include "platform/Windows.h"
+#include "platform/drivers/headless/Headless.h"
+
 namespace {
 
 HWND Window(uintptr_t id) { return reinterpret_cast<HWND>(id); }
@@ -109,4 +112,34 @@ TEST_F(NotifyIconTest, TipsAreCutToTheirFieldAndBadRecordsRefused) {
   auto noWindow = Data(nullptr, 4, NIF_TIP);
   EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &noWindow));
   EXPECT_FALSE(Shell_NotifyIconA(99, &data));
+}
+
+namespace {
+std::vector<MSG> gReceived;
+LRESULT RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg >= WM_USER) gReceived.push_back(MSG{hwnd, msg, wParam, lParam, 0, {0, 0}, 0});
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+}  // namespace
+
+TEST_F(NotifyIconTest, MouseOnTheIconPostsItsCallbackMessage) {
+  ResetPlatformForTests();
+  HWND window = CreateHelperWindow(&RecordingProc);
+  ASSERT_NE(window, nullptr);
+  auto data = Data(window, 42, NIF_MESSAGE | NIF_TIP, "Card");
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
+  gReceived.clear();
+  EXPECT_TRUE(hk::NotifyTrayIconEvent(window, 42, WM_RBUTTONDOWN));
+  EXPECT_FALSE(hk::NotifyTrayIconEvent(window, 43, WM_RBUTTONDOWN));  // no such icon
+  HeadlessPumpMessages();
+  ASSERT_EQ(gReceived.size(), 1u);
+  EXPECT_EQ(gReceived[0].message, 0x800u);
+  EXPECT_EQ(gReceived[0].wParam, 42u);
+  EXPECT_EQ(gReceived[0].lParam, static_cast<LPARAM>(WM_RBUTTONDOWN));
+
+  auto silent = Data(window, 7, NIF_TIP, "no callback");
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &silent));
+  EXPECT_FALSE(hk::NotifyTrayIconEvent(window, 7, WM_LBUTTONDOWN));
+  DestroyWindow(window);
+  ResetPlatformForTests();
 }

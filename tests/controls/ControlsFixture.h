@@ -1,0 +1,21 @@
+// A clean headless platform for each test, with a focused top-level window
+// that key input goes to.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "classlib/Forms.h"
+#include "platform/Windows.h"
+#include "platform/drivers/headless/Headless.h"
+
+class HeadlessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetPlatformForTests();
+    UseVirtualClock(true);
+  }
+  void TearDown() override { ResetPlatformForTests(); }
+
+  // A plain visible window at (x, y) with the focus.
+  HWND MakeFocusWindow(int x = 0, int y = 0, int w = 200, int h = 150);
+};

@@ -1,0 +1,179 @@
+#include "classlib/controls/Edits.h"
+
+#include <memory>
+
+#include "ControlsFixture.h"
+#include "classlib/controls/TextUnits.h"
+
+namespace {
+
+class EditsTest : public HeadlessTest {
+ protected:
+  void SetUp() override {
+    HeadlessTest::SetUp();
+    Form = std::make_unique<TForm>(nullptr);
+    Form->InitializeForm();
+    Form->SetBorderStyle(bsNone);
+    Form->SetBounds(0, 0, 400, 200);
+    Edit = new TWideEdit(Form.get());
+    Edit->SetParent(Form.get());
+    Edit->SetBounds(10, 10, 200, 21);
+    Edit->OnChange = [this](TObject*) { ++Changes; };
+    Other = new TEdit(Form.get());
+    Other->SetParent(Form.get());
+    Other->SetBounds(10, 50, 200, 21);
+    Form->Show();
+    HeadlessPumpMessages();
+    Edit->SetFocus();
+    HeadlessPumpMessages();
+  }
+  void TearDown() override {
+    Form.reset();
+    HeadlessTest::TearDown();
+  }
+  void Keys(std::initializer_list<int> keys) {
+    for (int vk : keys) HeadlessKeyPress(vk);
+    HeadlessPumpMessages();
+  }
+  void Chord(int modifier, int vk) {
+    HeadlessKeyDown(modifier);
+    HeadlessKeyPress(vk);
+    HeadlessKeyUp(modifier);
+    HeadlessPumpMessages();
+  }
+  void Type(const std::u16string& text) {
+    HeadlessChars(text);
+    HeadlessPumpMessages();
+  }
+
+  std::unique_ptr<TForm> Form;
+  TWideEdit* Edit = nullptr;
+  TEdit* Other = nullptr;
+  int Changes = 0;
+};
+
+}  // namespace
+
+TEST_F(EditsTest, TypingFromTheKeyboardOrAnInputMethodInserts) {
+  Type(u"abc");
+  Type(u"日本語");  // as an input method commits it
+  EXPECT_EQ(Edit->Text(), u"abc日本語");
+  EXPECT_EQ(Edit->TControl::Text(), "abc日本語");  // the UTF-8 text follows
+  EXPECT_EQ(Changes, 6);
+  EXPECT_EQ(Edit->CaretPos(), 6);
+  Keys({VK_HOME, VK_RIGHT, VK_DELETE, VK_END, VK_BACK});
+  EXPECT_EQ(Edit->Text(), u"ac日本");
+  Type(u"\t\r\x1b");  // control characters type nothing
+  EXPECT_EQ(Edit->Text(), u"ac日本");
+}
+
+TEST_F(EditsTest, ShiftSelectsAndEditsReplaceTheSelection) {
+  Edit->SetText(u"hello world");
+  Keys({VK_END});
+  HeadlessKeyDown(VK_SHIFT);
+  Keys({VK_LEFT, VK_LEFT, VK_LEFT, VK_LEFT, VK_LEFT});
+  HeadlessKeyUp(VK_SHIFT);
+  EXPECT_EQ(Edit->SelText(), u"world");
+  Type(u"there");
+  EXPECT_EQ(Edit->Text(), u"hello there");
+  HeadlessKeyDown(VK_SHIFT);
+  Keys({VK_HOME});
+  HeadlessKeyUp(VK_SHIFT);
+  EXPECT_EQ(Edit->SelLength(), 11);
+  Keys({VK_BACK});
+  EXPECT_EQ(Edit->Text(), u"");
+}
+
+TEST_F(EditsTest, CtrlWordMovesAndClipboardKeys) {
+  Edit->SetText(u"one two three");
+  Keys({VK_END});
+  Chord(VK_CONTROL, VK_LEFT);
+  EXPECT_EQ(Edit->CaretPos(), 8);
+  Chord(VK_CONTROL, 'A');
+  EXPECT_EQ(Edit->SelLength(), 13);
+  Chord(VK_CONTROL, 'C');
+  EXPECT_EQ(GetClipboardText(), u"one two three");
+  Chord(VK_CONTROL, 'X');
+  EXPECT_EQ(Edit->Text(), u"");
+  Chord(VK_CONTROL, 'V');
+  Chord(VK_CONTROL, 'V');
+  EXPECT_EQ(Edit->Text(), u"one two threeone two three");
+  SetClipboardText(u"first line\r\nsecond");
+  Edit->SetText(u"");
+  Chord(VK_CONTROL, 'V');
+  EXPECT_EQ(Edit->Text(), u"first line");  // one line
+}
+
+TEST_F(EditsTest, SurrogatePairsStayWhole) {
+  Edit->SetText(u"a\U0001F600b");  // a, an emoji in two units, b
+  Keys({VK_END, VK_LEFT, VK_LEFT});
+  EXPECT_EQ(Edit->CaretPos(), 1);
+  Keys({VK_RIGHT, VK_BACK});
+  EXPECT_EQ(Edit->Text(), u"ab");
+  Edit->SetMaxLength(3);
+  Keys({VK_END});
+  Type(u"\U0001F600");  // no room for both halves: nothing
+  EXPECT_EQ(Edit->Text(), u"ab");
+  Type(u"cd");
+  EXPECT_EQ(Edit->Text(), u"abc");
+}
+
+TEST_F(EditsTest, ReadOnlyRefusesEditsButCopies) {
+  Edit->SetText(u"fixed");
+  Edit->SetReadOnly(true);
+  Chord(VK_CONTROL, 'A');
+  Type(u"x");
+  Keys({VK_BACK, VK_DELETE});
+  Chord(VK_CONTROL, 'X');
+  EXPECT_EQ(Edit->Text(), u"fixed");
+  Chord(VK_CONTROL, 'C');
+  EXPECT_EQ(GetClipboardText(), u"fixed");
+}
+
+TEST_F(EditsTest, KeyDownHandlerSeesKeysFirstAndFocusEventsFire) {
+  std::vector<std::string> events;
+  Edit->OnKeyDown = [&](TObject*, WORD& key, TShiftState) {
+    if (key == VK_RETURN) events.push_back("enter");
+    if (key == VK_HOME) key = 0;  // swallowed
+  };
+  Edit->OnExit = [&](TObject*) { events.push_back("exit"); };
+  Other->OnEnter = [&](TObject*) { events.push_back("enter other"); };
+  Edit->SetText(u"abc");
+  Keys({VK_END, VK_HOME, VK_RETURN});
+  EXPECT_EQ(Edit->CaretPos(), 3);
+  Other->SetFocus();
+  HeadlessPumpMessages();
+  EXPECT_EQ(events, (std::vector<std::string>{"enter", "exit", "enter other"}));
+}
+
+TEST_F(EditsTest, FocusFromCodeSelectsAllAndAClickPlacesTheCaret) {
+  Other->SetText("settings");
+  Other->SetFocus();
+  HeadlessPumpMessages();
+  EXPECT_EQ(Other->SelLength(), 8);  // AutoSelect
+
+  Edit->SetText(u"abcdef");
+  POINT end = Edit->ClientToScreen(POINT{190, 10});
+  HeadlessClick(end.x, end.y);
+  HeadlessPumpMessages();
+  EXPECT_TRUE(Edit->Focused());
+  EXPECT_EQ(Edit->SelLength(), 0);
+  EXPECT_EQ(Edit->CaretPos(), 6);
+  POINT start = Edit->ClientToScreen(POINT{1, 10});
+  HeadlessMouseMove(end.x, end.y);
+  HeadlessMouseDown(THeadlessButton::Left);
+  HeadlessMouseMove(start.x, start.y);
+  HeadlessMouseUp(THeadlessButton::Left);
+  HeadlessPumpMessages();
+  EXPECT_EQ(Edit->SelText(), u"abcdef");  // dragged over everything
+}
+
+TEST_F(EditsTest, TextSetInCodeFiresOnChangeOnlyWhenDifferent) {
+  Edit->SetText(u"same");
+  Edit->SetText(u"same");
+  EXPECT_EQ(Changes, 1);
+  EXPECT_EQ(Edit->CaretPos(), 0);
+  Other->SetText("bytes \xE3\x81\x82");
+  EXPECT_EQ(Other->WideText(), u"bytes あ");
+  EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("\xFF\xC0\x80ok")), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDok");
+}
