@@ -147,6 +147,10 @@ void TPNGImage::CopyFromPNG(const TPNGImage& source) {
   CompressionLevel = source.CompressionLevel;
   RowFilters = source.RowFilters;
   RemoveAllChunks();
+  // The copied palette and pixels hold displayed values: the copy needs the
+  // source's curves to write them back as the file had them.
+  std::memcpy(GammaCurve, source.GammaCurve, sizeof GammaCurve);
+  std::memcpy(InverseGammaCurve, source.InverseGammaCurve, sizeof InverseGammaCurve);
   try {
     for (int i = 0; i < source.FChunks.Count(); ++i) {
       const TChunk* src = source.FChunks.Item(i);

@@ -159,6 +159,10 @@ TEST(PngEncode, GammaIsUndoneOnSave) {
   const Bytes raw = InflatedIdat(SaveBytes(png));
   EXPECT_EQ(raw[1], 128);
   EXPECT_EQ(raw[2], 64);
+  // A copy saves the same samples: it keeps the curves its pixels went through.
+  TPNGImage copy;
+  copy.CopyFromPNG(png);
+  EXPECT_EQ(InflatedIdat(SaveBytes(copy)), raw);
   // Without gAMA, and with no filter, 8-bit RGBA comes back exactly.
   const Bytes rgba = {0, 1, 2, 3, 4, 250, 251, 252, 253};
   TPNGImage plain;
