@@ -348,6 +348,11 @@ std::u16string UsLayoutText(int vk) {
   return std::u16string(1, c);
 }
 
+void SetCursorPosition(int x, int y) {
+  gCursorX = x;
+  gCursorY = y;
+}
+
 DWORD InputThread() { return gInputThread.load(); }
 void SetInputThread(DWORD threadId) { gInputThread = threadId; }
 

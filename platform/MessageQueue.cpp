@@ -310,7 +310,21 @@ DWORD GetCurrentThreadId() {
   return id;
 }
 
+namespace {
+std::vector<HWND> BroadcastTargets() {
+  std::vector<HWND> targets;
+  Windows().ForEach([&](HWND h, const PWindow& w) {
+    if (!w->Foreign && IsTopLevel(*w)) targets.push_back(h);
+  });
+  return targets;
+}
+}  // namespace
+
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (hwnd == HWND_BROADCAST) {
+    for (HWND h : BroadcastTargets()) SendMessageA(h, msg, wParam, lParam);
+    return 0;
+  }
   PWindow w = Find(hwnd);
   if (!w || w->Foreign) return 0;
   DWORD self = GetCurrentThreadId();
@@ -358,6 +372,10 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (hwnd == nullptr) return PostThreadMessageA(GetCurrentThreadId(), msg, wParam, lParam);
+  if (hwnd == HWND_BROADCAST) {
+    for (HWND h : BroadcastTargets()) PostInternal(h, msg, wParam, lParam);
+    return TRUE;
+  }
   return PostInternal(hwnd, msg, wParam, lParam) ? TRUE : FALSE;
 }
 

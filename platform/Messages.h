@@ -193,6 +193,11 @@ constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 constexpr UINT PM_NOYIELD = 0x0002;
 
+// Posting to HWND_BROADCAST reaches every top-level window of ours, the
+// hidden helper windows too (the application's window is one).
+inline HWND HWND_BROADCAST_() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0xFFFF)); }
+#define HWND_BROADCAST (HWND_BROADCAST_())
+
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Posts to a thread's queue (hwnd 0 in the message); false for an unknown thread.

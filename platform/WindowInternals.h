@@ -164,6 +164,8 @@ void SetInputThread(DWORD threadId);
 // Converts one raw input event into messages; false when none is queued.
 bool ProcessOneRawInput();
 bool RawInputPending();
+// The pointer is somewhere that is none of our windows (the tray): only its position.
+void SetCursorPosition(int x, int y);
 void ClearInputState();
 void ForgetWindowInInput(HWND hwnd);
 // Timers.

@@ -3,6 +3,7 @@
 
 #include "platform/Types.h"
 #include "platform/Clock.h"
+#include "platform/Icons.h"
 #include "platform/Input.h"
 #include "platform/Layered.h"
 #include "platform/Messages.h"

@@ -9,14 +9,15 @@
 
 namespace hkgdi {
 
+// Never destroyed: objects held in statics elsewhere may be freed at exit.
 TObjectTable& Objects() {
-  static TObjectTable table(0x47);
-  return table;
+  static auto* table = new TObjectTable(0x47);  // 'G'
+  return *table;
 }
 
 TDCTable& DCs() {
-  static TDCTable table(0x44);
-  return table;
+  static auto* table = new TDCTable(0x44);  // 'D'
+  return *table;
 }
 
 std::shared_ptr<TDC> GetDC(HDC dc) { return DCs().Get(dc); }

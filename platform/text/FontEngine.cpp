@@ -19,8 +19,8 @@ namespace {
 class TFakeFace : public TFontFace {
  public:
   explicit TFakeFace(const LOGFONTW& lf) {
-    int h = lf.lfHeight == 0 ? 16 : std::abs(lf.lfHeight);
-    if (h > 4096) h = 4096;
+    int64_t h64 = lf.lfHeight == 0 ? 16 : std::abs(static_cast<int64_t>(lf.lfHeight));
+    int h = static_cast<int>(std::min<int64_t>(h64, 4096));
     if (h < 2) h = 2;
     M.Height = h;
     M.Descent = h / 4;
@@ -67,17 +67,18 @@ class TFakeEngine : public TFontEngine {
   std::shared_ptr<TFontFace> Face(const LOGFONTW& lf) override { return std::make_shared<TFakeFace>(lf); }
 };
 
-std::mutex EngineLock;
-std::shared_ptr<TFontEngine> Current;
+// Never destroyed, like the GDI tables: text may still be drawn at exit.
+std::mutex& EngineLock = *new std::mutex;
+std::shared_ptr<TFontEngine>& Current = *new std::shared_ptr<TFontEngine>;
 
 std::shared_ptr<TFontEngine> DefaultEngine() {
-  static std::shared_ptr<TFontEngine> engine = [] {
+  static auto* engine = new std::shared_ptr<TFontEngine>([] {
     const char* choice = std::getenv("HANAKUMO_FONT_ENGINE");
     if (choice && std::strcmp(choice, "fake") == 0) return CreateFakeFontEngine();
     auto real = CreateFreeTypeFontEngine();
     return real ? real : CreateFakeFontEngine();
-  }();
-  return engine;
+  }());
+  return *engine;
 }
 
 }  // namespace

@@ -212,11 +212,9 @@ bool TFtFace::Open() {
   double underPos = probe->underline_position, underThick = probe->underline_thickness;
   double maxAdvance = probe->max_advance_width;
   FT_Done_Face(probe);
-  LONG h = Log.lfHeight;
-  if (h < 0) Em = -h;
-  else if (h > 0) Em = static_cast<int>(std::lround(h * upem / (winAscent + winDescent)));
-  else Em = 12;
-  Em = std::clamp(Em, 1, 2048);
+  double h = Log.lfHeight;
+  double em = h < 0 ? -h : (h > 0 ? h * upem / (winAscent + winDescent) : 12);
+  Em = static_cast<int>(std::lround(std::clamp(em, 1.0, 2048.0)));
   Mono = Log.lfQuality == NONANTIALIASED_QUALITY;
   if (!OpenFile(path, index, weight, slant)) return false;
 

@@ -2,6 +2,7 @@
 // X server with the surface's pixels, and XTest input reaches the window.
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <thread>
 
 #include "WindowTestUtil.h"
@@ -157,6 +158,90 @@ TEST_F(X11Test, ALayeredWindowShowsItsPremultipliedImageAtItsOpacity) {
   SelectObject(mem, old);
   DeleteObject(bmp);
   DeleteDC(mem);
+}
+
+// A tray manager of the test's own: owns the selection, announces itself
+// and reports the windows that ask to be docked.
+struct TTestTray {
+  Display* D;
+  Window Manager = 0;
+  Atom Selection, Opcode;
+  explicit TTestTray(Display* d) : D(d) {
+    Selection = XInternAtom(D, "_NET_SYSTEM_TRAY_S0", False);
+    Opcode = XInternAtom(D, "_NET_SYSTEM_TRAY_OPCODE", False);
+  }
+  void Start() {
+    Manager = XCreateSimpleWindow(D, DefaultRootWindow(D), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(D, Selection, Manager, CurrentTime);
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = DefaultRootWindow(D);
+    e.xclient.message_type = XInternAtom(D, "MANAGER", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = CurrentTime;
+    e.xclient.data.l[1] = static_cast<long>(Selection);
+    e.xclient.data.l[2] = static_cast<long>(Manager);
+    XSendEvent(D, DefaultRootWindow(D), False, StructureNotifyMask, &e);
+    XFlush(D);
+  }
+  // The window of the latest dock request, 0 when none came.
+  Window Docked() {
+    Window found = 0;
+    while (XPending(D) > 0) {
+      XEvent ev;
+      XNextEvent(D, &ev);
+      if (ev.type == ClientMessage && ev.xclient.message_type == Opcode && ev.xclient.data.l[1] == 0)
+        found = static_cast<Window>(ev.xclient.data.l[2]);
+    }
+    return found;
+  }
+};
+
+TEST_F(X11Test, ATrayManagerDocksTheIconAndALateOneGetsItAgain) {
+  HWND owner = MakeTop(0, 0, 10, 10);
+  UINT created = RegisterWindowMessageA("TaskbarCreated");
+  NOTIFYICONDATAA nid{};
+  nid.cbSize = sizeof nid;
+  nid.hWnd = owner;
+  nid.uID = 7;
+  nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  nid.uCallbackMessage = WM_USER + 1;
+  nid.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+  std::snprintf(nid.szTip, sizeof nid.szTip, "Card");
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &nid));  // no tray yet: only recorded
+  HeadlessPumpMessages();
+  TTestTray tray(Probe);
+  tray.Start();
+  Window icon = 0;
+  ASSERT_TRUE(PumpUntil([&] { return (icon = icon ? icon : tray.Docked()) != 0; }));
+  EXPECT_TRUE(PumpUntil([&] { return !Logged(created, owner).empty(); }));
+  // The tray shows the icon; a click on it reaches the owner's callback.
+  XMoveWindow(Probe, icon, 600, 600);
+  XMapWindow(Probe, icon);
+  XSync(Probe, False);
+  HeadlessPumpMessages();
+  XTestFakeMotionEvent(Probe, DefaultScreen(Probe), 605, 605, CurrentTime);
+  XTestFakeButtonEvent(Probe, 3, True, CurrentTime);
+  XTestFakeButtonEvent(Probe, 3, False, CurrentTime);
+  XFlush(Probe);
+  ASSERT_TRUE(PumpUntil([&] {
+    for (auto& m : Logged(WM_USER + 1, owner))
+      if (m.LParam == WM_RBUTTONUP) return true;
+    return false;
+  }));
+  auto callbacks = Logged(WM_USER + 1, owner);
+  EXPECT_EQ(callbacks[0].WParam, 7u);
+  POINT p;
+  GetCursorPos(&p);
+  EXPECT_EQ(p.x, 605);
+  // A tray that starts later (after a restart) gets the icon again.
+  TTestTray again(Probe);
+  again.Start();
+  Window second = 0;
+  EXPECT_TRUE(PumpUntil([&] { return (second = second ? second : again.Docked()) != 0; }));
+  EXPECT_TRUE(PumpUntil([&] { return Logged(created, owner).size() >= 2; }));
+  nid.uFlags = 0;
+  EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &nid));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "platform/RawInput.h"
 #include "platform/Timers.h"
 #include "platform/WindowInternals.h"
+#include "platform/services/NotifyIcon.h"
 
 using namespace hkwin;
 
@@ -188,6 +189,7 @@ void ResetPlatformForTests() {
   ResetFocusState();
   ResetQueues();
   ResetModuleExports();
+  hk::ClearTrayIcons();
   SetCursor(nullptr);
   ResetClockForTests();
   SetInputThread(GetCurrentThreadId());

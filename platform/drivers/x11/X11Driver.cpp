@@ -17,6 +17,7 @@
 #include "platform/RawInput.h"
 #include "platform/WindowInternals.h"
 #include "platform/drivers/x11/X11Keys.h"
+#include "platform/drivers/x11/X11Tray.h"
 
 using namespace hkwin;
 
@@ -101,9 +102,11 @@ class TX11Driver : public TPlatformDriver {
       XSetLocaleModifiers("@im=none");
       Im = XOpenIM(D, nullptr, nullptr, nullptr);
     }
+    Tray = std::make_unique<TX11Tray>(D, Screen);
   }
 
   ~TX11Driver() override {
+    Tray.reset();
     for (auto& [h, xw] : ByHwnd) DestroyX(xw);
     if (Im) XCloseIM(Im);
     XCloseDisplay(D);
@@ -305,6 +308,7 @@ class TX11Driver : public TPlatformDriver {
       XNextEvent(D, &ev);
       any = true;
       if (XFilterEvent(&ev, None)) continue;
+      if (Tray && Tray->Handle(ev)) continue;
       Handle(ev, &focusIn, &focusOut);
     }
     // Focus moving between two of our windows is no deactivation.
@@ -708,6 +712,7 @@ class TX11Driver : public TPlatformDriver {
   std::map<HWND, TXWindow> ByHwnd;
   std::map<Window, HWND> ByWindow;
   std::vector<uint32_t> Buffer;
+  std::unique_ptr<TX11Tray> Tray;
 };
 
 }  // namespace

@@ -1,0 +1,40 @@
+// Notification-area icons on X11: one small window per recorded icon,
+// docked with the freedesktop system tray (XEmbed). A tray that appears
+// later gets every icon, and its arrival is broadcast as "TaskbarCreated".
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <map>
+#include <vector>
+
+#include "platform/services/NotifyIcon.h"
+
+class TX11Tray : public hk::TrayObserver {
+ public:
+  TX11Tray(Display* display, int screen);
+  ~TX11Tray() override;
+  void TrayIconChanged(const hk::TrayIconRecord& icon, hk::TrayChange change) override;
+  // Takes the events that belong to the tray; false for the others.
+  bool Handle(XEvent& ev);
+
+ private:
+  struct TIconWindow {
+    hk::TrayIconRecord Record;
+    Window Xid = 0;
+    Time LastPress = 0;
+    unsigned LastButton = 0;
+  };
+  void Create(TIconWindow& icon);
+  void Dock(TIconWindow& icon);
+  void Draw(TIconWindow& icon);
+  void FindManager();
+  TIconWindow* ByXid(Window x);
+
+  Display* D;
+  int Screen;
+  Window Root;
+  Window Manager = 0;
+  Atom Selection, ManagerAtom, Opcode, XembedInfo;
+  std::vector<TIconWindow> IconWindows;
+};
