@@ -29,6 +29,22 @@ bool IsLineSeparator(UCS4 c) { return c == 10 || c == 13 || c == 0x2028 || c == 
 TDFAMatcher::TDFAMatcher(const TDFA& DFA) : FDFA(DFA), FMark(DFA.StateList.size(), 0) {
   for (const TUcSymbolTableEntry& s : DFA.SymbolTable)
     if (s.AType == _URE_BOL_ANCHOR || s.AType == _URE_EOL_ANCHOR) FHasAnchors = true;
+  if (DFA.StateList.empty() || DFA.StateList[0].Accepting) return;
+  const TDFAState& start = DFA.StateList[0];
+  for (uint32_t t = 0; t < start.NumberTransitions; ++t) {
+    const uint32_t type = DFA.SymbolTable[DFA.TransitionList[start.StartTransition + t].LHS].AType;
+    if (type == _URE_BOL_ANCHOR || type == _URE_EOL_ANCHOR) return;
+  }
+  const bool fold = DFA.Flags & _URE_DFA_CASEFOLD;
+  FCanStart.assign(0x10000, 0);
+  for (UCS4 u = 0; u <= 0xFFFF; ++u) {
+    // A high surrogate may begin a pair: its code point is not known here.
+    bool can = u >= 0xD800 && u <= 0xDBFF;
+    const UCS4 c = fold ? SearchFoldCode(u) : u;
+    for (uint32_t t = 0; t < start.NumberTransitions && !can; ++t)
+      can = Accepts(DFA.SymbolTable[DFA.TransitionList[start.StartTransition + t].LHS], c);
+    FCanStart[u] = can;
+  }
 }
 
 bool TDFAMatcher::Accepts(const TUcSymbolTableEntry& Symbol, UCS4 c) const {
@@ -132,7 +148,12 @@ bool TDFAMatcher::Find(const char16_t* Text, int64_t Length, int64_t From, int64
     FLength = Length;
   }
   FLastFrom = From;
+  const uint8_t* canStart = FCanStart.empty() ? nullptr : FCanStart.data();
   for (int64_t s = From; s <= Length; ++s) {
+    if (canStart) {
+      while (s < Length && !canStart[Text[s]]) ++s;
+      if (s == Length) break;  // no empty match: the start state does not accept
+    }
     if (s > 0 && s < Length && IsLow(Text[s]) && IsHigh(Text[s - 1])) continue;
     int64_t e = LongestAt(Text, Length, s);
     if (e >= 0) {

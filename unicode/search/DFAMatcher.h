@@ -27,6 +27,9 @@ class TDFAMatcher {
 
   const TDFA& FDFA;
   bool FHasAnchors = false;
+  // Units that can begin a match, when a match must begin by consuming one
+  // (empty when any unit may start one).
+  std::vector<uint8_t> FCanStart;
   std::vector<uint32_t> FCurrent, FNext;
   std::vector<uint64_t> FMark;
   uint64_t FGeneration = 0;
