@@ -117,6 +117,8 @@ bool TChunkIHDR::SaveToStream(TStream& stream) {
   d[9] = ColorType;
   d[10] = CompressionMethod;
   d[11] = FilterMethod;
-  d[12] = Owner() ? Owner()->InterlaceMethod : InterlaceMethod;
+  // Any value but 0 is written, and encoded, as Adam7: the file never names
+  // an interlace method its data does not follow.
+  d[12] = (Owner() ? Owner()->InterlaceMethod : InterlaceMethod) != 0 ? 1 : 0;
   return SaveData(stream);
 }

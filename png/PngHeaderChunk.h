@@ -40,6 +40,15 @@ struct TPngDIBInfo {
 // Colour type and bit depth pairs that have a pixel layout.
 bool IsValidPngFormat(uint8_t colorType, uint8_t bitDepth);
 
+// The index (or grey value) of pixel x in a DIB row of 1, 4 or 8 bits per pixel.
+inline unsigned DIBIndexAt(const uint8_t* row, int x, int bpp) {
+  switch (bpp) {
+    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
+    default: return row[x];
+  }
+}
+
 // Most bytes of pixels and alpha one image may take.
 constexpr uint64_t MaxImageBytes = uint64_t(1) << 30;
 

@@ -194,19 +194,6 @@ uint8_t* TPNGImage::AlphaRow(int y) const {
   return h.AlphaBits + int64_t(h.Width) * y;
 }
 
-namespace {
-
-// The index or grey value of an indexed DIB pixel.
-unsigned IndexAt(const uint8_t* row, int x, int bpp) {
-  switch (bpp) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
-    default: return row[x];
-  }
-}
-
-}  // namespace
-
 uint32_t TPNGImage::GetPixel(int x, int y) const {
   if (!HasHeader()) return 0;
   const TChunkIHDR& h = Header();
@@ -214,7 +201,7 @@ uint32_t TPNGImage::GetPixel(int x, int y) const {
   const uint8_t* row = RowPointer(y);
   if (h.ColorType == 0 || h.ColorType == 3) {
     const int bpp = h.DIBBitsPerPixel();
-    const unsigned v = IndexAt(row, x, bpp);
+    const unsigned v = DIBIndexAt(row, x, bpp);
     // Both come from the colour table: PLTE's colours or the grey ramp.
     const TPngRGBQuad& e = h.DIBInfo.bmiColors[v];
     return uint32_t(e.rgbRed) | (uint32_t(e.rgbGreen) << 8) | (uint32_t(e.rgbBlue) << 16);

@@ -15,15 +15,6 @@ namespace {
 
 const BITMAPINFO* AsBitmapInfo(const TPngDIBInfo& info) { return reinterpret_cast<const BITMAPINFO*>(&info); }
 
-// The index of pixel x in a DIB row of 1, 4 or 8 bits per pixel.
-unsigned IndexAt(const uint8_t* row, int x, int bpp) {
-  switch (bpp) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
-    default: return row[x];
-  }
-}
-
 inline uint8_t Blend(unsigned s, unsigned a, unsigned d) { return static_cast<uint8_t>((s * a + (255 - a) * d + 255) >> 8); }
 
 }  // namespace
@@ -241,7 +232,7 @@ void TPNGObject::DrawAlphaBlended(HDC dc, const TRect& rect) const {
         const TPngRGBQuad& e = h.DIBInfo.bmiColors[src[sx]];
         sb = e.rgbBlue, sg = e.rgbGreen, sr = e.rgbRed;
       } else if (bpp == 1 || bpp == 4 || bpp == 8) {
-        const unsigned i = IndexAt(src, sx, bpp);
+        const unsigned i = DIBIndexAt(src, sx, bpp);
         a = trns ? trns->Alphas[i] : 255;
         const TPngRGBQuad& e = h.DIBInfo.bmiColors[i];
         sb = e.rgbBlue, sg = e.rgbGreen, sr = e.rgbRed;
