@@ -28,6 +28,13 @@ void TGIFColorMap::Reset() {
   FSorted = false;
 }
 
+void TGIFColorMap::Assign(const TPersistent* source) {
+  if (auto* map = dynamic_cast<const TGIFColorMap*>(source))
+    Assign(*map);
+  else
+    TPersistent::Assign(source);
+}
+
 void TGIFColorMap::Assign(const TGIFColorMap& source) {
   if (&source == this) return;
   Reset();

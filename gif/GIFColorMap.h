@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "classlib/Components.h"
 #include "gif/GIFTypes.h"
 #include "platform/Types.h"
 
@@ -16,7 +17,7 @@ class TGIFSubImage;
 // the table's count, so every histogram and map is this large.
 constexpr int GIFMaxColors = 256;
 
-class TGIFColorMap {
+class TGIFColorMap : public TPersistent {
  public:
   TGIFColorMap() = default;
   virtual ~TGIFColorMap() = default;
@@ -31,6 +32,7 @@ class TGIFColorMap {
   virtual void TableChanged() = 0;
   virtual bool SortByUse();
 
+  void Assign(const TPersistent* source) override;
   void Assign(const TGIFColorMap& source);
   void Reset();
   void ReadTable(TStream& stream, int count);

@@ -5,7 +5,7 @@
 
 #include "gif/GIFSubImage.h"
 
-void GIFReportWarning(TGIFImageCore* image, void* sender, int severity, const std::string& message) {
+void GIFReportWarning(TGIFImageCore* image, TObject* sender, int severity, const std::string& message) {
   if (image) image->ReportWarning(sender, severity, message);
 }
 
@@ -39,6 +39,15 @@ TGIFVersion TGIFHeader::NeededVersion() const {
 void TGIFHeader::Reset() {
   FColorMap->Reset();
   FDescriptor = TGIFScreenDescriptor();
+}
+
+void TGIFHeader::Assign(const TPersistent* source) {
+  if (auto* header = dynamic_cast<const TGIFHeader*>(source))
+    Assign(*header);
+  else if (auto* map = dynamic_cast<const TGIFColorMap*>(source))
+    Assign(*map);
+  else
+    TPersistent::Assign(source);
 }
 
 void TGIFHeader::Assign(const TGIFHeader& source) {
@@ -165,7 +174,7 @@ TGIFImageCore::~TGIFImageCore() {
   FHeader.reset();
 }
 
-void TGIFImageCore::ReportWarning(void* sender, int severity, const std::string& message) {
+void TGIFImageCore::ReportWarning(TObject* sender, int severity, const std::string& message) {
   if (OnCodecWarning) OnCodecWarning(sender, severity, message);
 }
 

@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "classlib/Components.h"
 #include "gif/GIFColorMap.h"
 #include "gif/GIFTypes.h"
 
 class TGIFImageCore;
 class TGIFSubImage;
 
-class TGIFItem {
+class TGIFItem : public TPersistent {
  public:
   explicit TGIFItem(TGIFImageCore* image) : FImage(image) {}
   virtual ~TGIFItem() = default;
@@ -34,11 +35,11 @@ class TGIFItem {
   TGIFImageCore* FImage;
 };
 
-void GIFReportWarning(TGIFImageCore* image, void* sender, int severity, const std::string& message);
+void GIFReportWarning(TGIFImageCore* image, TObject* sender, int severity, const std::string& message);
 
 // An ordered list that owns its items.
 template <class T>
-class TGIFList {
+class TGIFList : public TPersistent {
  public:
   explicit TGIFList(TGIFImageCore* image) : FImage(image) {}
   virtual ~TGIFList() { Clear(); }
@@ -112,6 +113,7 @@ class TGIFHeader : public TGIFItem {
   TGIFVersion NeededVersion() const override;
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
+  void Assign(const TPersistent* source) override;
   void Assign(const TGIFHeader& source);
   void Assign(const TGIFColorMap& source);
   void Reset();
@@ -155,9 +157,14 @@ class TGIFImageCore {
   TGIFImageCore(const TGIFImageCore&) = delete;
   TGIFImageCore& operator=(const TGIFImageCore&) = delete;
 
-  virtual void ReportWarning(void* sender, int severity, const std::string& message);
-  virtual void ReportProgress(void* sender, TGIFProgressStage stage, int percent, bool redrawNow,
+  virtual void ReportWarning(TObject* sender, int severity, const std::string& message);
+  virtual void ReportProgress(TObject* sender, TGIFProgressStage stage, int percent, bool redrawNow,
                               const std::string& message) {}
+  // What frames ask of the picture while they render.
+  virtual HPALETTE ImagePalette() { return nullptr; }
+  virtual bool IsPaletteModified() const { return false; }
+  virtual void SetPaletteModified(bool) {}
+  virtual void ImageChanged(TObject* sender) {}
   // Drops the shared palette so that it is made again (global table changed).
   virtual void PaletteChanged() {}
   virtual bool DitherWanted() const { return false; }
@@ -181,7 +188,7 @@ class TGIFImageCore {
   int MaxBitsPerPixel() const;
 
   // Warning handler: (sender, severity, message).
-  std::function<void(void*, int, const std::string&)> OnCodecWarning;
+  std::function<void(TObject*, int, const std::string&)> OnCodecWarning;
 
  protected:
   std::unique_ptr<TGIFHeader> FHeader;

@@ -14,8 +14,12 @@ TGIFSubImage::TGIFSubImage(TGIFImageCore* image)
 TGIFSubImage::~TGIFSubImage() {
   if (FImage) FImage->Images().Remove(this);
   FExtensions->Clear();
+  FreeBitmap();
+  FreeMask();
   // The table's change step reaches this frame, so it goes while the frame is whole.
   FLocalColorMap.reset();
+  if (FPalette) DeleteObject(FPalette);
+  FPalette = nullptr;
   FreePixels();
   FGCE = nullptr;
   FTransparent = false;
@@ -38,6 +42,29 @@ void TGIFSubImage::Reset() {
   FGCE = nullptr;
   FreeBitmap();
   FreeMask();
+}
+
+void TGIFSubImage::Assign(const TPersistent* source) {
+  const auto* src = dynamic_cast<const TGIFSubImage*>(source);
+  if (!src) {
+    TPersistent::Assign(source);
+    return;
+  }
+  if (src == this) return;
+  Reset();
+  FDescriptor = src->FDescriptor;
+  FLocalColorMap->Assign(*src->FLocalColorMap);
+  if (src->FPixels && src->FPixelSize > 0) {
+    FPixels.reset(new uint8_t[src->FPixelSize]);
+    std::memcpy(FPixels.get(), src->FPixels.get(), src->FPixelSize);
+    FPixelSize = src->FPixelSize;
+  }
+  // Extensions are copied as they would be saved and read back.
+  TMemoryStream stream;
+  const_cast<TGIFSubImage*>(src)->FExtensions->SaveToStream(stream);
+  WriteOneByte(stream, 0x3B);
+  stream.SetPosition(0);
+  FExtensions->LoadFromStream(stream, this);
 }
 
 TGIFColorMap& TGIFSubImage::ActiveColorMap() {

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "classlib/Graphics.h"
 #include "gif/GIFColorMap.h"
 #include "gif/GIFExtensions.h"
 #include "gif/GIFItems.h"
@@ -36,6 +38,8 @@ class TGIFSubImage : public TGIFItem {
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
   void Reset();
+  // Copies another frame: descriptor, local table, pixels and extensions.
+  void Assign(const TPersistent* source) override;
 
   int Left() const { return FDescriptor.Left; }
   int Top() const { return FDescriptor.Top; }
@@ -74,13 +78,31 @@ class TGIFSubImage : public TGIFItem {
   void SetTransparentFlag(bool value) { FTransparent = value; }
   void SetGraphicControlExtension(TGIFGraphicControlExtension* gce) { FGCE = gce; }
 
-  // Rendering state hooks (the renderer drops these on changes).
-  virtual void FreeBitmap() {}
-  virtual void FreeMask() {}
-  virtual void SetFramePalette(HPALETTE) {}
+  // Rendering: an 8-bit bitmap with the frame's palette and, for a
+  // transparent frame, a monochrome mask (bit 1 = transparent), made on demand.
+  TBitmap* FrameBitmap();
+  bool HasMask();
+  HBITMAP FrameMask() const { return FMask; }
+  bool HasBitmap() const { return FBitmap != nullptr; }
+  void NewBitmap();
+  void FreeBitmap();
+  void FreeMask();
+  HPALETTE FramePalette();
+  void SetFramePalette(HPALETTE palette);
+
+  // Drawing: ARect stands for the whole logical screen.
+  void DrawInScreenRect(TCanvas& canvas, const TRect& rect, bool doTransparent, bool doTile);
+  void DrawInRect(TCanvas& canvas, const TRect& rect, bool doTransparent, bool doTile);
+  TRect MapToScreenRect(const TRect& rect) const;
+  void TrimTransparentBorder();
+  void MaskUnchangedPixels(TGIFSubImage* previous);
 
  protected:
   void DecodeImageData(TStream& stream);
+  std::unique_ptr<TBitmap> PlainRender();
+  std::unique_ptr<TBitmap> DitheredRender();
+  void StoreMask(const std::vector<uint8_t>& bits, bool any);
+  void Progress(TGIFProgressStage stage, int percent, bool redraw);
 
   TGIFImageDescriptor FDescriptor;
   std::unique_ptr<TGIFLocalColorMap> FLocalColorMap;
@@ -89,4 +111,8 @@ class TGIFSubImage : public TGIFItem {
   uint64_t FPixelSize = 0;
   bool FTransparent = false;
   TGIFGraphicControlExtension* FGCE = nullptr;
+  std::unique_ptr<TBitmap> FBitmap;
+  HBITMAP FMask = nullptr;
+  bool FNeedMask = true;
+  HPALETTE FPalette = nullptr;
 };

@@ -8,9 +8,9 @@
 #include "classlib/Streams.h"
 #include "classlib/SysTypes.h"
 
-class GIFException : public Exception {
+class GIFException : public EInvalidGraphic {
  public:
-  using Exception::Exception;
+  using EInvalidGraphic::EInvalidGraphic;
 };
 
 // Version a saved stream needs: 0 unknown, 1 "87a", 2 "89a".

@@ -9,22 +9,6 @@
 
 namespace {
 
-// Codes of literal values after a clear code, widths as the decoder expects them.
-Bytes Literals(int m, const std::vector<int>& values, bool endCode = true) {
-  TCodeWriter w;
-  int clear = 1 << m, size = m + 1, next = clear + 2, threshold = 2 * clear;
-  w.Put(clear, size);
-  for (size_t i = 0; i < values.size(); ++i) {
-    w.Put(values[i], size);
-    if (i > 0 && next <= 4095 && ++next >= threshold && threshold <= 4095) {
-      threshold *= 2;
-      ++size;
-    }
-  }
-  if (endCode) w.Put(clear + 1, size);
-  return w.Finish();
-}
-
 std::vector<int> Iota(int n, int mod) {
   std::vector<int> v;
   for (int i = 0; i < n; ++i) v.push_back(i % mod);

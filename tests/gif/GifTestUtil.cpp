@@ -148,3 +148,18 @@ TGifBuilder& TGifBuilder::Gce(int disposal, int delay, int transparent) {
   Word(delay);
   return Raw({transparent >= 0 ? transparent : 0, 0});
 }
+
+Bytes Literals(int m, const std::vector<int>& values, bool endCode) {
+  TCodeWriter w;
+  int clear = 1 << m, size = m + 1, next = clear + 2, threshold = 2 * clear;
+  w.Put(clear, size);
+  for (size_t i = 0; i < values.size(); ++i) {
+    w.Put(values[i], size);
+    if (i > 0 && next <= 4095 && ++next >= threshold && threshold <= 4095) {
+      threshold *= 2;
+      ++size;
+    }
+  }
+  if (endCode) w.Put(clear + 1, size);
+  return w.Finish();
+}

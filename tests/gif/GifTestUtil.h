@@ -19,7 +19,7 @@ std::vector<std::string> CorpusFiles();
 // An image core that keeps every warning.
 class TRecordingImage : public TGIFImageCore {
  public:
-  void ReportWarning(void* sender, int severity, const std::string& message) override {
+  void ReportWarning(TObject* sender, int severity, const std::string& message) override {
     Warnings.push_back(message);
   }
   std::vector<std::string> Warnings;
@@ -55,6 +55,9 @@ class TCodeWriter {
   uint32_t FAcc = 0;
   int FBits = 0;
 };
+
+// Codes of literal values after a clear code, widths as the decoder expects them.
+Bytes Literals(int m, const std::vector<int>& values, bool endCode = true);
 
 // Byte-level builder of test streams.
 struct TGifBuilder {
