@@ -99,6 +99,11 @@ POINT SurfaceOffset(const TWindow& w, bool client);
 RECT VisibleSurfaceRect(const TWindow& w, bool client);
 bool IsVisibleChain(const TWindow& w);
 RECT ComputeInsets(DWORD style, DWORD exStyle, bool topLevel);
+// Sizes are cut to what a surface can hold: 8192 for a top-level window
+// (its surface is that big), 32767 for a child (the range of LPARAM points).
+int ClampSize(int size, bool topLevel);
+// Resizes a surface; one too big for memory becomes empty instead of failing.
+void ResizeSurface(TSurface& surface, int width, int height);
 
 // Calls a window procedure (a pointer, or a platform value from MakeObjectWindowProc).
 LRESULT CallProc(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -1,5 +1,6 @@
 // Windows: creation, destruction, values, text, properties and relations.
 #include <algorithm>
+#include <new>
 #include <strings.h>
 #include <unistd.h>
 
@@ -42,6 +43,16 @@ HWND Root(HWND hwnd) {
     w = p;
   }
   return w ? w->Handle : nullptr;
+}
+
+int ClampSize(int size, bool topLevel) { return std::clamp(size, 0, topLevel ? 8192 : 32767); }
+
+void ResizeSurface(TSurface& surface, int width, int height) {
+  try {
+    surface.Resize(width, height);
+  } catch (const std::bad_alloc&) {
+    surface.Resize(0, 0);
+  }
 }
 
 RECT ComputeInsets(DWORD style, DWORD exStyle, bool topLevel) {
@@ -225,8 +236,8 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
     width = topLevel ? sw / 2 : 0;
     height = topLevel ? sh / 2 : 0;
   }
-  width = std::max(0, width);
-  height = std::max(0, height);
+  width = ClampSize(width, topLevel);
+  height = ClampSize(height, topLevel);
   if (InputThread() == 0 && topLevel && !messageOnly) SetInputThread(w->ThreadId);
 
   HWND hwnd = Windows().Add(w);
@@ -279,7 +290,10 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
   if (!IsWindow(hwnd)) return nullptr;
   w->Rect = RECT{cs.x, cs.y, cs.x + cs.cx, cs.y + cs.cy};
   w->RestoreRect = w->Rect;
-  if (topLevel && !messageOnly) w->Surface = std::make_shared<TSurface>(width, height);
+  if (topLevel && !messageOnly) {
+    w->Surface = std::make_shared<TSurface>();
+    ResizeSurface(*w->Surface, width, height);
+  }
   if (!SendMessageA(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
     DestroyWindow(hwnd);
     return nullptr;
@@ -510,7 +524,8 @@ HWND SetParent(HWND child, HWND newParent) {
       w->Parent = nullptr;
       w->Style &= ~WS_CHILD;
       TopLevels().push_back(child);
-      w->Surface = std::make_shared<TSurface>(w->Rect.right - w->Rect.left, w->Rect.bottom - w->Rect.top);
+      w->Surface = std::make_shared<TSurface>();
+      ResizeSurface(*w->Surface, ClampSize(w->Rect.right - w->Rect.left, true), ClampSize(w->Rect.bottom - w->Rect.top, true));
       Driver().WindowCreated(child);
     }
     w->Insets = ComputeInsets(w->Style, w->ExStyle, IsTopLevel(*w));

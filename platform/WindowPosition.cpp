@@ -52,7 +52,8 @@ bool Reorder(const PWindow& w, HWND insertAfter) {
 BOOL SetWindowPosInternal(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags, bool fromDriver) {
   PWindow w = Find(hwnd);
   if (!w || w->Foreign) return FALSE;
-  WINDOWPOS pos{hwnd, insertAfter, x, y, std::max(0, cx), std::max(0, cy), flags};
+  bool top = IsTopLevel(*w);
+  WINDOWPOS pos{hwnd, insertAfter, x, y, ClampSize(cx, top), ClampSize(cy, top), flags};
   if (flags & SWP_NOMOVE) {
     pos.x = w->Rect.left;
     pos.y = w->Rect.top;
@@ -64,8 +65,8 @@ BOOL SetWindowPosInternal(HWND hwnd, HWND insertAfter, int x, int y, int cx, int
   if ((flags & SWP_NOSENDCHANGING) == 0) {
     SendMessageA(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
     if (!IsWindow(hwnd)) return FALSE;
-    pos.cx = std::max(0, pos.cx);
-    pos.cy = std::max(0, pos.cy);
+    pos.cx = ClampSize(pos.cx, top);
+    pos.cy = ClampSize(pos.cy, top);
   }
   flags = pos.flags;
   RECT oldRect = w->Rect;
@@ -101,7 +102,7 @@ BOOL SetWindowPosInternal(HWND hwnd, HWND insertAfter, int x, int y, int cx, int
   if (topLevel && w->Surface && sized) {
     std::lock_guard<std::mutex> guard(w->Surface->Lock);
     // A layered image keeps its pixels until a new one comes.
-    w->Surface->Resize(pos.cx, pos.cy);
+    ResizeSurface(*w->Surface, pos.cx, pos.cy);
   }
   bool visibleNow = (w->Style & WS_VISIBLE) != 0;
   if (visibleNow && (flags & SWP_NOREDRAW) == 0 && (sized || showChanged || frame || (!topLevel && (moved || zChanged)))) {

@@ -247,6 +247,22 @@ TEST_F(WindowsTest, ShowStatesMinimizeMaximizeRestore) {
   EXPECT_FALSE(ShowWindow(h, SW_HIDE));
 }
 
+TEST_F(WindowsTest, AbsurdSizesAreCutNotAllocated) {
+  HWND h = MakeTop(0, 0, 1 << 30, -5, WS_POPUP | WS_VISIBLE);
+  ASSERT_NE(h, nullptr);
+  RECT r;
+  GetWindowRect(h, &r);
+  EXPECT_EQ(r.right - r.left, 8192);
+  EXPECT_EQ(r.bottom - r.top, 0);
+  SetWindowPos(h, nullptr, 0, 0, 0x7FFFFFFF, 0x7FFFFFFF, SWP_NOMOVE | SWP_NOZORDER);
+  GetWindowRect(h, &r);
+  EXPECT_EQ(r.bottom - r.top, 8192);
+  HWND child = MakeChild(h, 0, 0, 100000, 10);
+  GetWindowRect(child, &r);
+  EXPECT_EQ(r.right - r.left, 32767);
+  HeadlessPumpMessages();
+}
+
 TEST_F(WindowsTest, SystemCommandsOfTheDefaultProcedure) {
   HWND h = MakeTop(10, 10, 200, 100, WS_POPUP | WS_VISIBLE);
   SendMessageA(h, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
