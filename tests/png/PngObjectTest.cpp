@@ -127,18 +127,33 @@ TEST(PngObject, PaletteTransparency) {
   EXPECT_EQ(At(*c, 1, 0), 0u);
 }
 
-TEST(PngObject, GreyColourKeyDrawsWithTheMask) {
-  auto png = Picture(PngBuilder()
-                         .Header(2, 1, 8, 0)
-                         .Chunk("tRNS", {0, 50})
-                         .Chunk("IDAT", Deflate({0, 50, 60}))
-                         .End()
-                         .Out);
-  EXPECT_EQ(png->TransparencyKind(), ptColorKey);
-  auto target = Canvas(2, 1, clRed);
-  png->Draw(target->Canvas(), TRect(0, 0, 2, 1));
-  EXPECT_EQ(At(*target, 0, 0), 0x0000FFu);
-  EXPECT_EQ(At(*target, 1, 0), 0x3C3C3Cu);
+TEST(PngObject, ColourKeysDrawWithTheMaskAtEveryDepth) {
+  // Two pixels: the key sample, then another; drawn over red.
+  struct Case {
+    uint8_t depth, colorType;
+    Bytes row, trns, plte;
+  } cases[] = {
+      {1, 0, {0, 0b01000000}, {0, 0}, {}},
+      {2, 0, {0, 0b10010000}, {0, 2}, {}},
+      {4, 0, {0, 0x5A}, {0, 5}, {}},
+      {8, 0, {0, 50, 60}, {0, 50}, {}},
+      {16, 0, {0, 0x12, 0x34, 0x40, 0}, {0x12, 0x34}, {}},
+      {8, 2, {0, 1, 2, 3, 4, 5, 6}, {0, 1, 0, 2, 0, 3}, {}},
+      {16, 2, {0, 1, 0, 2, 0, 3, 0, 9, 9, 9, 9, 9, 9}, {1, 0, 2, 0, 3, 0}, {}},
+      {4, 3, {0, 0x21}, {255, 255, 0}, {9, 9, 9, 40, 40, 40, 70, 80, 90}},
+  };
+  for (const auto& c : cases) {
+    PngBuilder b;
+    b.Header(2, 1, c.depth, c.colorType);
+    if (!c.plte.empty()) b.Chunk("PLTE", c.plte);
+    auto png = Picture(b.Chunk("tRNS", c.trns).Chunk("IDAT", Deflate(c.row)).End().Out);
+    ASSERT_EQ(png->TransparencyKind(), ptColorKey);
+    EXPECT_EQ(png->TransparentColor(), uint32_t(png->Pixels(0, 0))) << int(c.depth) << "/" << int(c.colorType);
+    auto target = Canvas(2, 1, clRed);
+    png->Draw(target->Canvas(), TRect(0, 0, 2, 1));
+    EXPECT_EQ(At(*target, 0, 0), 0x0000FFu) << int(c.depth) << "/" << int(c.colorType);
+    EXPECT_EQ(At(*target, 1, 0), uint32_t(png->Pixels(1, 0))) << int(c.depth) << "/" << int(c.colorType);
+  }
 }
 
 TEST(PngObject, FromAndToBitmaps) {
