@@ -36,9 +36,7 @@ TMatchList GeneralMatches(const TDFA& DFA, const std::u16string& Text) {
       pos = e;
     } else {
       if (e >= len) break;
-      const bool pair = Text[e] >= 0xD800 && Text[e] <= 0xDBFF && e + 1 < len && Text[e + 1] >= 0xDC00 &&
-                        Text[e + 1] <= 0xDFFF;
-      pos = e + (pair ? 2 : 1);
+      pos = e + (PairAt(Text.data(), len, e) ? 2 : 1);
     }
   }
   return out;

@@ -6,9 +6,6 @@ namespace {
 
 constexpr uint32_t MultipleStates = 0xFFFFFFFF;
 
-bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
 // A CR LF pair is one line break: no line starts or ends between its units.
 bool AtLineStart(const char16_t* t, int64_t len, int64_t p) {
   if (p == 0) return true;
@@ -111,12 +108,13 @@ int64_t TDFAMatcher::LongestAt(const char16_t* Text, int64_t Length, int64_t Sta
         return accept;
     }
     trace.push_back(single);
-    UCS4 c = Text[p++];
-    if (IsHigh(static_cast<char16_t>(c)) && p < Length && IsLow(Text[p])) {
-      c = 0x10000 + (((c & 0x3FF) << 10) | (Text[p] & 0x3FF));
+    UCS4 c = Text[p];
+    if (PairAt(Text, Length, p)) {
+      c = CombineSurrogates(c, Text[p + 1]);
       ++p;
       trace.push_back(MultipleStates);
     }
+    ++p;
     if (fold) c = SearchFoldCode(c);
     FNext.clear();
     ++FGeneration;
@@ -154,7 +152,7 @@ bool TDFAMatcher::Find(const char16_t* Text, int64_t Length, int64_t From, int64
       while (s < Length && !canStart[Text[s]]) ++s;
       if (s == Length) break;  // no empty match: the start state does not accept
     }
-    if (s > 0 && s < Length && IsLow(Text[s]) && IsHigh(Text[s - 1])) continue;
+    if (s > 0 && PairAt(Text, Length, s - 1)) continue;
     int64_t e = LongestAt(Text, Length, s);
     if (e >= 0) {
       Start = s;

@@ -18,10 +18,6 @@ constexpr uint64_t MaxBuildSteps = 20'000'000;
 constexpr uint64_t MaxMergeWork = 4'000'000;
 constexpr uint32_t MaxRepetition = 1000;
 
-bool IsHighSurrogate(UCS4 c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(UCS4 c) { return c >= 0xDC00 && c <= 0xDFFF; }
-UCS4 CombineSurrogates(UCS4 high, UCS4 low) { return 0x10000 + (((high & 0x3FF) << 10) | (low & 0x3FF)); }
-
 int HexValue(char16_t c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;

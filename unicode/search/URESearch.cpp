@@ -5,9 +5,6 @@
 
 namespace {
 
-bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
 // Finds matches one after another over one text with one compiled pattern.
 class TMatchCursor {
  public:
@@ -39,7 +36,7 @@ class TMatchCursor {
       FDone = true;  // an empty match at the end: nothing can follow
     } else {
       // An empty match: step one code point on, never into a pair.
-      FPos = Stop + ((IsHigh(FText[Stop]) && Stop + 1 < FLength && IsLow(FText[Stop + 1])) ? 2 : 1);
+      FPos = Stop + (PairAt(FText, FLength, Stop) ? 2 : 1);
     }
     return true;
   }

@@ -28,6 +28,14 @@ enum : uint32_t {
   _URE_OR = 17,
 };
 
+inline bool IsHighSurrogate(UCS4 c) { return c >= 0xD800 && c <= 0xDBFF; }
+inline bool IsLowSurrogate(UCS4 c) { return c >= 0xDC00 && c <= 0xDFFF; }
+inline UCS4 CombineSurrogates(UCS4 high, UCS4 low) { return 0x10000 + (((high & 0x3FF) << 10) | (low & 0x3FF)); }
+// A high surrogate at Index with its low one after it, within Length.
+inline bool PairAt(const char16_t* Text, int64_t Length, int64_t Index) {
+  return Index + 1 < Length && IsHighSurrogate(Text[Index]) && IsLowSurrogate(Text[Index + 1]);
+}
+
 // "No expression", "no symbol", "no state".
 constexpr uint32_t _URE_NOOP = 0xFFFF;
 
