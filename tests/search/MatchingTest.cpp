@@ -49,6 +49,8 @@ TEST(Matching, LongestFromTheLeftmostStart) {
       {u"x*", u"axxb", {{0, 0}, {1, 3}, {3, 3}, {4, 4}}},
       // An accepting start state makes no match of a refused unit.
       {u"a*", u"b", {{0, 0}, {1, 1}}},
+      // After an empty match the search steps a whole surrogate pair on.
+      {u"x*", u"\U0001F600x", {{0, 0}, {2, 3}, {3, 3}}},
       {u"a?b", u"cab", {{1, 3}}},
       // Overlapping symbols: both the literal and the class are followed.
       {u"a|[a-c]x", u"ax", {{0, 2}}},
