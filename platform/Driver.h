@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/Types.h"
@@ -35,6 +36,14 @@ class TPlatformDriver {
   virtual bool Poll() { return false; }
   // Another program's window in front, with its client rectangle on screen.
   virtual bool ForeignForeground(RECT* clientRect) { return false; }
+  // The clipboard's text; kept in the process unless the display shares it.
+  virtual bool SetClipboardText(const std::u16string& text);
+  virtual bool GetClipboardText(std::u16string* text);
+
+ private:
+  std::mutex FClipboardLock;
+  std::u16string FClipboard;
+  bool FHasClipboard = false;
 };
 
 TPlatformDriver& Driver();

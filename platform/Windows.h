@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/Types.h"
+#include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/Icons.h"
 #include "platform/Input.h"

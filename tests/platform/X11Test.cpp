@@ -1,5 +1,6 @@
 // The X11 driver on a real display: what a window shows reads back from the
 // X server with the surface's pixels, and XTest input reaches the window.
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstdio>
@@ -242,6 +243,70 @@ TEST_F(X11Test, ATrayManagerDocksTheIconAndALateOneGetsItAgain) {
   EXPECT_TRUE(PumpUntil([&] { return Logged(created, owner).size() >= 2; }));
   nid.uFlags = 0;
   EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &nid));
+}
+
+TEST_F(X11Test, ClipboardTextIsTheClipboardSelection) {
+  const std::u16string text = u"日本語 and text \U0001F338";
+  ASSERT_TRUE(SetClipboardTextW(text));
+  std::u16string back;
+  ASSERT_TRUE(GetClipboardTextW(&back));
+  EXPECT_EQ(back, text);
+  // Another program reads what we copied (its request is answered by our loop).
+  Atom clipboard = XInternAtom(Probe, "CLIPBOARD", False), utf8 = XInternAtom(Probe, "UTF8_STRING", False),
+       prop = XInternAtom(Probe, "PROBE_PROP", False);
+  Window reader = XCreateSimpleWindow(Probe, DefaultRootWindow(Probe), 0, 0, 1, 1, 0, 0, 0);
+  XConvertSelection(Probe, clipboard, utf8, prop, reader, CurrentTime);
+  XFlush(Probe);
+  std::string got;
+  EXPECT_TRUE(PumpUntil([&] {
+    XEvent ev;
+    if (!XCheckTypedWindowEvent(Probe, reader, SelectionNotify, &ev)) return false;
+    Atom type;
+    int format;
+    unsigned long n, after;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(Probe, reader, prop, 0, 4096, True, AnyPropertyType, &type, &format, &n, &after, &data);
+    if (data) got.assign(reinterpret_cast<char*>(data), n);
+    if (data) XFree(data);
+    return true;
+  }));
+  EXPECT_EQ(got, "日本語 and text \U0001F338");
+  // And we read what another program copied.
+  std::atomic<bool> owned{false}, done{false};
+  std::thread owner([&] {
+    Display* d = XOpenDisplay(std::getenv("HANAKUMO_TEST_DISPLAY"));
+    Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    Atom cb = XInternAtom(d, "CLIPBOARD", False), u8 = XInternAtom(d, "UTF8_STRING", False);
+    XSetSelectionOwner(d, cb, w, CurrentTime);
+    XSync(d, False);
+    owned = true;
+    while (!done) {
+      while (XPending(d) > 0) {
+        XEvent ev;
+        XNextEvent(d, &ev);
+        if (ev.type != SelectionRequest) continue;
+        const char* value = "from elsewhere";
+        XChangeProperty(d, ev.xselectionrequest.requestor, ev.xselectionrequest.property, u8, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(value), 14);
+        XEvent reply{};
+        reply.xselection.type = SelectionNotify;
+        reply.xselection.requestor = ev.xselectionrequest.requestor;
+        reply.xselection.selection = ev.xselectionrequest.selection;
+        reply.xselection.target = ev.xselectionrequest.target;
+        reply.xselection.property = ev.xselectionrequest.property;
+        reply.xselection.time = ev.xselectionrequest.time;
+        XSendEvent(d, ev.xselectionrequest.requestor, False, NoEventMask, &reply);
+        XFlush(d);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    XCloseDisplay(d);
+  });
+  while (!owned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_TRUE(GetClipboardTextW(&back));
+  EXPECT_EQ(back, u"from elsewhere");
+  done = true;
+  owner.join();
 }
 
 }  // namespace

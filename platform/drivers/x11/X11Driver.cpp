@@ -6,7 +6,10 @@
 #include <X11/cursorfont.h>
 #include <X11/extensions/shape.h>
 
+#include <poll.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -58,6 +61,35 @@ std::u16string Utf8ToUtf16(const char* s, size_t n) {
   return out;
 }
 
+std::string Utf16ToUtf8(const std::u16string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    uint32_t cp = s[i];
+    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp < 0xE000) {
+      cp = 0xFFFD;  // a lone surrogate
+    }
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
 struct TXWindow {
   HWND Hwnd = nullptr;
   Window Xid = 0;
@@ -103,11 +135,59 @@ class TX11Driver : public TPlatformDriver {
       Im = XOpenIM(D, nullptr, nullptr, nullptr);
     }
     Tray = std::make_unique<TX11Tray>(D, Screen);
+    ClipboardAtom = XInternAtom(D, "CLIPBOARD", False);
+    TargetsAtom = XInternAtom(D, "TARGETS", False);
+    TextAtom = XInternAtom(D, "TEXT", False);
+    TransferAtom = XInternAtom(D, "HK_CLIPBOARD", False);
+    SelectionWindow = XCreateWindow(D, Root, -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, nullptr);
+  }
+
+  bool SetClipboardText(const std::u16string& text) override {
+    ClipboardText = Utf16ToUtf8(text);
+    XSetSelectionOwner(D, ClipboardAtom, SelectionWindow, CurrentTime);
+    XFlush(D);
+    return XGetSelectionOwner(D, ClipboardAtom) == SelectionWindow;
+  }
+
+  bool GetClipboardText(std::u16string* text) override {
+    Window owner = XGetSelectionOwner(D, ClipboardAtom);
+    if (owner == SelectionWindow) {
+      *text = Utf8ToUtf16(ClipboardText.data(), ClipboardText.size());
+      return true;
+    }
+    if (owner == None) return false;
+    XDeleteProperty(D, SelectionWindow, TransferAtom);
+    XConvertSelection(D, ClipboardAtom, Utf8, TransferAtom, SelectionWindow, CurrentTime);
+    XFlush(D);
+    // The owner answers with SelectionNotify; give it a second.
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    XEvent ev;
+    bool answered = false;
+    while (std::chrono::steady_clock::now() < end) {
+      if (XCheckTypedWindowEvent(D, SelectionWindow, SelectionNotify, &ev)) {
+        answered = true;
+        break;
+      }
+      pollfd fd{ConnectionNumber(D), POLLIN, 0};
+      ::poll(&fd, 1, 10);
+    }
+    if (!answered || ev.xselection.property == None) return false;
+    Atom type;
+    int format;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool ok = XGetWindowProperty(D, SelectionWindow, TransferAtom, 0, 1 << 24, True, AnyPropertyType, &type, &format,
+                                 &n, &after, &data) == Success &&
+              data != nullptr && format == 8 && (type == Utf8 || type == XA_STRING);
+    if (ok) *text = Utf8ToUtf16(reinterpret_cast<const char*>(data), n);
+    if (data) XFree(data);
+    return ok;
   }
 
   ~TX11Driver() override {
     Tray.reset();
     for (auto& [h, xw] : ByHwnd) DestroyX(xw);
+    XDestroyWindow(D, SelectionWindow);
     if (Im) XCloseIM(Im);
     XCloseDisplay(D);
   }
@@ -651,9 +731,42 @@ class TX11Driver : public TPlatformDriver {
       case MappingNotify:
         XRefreshKeyboardMapping(&ev.xmapping);
         break;
+      case SelectionRequest:
+        AnswerSelection(ev.xselectionrequest);
+        break;
+      case SelectionClear:
+        if (ev.xselectionclear.selection == ClipboardAtom) ClipboardText.clear();
+        break;
       default:
         break;
     }
+  }
+
+  // Another program asks for the text we hold.
+  void AnswerSelection(const XSelectionRequestEvent& req) {
+    XEvent reply{};
+    reply.xselection.type = SelectionNotify;
+    reply.xselection.requestor = req.requestor;
+    reply.xselection.selection = req.selection;
+    reply.xselection.target = req.target;
+    reply.xselection.time = req.time;
+    reply.xselection.property = None;
+    Atom property = req.property != None ? req.property : req.target;
+    if (req.selection == ClipboardAtom) {
+      if (req.target == TargetsAtom) {
+        Atom targets[] = {TargetsAtom, Utf8, XA_STRING, TextAtom};
+        XChangeProperty(D, req.requestor, property, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(targets), 4);
+        reply.xselection.property = property;
+      } else if (req.target == Utf8 || req.target == XA_STRING || req.target == TextAtom) {
+        XChangeProperty(D, req.requestor, property, req.target == XA_STRING ? XA_STRING : Utf8, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(ClipboardText.data()),
+                        static_cast<int>(ClipboardText.size()));
+        reply.xselection.property = property;
+      }
+    }
+    XSendEvent(D, req.requestor, False, NoEventMask, &reply);
+    XFlush(D);
   }
 
   void KeyPressed(HWND h, XEvent& ev) {
@@ -713,6 +826,9 @@ class TX11Driver : public TPlatformDriver {
   std::map<Window, HWND> ByWindow;
   std::vector<uint32_t> Buffer;
   std::unique_ptr<TX11Tray> Tray;
+  Atom ClipboardAtom, TargetsAtom, TextAtom, TransferAtom;
+  Window SelectionWindow = 0;
+  std::string ClipboardText;
 };
 
 }  // namespace
