@@ -120,8 +120,10 @@ bool TChunktRNS::LoadFromStream(TStream& stream, const TChunkName& type, uint32_
   std::memset(Alphas, 255, sizeof(Alphas));
   if (DataSize() > 0) std::memcpy(Alphas, Data(), DataSize());
   switch (GetHeader().ColorType) {
-    case 0:
-    case 2: MaskTransparency = true; break;
+    // A key shorter than its samples would be padded with 255s and make
+    // some other colour see-through: such a chunk keys nothing.
+    case 0: MaskTransparency = DataSize() >= 2; break;
+    case 2: MaskTransparency = DataSize() >= 6; break;
     case 3: {
       MaskTransparency = false;
       for (uint32_t i = 0; i < DataSize(); ++i)

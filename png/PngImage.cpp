@@ -168,7 +168,7 @@ TPNGTransparency TPNGImage::TransparencyKind() const {
   const auto* trns = FChunks.ItemFromClass<TChunktRNS>();
   switch (h.ColorType) {
     case 0:
-    case 2: return trns ? ptColorKey : ptOpaque;
+    case 2: return trns && trns->MaskTransparency ? ptColorKey : ptOpaque;
     case 3:
       if (!trns) return ptOpaque;
       return trns->MaskTransparency ? ptColorKey : ptAlphaChannel;

@@ -160,6 +160,12 @@ TEST(PngTransparencyChunk, ColourKeyMatchesTheDisplayedPixels) {
     EXPECT_EQ(png.TransparencyKind(), ptColorKey);
     EXPECT_EQ(png.TransparentColor(), 0x010101u * c.grey) << int(c.depth);
   }
+  // A key cut short keys nothing.
+  for (auto [type, size] : {std::pair{0, 1}, {2, 4}}) {
+    TPNGImage png;
+    LoadBytes(png, OnePixel(8, uint8_t(type), [&](PngBuilder& b) { b.Chunk("tRNS", Bytes(size_t(size), 0)); }));
+    EXPECT_EQ(png.TransparencyKind(), ptOpaque);
+  }
   TPNGImage rgb16;
   LoadBytes(rgb16, OnePixel(16, 2, [](PngBuilder& b) { b.Chunk("tRNS", {0x11, 0, 0x22, 0, 0x33, 0}); }));
   EXPECT_EQ(rgb16.TransparentColor(), 0x332211u);
