@@ -27,7 +27,8 @@ std::string ZlibMessage(const z_stream& zs, int result) {
 
 }  // namespace
 
-IdatReadStream::IdatReadStream(TStream& source) : Buffer(new uint8_t[BufferSize]), Source(&source) {
+IdatReadStream::IdatReadStream(TStream& source)
+    : Buffer(std::make_unique_for_overwrite<uint8_t[]>(BufferSize)), Source(&source) {
   const int r = inflateInit(&ZLib);
   if (r != Z_OK) RaisePNGError<EPNGZLIBError>(std::string(PngMessages::ZLIBError) + ZlibResultText(r));
 }
@@ -35,7 +36,7 @@ IdatReadStream::IdatReadStream(TStream& source) : Buffer(new uint8_t[BufferSize]
 IdatReadStream::~IdatReadStream() { inflateEnd(&ZLib); }
 
 IdatWriteStream::IdatWriteStream(TStream& target, int compressionLevel, uint32_t bufferSize)
-    : Buffer(new uint8_t[bufferSize]), BufferSize(bufferSize), Target(&target) {
+    : Buffer(std::make_unique_for_overwrite<uint8_t[]>(bufferSize)), BufferSize(bufferSize), Target(&target) {
   ZLib.next_out = Buffer.get();
   ZLib.avail_out = bufferSize;
   const int level = std::clamp(compressionLevel, 0, 9);
