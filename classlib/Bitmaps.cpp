@@ -162,7 +162,9 @@ void TBitmap::NewImage(int width, int height, TPixelFormat format, const RGBQUAD
       throw EOutOfResources("Out of system resources");
     }
     std::memset(bits_, 0, static_cast<size_t>(StrideOf(width, bits) * height));
-    // What fits of the old image comes along.
+    // What fits of the old image comes along (the canvas lets go of it first:
+    // a bitmap is in one DC at a time).
+    if (FCanvas) FCanvas->FreeContext();
     if (FHandle) {
       HDC src = CreateCompatibleDC(nullptr), dst = CreateCompatibleDC(nullptr);
       HGDIOBJ o1 = SelectObject(src, reinterpret_cast<HGDIOBJ>(FHandle));

@@ -321,6 +321,10 @@ void TCustomForm::Dispatch(TMessage& m) {
 TApplication::TApplication(TComponent* owner) : TComponent(owner) {
   std::string exe = ExtractFileName(ProgramFileName());
   FTitle = ChangeFileExt(exe, "");
+  // The GUI thread's queue exists from here on, so posts to its windows
+  // are never refused for want of one.
+  MSG msg{};
+  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
 }
 
 TApplication::~TApplication() {

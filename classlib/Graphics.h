@@ -12,6 +12,7 @@
 
 #include "classlib/Components.h"
 #include "classlib/GraphicsTypes.h"
+#include "classlib/SysUtils.h"
 #include "platform/gdi/Gdi.h"
 
 class TStream;
@@ -424,11 +425,7 @@ class TPicture : public TPersistent {
 template <typename T>
 TGraphicClass GraphicClassOf() {
   static const TGraphicClassInfo info{
-      [] {
-        T probe;
-        return probe.ClassName();
-      }(),
-      &typeid(T), [] { return std::unique_ptr<TGraphic>(std::make_unique<T>()); },
+      DemangledTypeName(typeid(T)), &typeid(T), [] { return std::unique_ptr<TGraphic>(std::make_unique<T>()); },
       [](const TGraphic* g) { return dynamic_cast<const T*>(g) != nullptr; }};
   return &info;
 }

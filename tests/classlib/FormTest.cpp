@@ -7,6 +7,7 @@
 #include "classlib/StdCtrls.h"
 #include "platform/Windows.h"
 #include "platform/services/MessageBox.h"
+#include "platform/text/FontEngine.h"
 
 namespace {
 
@@ -97,9 +98,12 @@ class FormTest : public testing::Test {
   void SetUp() override {
     gLog = &FLog;
     hk::ClearMessageBoxes();
+    // Fixed metrics: layouts independent of the fonts installed.
+    SetFontEngine(CreateFakeFontEngine());
   }
   void TearDown() override {
     DoneApplication();
+    SetFontEngine(nullptr);
     gLog = nullptr;
   }
   std::vector<std::string> FLog;
