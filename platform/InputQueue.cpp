@@ -416,7 +416,7 @@ void BeginEmulatedMove(HWND root, POINT cursor) {
 
 bool EmulatedMoveActive() { return gMove.Active; }
 
-bool TakeHover(DWORD threadId, MSG* msg) {
+bool TakeHover(DWORD threadId, MSG* msg, bool remove) {
   if (gTrack.Hwnd == nullptr || !(gTrack.Flags & TME_HOVER) || gTrack.HoverDue == 0) return false;
   PWindow w = Find(gTrack.Hwnd);
   if (!w || w->ThreadId != threadId) return false;
@@ -430,6 +430,7 @@ bool TakeHover(DWORD threadId, MSG* msg) {
   msg->wParam = MouseKeys();
   msg->lParam = PointToLParam(c.x, c.y);
   msg->time = NowTick();
+  if (!remove) return true;
   gTrack.Flags &= ~TME_HOVER;
   gTrack.HoverDue = 0;
   if ((gTrack.Flags & TME_LEAVE) == 0) gTrack = TTracking{};

@@ -171,7 +171,7 @@ bool FindMessage(TThreadQueue& q, MSG* out, HWND filter, UINT minMsg, UINT maxMs
     if (TakeDueTimer(q.ThreadId, filter, remove, out, IsVirtualClock() ? ClockNowMs() : real)) return true;
   }
   if ((minMsg == 0 && maxMsg == 0) || (WM_MOUSEHOVER >= minMsg && WM_MOUSEHOVER <= maxMsg)) {
-    if (TakeHover(q.ThreadId, out)) return true;
+    if (TakeHover(q.ThreadId, out, remove)) return true;
   }
   return false;
 }
@@ -486,7 +486,24 @@ BOOL TranslateMessage(const MSG* msg) {
   }
   if (text.empty()) return FALSE;
   UINT charMsg = msg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;
-  for (char16_t unit : text) PostInternal(msg->hwnd, charMsg, static_cast<WPARAM>(unit), msg->lParam & 0xFFFFFFFF);
+  PWindow w = Find(msg->hwnd);
+  PThreadQueue target = w ? QueueOf(w->ThreadId) : nullptr;
+  if (!target) return FALSE;
+  // The characters come next, before anything queued after the key.
+  {
+    std::lock_guard<std::mutex> guard(target->Lock);
+    for (auto it = text.rbegin(); it != text.rend(); ++it) {
+      MSG c{};
+      c.hwnd = msg->hwnd;
+      c.message = charMsg;
+      c.wParam = static_cast<WPARAM>(*it);
+      c.lParam = msg->lParam & 0xFFFFFFFF;
+      c.time = msg->time;
+      c.pt = msg->pt;
+      target->Posted.push_front(c);
+    }
+  }
+  WakeQueue(*target);
   return TRUE;
 }
 

@@ -180,7 +180,7 @@ uint64_t RealNowMs();
 uint64_t NextTimerDue(DWORD threadId);  // UINT64_MAX when none
 void KillWindowTimers(HWND hwnd);
 void KillAllTimers();
-bool TakeHover(DWORD threadId, MSG* msg);
+bool TakeHover(DWORD threadId, MSG* msg, bool remove);
 uint64_t HoverDue(DWORD threadId);  // UINT64_MAX when none
 void ResetClockForTests();
 

@@ -117,6 +117,38 @@ TEST_F(MessageLoopTest, TranslateMessageTypesTheKeysText) {
   // Every WM_CHAR came after its WM_KEYDOWN.
   EXPECT_LT(IndexOf(WM_KEYDOWN, h), IndexOf(WM_CHAR, h));
   EXPECT_EQ(Logged(WM_KEYDOWN, h).size(), 5u);
+  // The character comes before what was posted after the key.
+  MessageLog().clear();
+  HeadlessKeyDown('Q');
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  ASSERT_EQ(msg.message, WM_KEYDOWN);
+  PostMessageA(h, WM_USER, 0, 0);
+  TranslateMessage(&msg);
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, WM_CHAR);
+  EXPECT_EQ(msg.wParam, static_cast<WPARAM>(u'q'));
+}
+
+TEST_F(MessageLoopTest, HoverAndWheel) {
+  HWND h = MakeTop(0, 0, 100, 100, WS_POPUP | WS_VISIBLE);
+  SetFocus(h);
+  HeadlessMouseMove(10, 10);
+  HeadlessPumpMessages();
+  TRACKMOUSEEVENT tme{sizeof tme, TME_HOVER | TME_LEAVE, h, 300};
+  ASSERT_TRUE(TrackMouseEvent(&tme));
+  HeadlessAdvance(299);
+  EXPECT_TRUE(Logged(WM_MOUSEHOVER, h).empty());
+  HeadlessAdvance(1);
+  ASSERT_EQ(Logged(WM_MOUSEHOVER, h).size(), 1u);
+  EXPECT_EQ(Logged(WM_MOUSEHOVER, h)[0].LParam, MAKELPARAM(10, 10));
+  HeadlessAdvance(1000);
+  EXPECT_EQ(Logged(WM_MOUSEHOVER, h).size(), 1u);  // once per tracking
+  HeadlessMouseWheel(-WHEEL_DELTA);
+  HeadlessPumpMessages();
+  auto wheel = Logged(WM_MOUSEWHEEL, h);
+  ASSERT_EQ(wheel.size(), 1u);
+  EXPECT_EQ(static_cast<SHORT>(HIWORD(wheel[0].WParam)), -WHEEL_DELTA);
 }
 
 }  // namespace
