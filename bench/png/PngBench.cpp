@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
     Row("PngSuite, " + std::to_string(suite.size()) + " files, " + std::to_string(suiteBytes / 1024) + " KiB", suite,
         20);
   const Bytes pngtest = ReadFile("/usr/share/doc/libpng-dev/examples/pngtest.png");
-  if (!pngtest.empty()) Row("pngtest.png, 91x69 palette+interlace", {pngtest}, 200);
+  if (!pngtest.empty()) Row("pngtest.png, 91x69 RGBA Adam7", {pngtest}, 200);
 
   const std::string dir = (std::filesystem::temp_directory_path() / "hk_png_bench").string();
   std::filesystem::create_directories(dir);
