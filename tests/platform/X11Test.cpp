@@ -309,4 +309,47 @@ TEST_F(X11Test, ClipboardTextIsTheClipboardSelection) {
   owner.join();
 }
 
+TEST_F(X11Test, ClickThroughAndAnotherProgramInFront) {
+  HWND below = MakeTop(700, 100, 60, 60, WS_POPUP | WS_VISIBLE);
+  HWND card = MakeTop(700, 100, 80, 80, WS_POPUP | WS_VISIBLE, WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_TRANSPARENT);
+  ASSERT_NE(card, nullptr);
+  HeadlessPumpMessages();
+  XSync(Probe, False);
+  HeadlessPumpMessages();
+  // Where only the card is, the X server finds no window under the pointer.
+  XTestFakeMotionEvent(Probe, DefaultScreen(Probe), 770, 170, CurrentTime);
+  XSync(Probe, False);
+  Window rootRet, child = 1;
+  int rx, ry, wx, wy;
+  unsigned mask;
+  XQueryPointer(Probe, DefaultRootWindow(Probe), &rootRet, &child, &rx, &ry, &wx, &wy, &mask);
+  EXPECT_EQ(child, static_cast<Window>(None));
+  XTestFakeMotionEvent(Probe, DefaultScreen(Probe), 720, 120, CurrentTime);
+  XTestFakeButtonEvent(Probe, 1, True, CurrentTime);
+  XTestFakeButtonEvent(Probe, 1, False, CurrentTime);
+  XFlush(Probe);
+  // The locked card lets the click through to the window below it.
+  EXPECT_TRUE(PumpUntil([&] { return !Logged(WM_LBUTTONUP, below).empty(); }));
+  EXPECT_TRUE(Logged(WM_LBUTTONDOWN, card).empty());
+  // A full-screen window of another program takes the focus.
+  int sw = DisplayWidth(Probe, DefaultScreen(Probe)), sh = DisplayHeight(Probe, DefaultScreen(Probe));
+  Window other = XCreateSimpleWindow(Probe, DefaultRootWindow(Probe), 0, 0, static_cast<unsigned>(sw),
+                                     static_cast<unsigned>(sh), 0, 0, 0);
+  XMapRaised(Probe, other);
+  XSync(Probe, False);
+  XSetInputFocus(Probe, other, RevertToParent, CurrentTime);
+  XSync(Probe, False);
+  HWND front = nullptr;
+  EXPECT_TRUE(PumpUntil([&] {
+    front = GetForegroundWindow();
+    return front != nullptr && front != below && front != card;
+  }));
+  RECT c{};
+  EXPECT_TRUE(GetClientRect(front, &c));
+  EXPECT_EQ(c.right, sw);
+  EXPECT_EQ(c.bottom, sh);
+  XDestroyWindow(Probe, other);
+  XSync(Probe, False);
+}
+
 }  // namespace

@@ -225,6 +225,7 @@ class TX11Driver : public TPlatformDriver {
       ApplyStates(*xw, true);
       XMapRaised(D, xw->Xid);
       xw->WeUnmapped = false;
+      KeepTopmostAbove();
     } else {
       xw->WeUnmapped = true;
       XUnmapWindow(D, xw->Xid);
@@ -287,6 +288,7 @@ class TX11Driver : public TPlatformDriver {
     TXWindow* xw = Get(h);
     if (!xw) return;
     XRaiseWindow(D, xw->Xid);
+    KeepTopmostAbove();
     if (HasWindowManager(NetActive)) {
       XEvent e{};
       e.xclient.type = ClientMessage;
@@ -429,6 +431,16 @@ class TX11Driver : public TPlatformDriver {
     uint32_t g = (((p >> 8) & 0xFF) * a + 127) / 255;
     uint32_t b = ((p & 0xFF) * a + 127) / 255;
     return (pa << 24) | (r << 16) | (g << 8) | b;
+  }
+
+  // Without a window manager to keep _NET_WM_STATE_ABOVE, stay-on-top
+  // windows are raised again after any other window is.
+  void KeepTopmostAbove() {
+    if (HasWindowManager(NetAbove)) return;
+    for (auto& [h, xw] : ByHwnd) {
+      PWindow w = Find(h);
+      if (w && (w->ExStyle & WS_EX_TOPMOST) && xw.Mapped) XRaiseWindow(D, xw.Xid);
+    }
   }
 
   TXWindow* Get(HWND h) {
