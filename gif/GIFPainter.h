@@ -58,10 +58,10 @@ class TGIFPainter : public TThread {
   TRect TargetRect;
   TGIFPaintOptions PaintOptions = 0;
   int SpeedPercent = 100;
-  int CurrentFrame = -1;
+  std::atomic<int> CurrentFrame{-1};
   int FrameDisposal = 0;
   int PreviousDisposal = 0;
-  bool FirstFramePainted = false;
+  std::atomic<bool> FirstFramePainted{false};
   TGIFPainter** OwnerSlot = nullptr;
   // Set while a paint or event of this painter runs on the GUI thread.
   std::atomic<bool> InStep{false};
