@@ -202,6 +202,8 @@ BOOL SetWindowPosInternal(HWND hwnd, HWND insertAfter, int x, int y, int cx, int
 void SetMinimizedFromDriver(HWND hwnd, bool minimized);
 
 void DestroyAllWindows();
+// DestroyWindow without the owning-thread check (tests' clean-up).
+BOOL DestroyWindowOnAnyThread(HWND hwnd);
 bool ReplaceDriver(std::unique_ptr<class TPlatformDriver> driver);
 bool SetHeadlessScreenSize(int width, int height);
 void ResetQueues();

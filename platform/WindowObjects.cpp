@@ -161,7 +161,7 @@ void DestroyTree(HWND hwnd) {
     for (HWND t : TopLevels())
       if (PWindow o = Find(t); o && o->Owner == hwnd) owned.push_back(t);
   }
-  for (HWND o : owned) DestroyWindow(o);
+  for (HWND o : owned) DestroyWindowOnAnyThread(o);
   SendMessageA(hwnd, WM_DESTROY, 0, 0);
   std::vector<HWND> children = w->Children;
   for (auto it = children.rbegin(); it != children.rend(); ++it) DestroyTree(*it);
@@ -191,7 +191,7 @@ void DestroyAllWindows() {
       if (h != GetDesktopWindow()) Windows().Remove(h);
       continue;
     }
-    DestroyWindow(h);
+    DestroyWindowOnAnyThread(h);
   }
 }
 
@@ -266,62 +266,76 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
     }
   }
 
-  CREATESTRUCTA cs{};
-  cs.lpCreateParams = param;
-  cs.hInstance = instance;
-  cs.hMenu = menuOrId;
-  cs.hwndParent = parent;
-  cs.x = x;
-  cs.y = y;
-  cs.cx = width;
-  cs.cy = height;
-  cs.style = static_cast<LONG>(style);
-  cs.lpszName = windowName;
-  cs.lpszClass = className;
-  cs.dwExStyle = exStyle;
+  try {
+    CREATESTRUCTA cs{};
+    cs.lpCreateParams = param;
+    cs.hInstance = instance;
+    cs.hMenu = menuOrId;
+    cs.hwndParent = parent;
+    cs.x = x;
+    cs.y = y;
+    cs.cx = width;
+    cs.cy = height;
+    cs.style = static_cast<LONG>(style);
+    cs.lpszName = windowName;
+    cs.lpszClass = className;
+    cs.dwExStyle = exStyle;
 
-  if (topLevel && !messageOnly) {
-    MINMAXINFO mmi{};
-    mmi.ptMaxSize = POINT{sw, sh};
-    mmi.ptMaxTrackSize = POINT{sw, sh};
-    mmi.ptMinTrackSize = POINT{GetSystemMetrics(SM_CXMIN), GetSystemMetrics(SM_CYMIN)};
-    SendMessageA(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+    if (topLevel && !messageOnly) {
+      MINMAXINFO mmi{};
+      mmi.ptMaxSize = POINT{sw, sh};
+      mmi.ptMaxTrackSize = POINT{sw, sh};
+      mmi.ptMinTrackSize = POINT{GetSystemMetrics(SM_CXMIN), GetSystemMetrics(SM_CYMIN)};
+      SendMessageA(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+    }
+    if (!IsWindow(hwnd)) return nullptr;
+    w->Rect = RECT{cs.x, cs.y, cs.x + cs.cx, cs.y + cs.cy};
+    w->RestoreRect = w->Rect;
+    if (topLevel && !messageOnly) {
+      w->Surface = std::make_shared<TSurface>();
+      ResizeSurface(*w->Surface, width, height);
+    }
+    if (!SendMessageA(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
+      DestroyWindow(hwnd);
+      return nullptr;
+    }
+    if (!IsWindow(hwnd)) return nullptr;
+    SendNcCalcSize(w);
+    if (topLevel && !messageOnly) Driver().WindowCreated(hwnd);
+    if (SendMessageA(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+      DestroyWindow(hwnd);
+      return nullptr;
+    }
+    if (!IsWindow(hwnd)) return nullptr;
+    w->Created = true;
+    // Size and position as the window's own handlers expect them after creation.
+    SendMessageA(hwnd, WM_SIZE, SIZE_RESTORED,
+                 MAKELPARAM(static_cast<WORD>(w->Rect.right - w->Rect.left - w->Insets.left - w->Insets.right),
+                            static_cast<WORD>(w->Rect.bottom - w->Rect.top - w->Insets.top - w->Insets.bottom)));
+    SendMessageA(hwnd, WM_MOVE, 0, PointToLParam(w->Rect.left + w->Insets.left, w->Rect.top + w->Insets.top));
+    if (!IsWindow(hwnd)) return nullptr;
+    if (!topLevel && (exStyle & WS_EX_NOPARENTNOTIFY) == 0)
+      SendMessageA(parent, WM_PARENTNOTIFY, MAKEWPARAM(WM_CREATE, static_cast<WORD>(w->Id)), reinterpret_cast<LPARAM>(hwnd));
+    if (style & WS_MAXIMIZE) ShowWindow(hwnd, SW_SHOWMAXIMIZED);
+    else if (style & WS_MINIMIZE) ShowWindow(hwnd, SW_SHOWMINIMIZED);
+    else if (style & WS_VISIBLE) ShowWindow(hwnd, SW_SHOW);
+    return IsWindow(hwnd) ? hwnd : nullptr;
+  } catch (...) {
+    // A handler that fails during creation leaves no half-made window behind.
+    if (IsWindow(hwnd)) DestroyWindow(hwnd);
+    throw;
   }
-  if (!IsWindow(hwnd)) return nullptr;
-  w->Rect = RECT{cs.x, cs.y, cs.x + cs.cx, cs.y + cs.cy};
-  w->RestoreRect = w->Rect;
-  if (topLevel && !messageOnly) {
-    w->Surface = std::make_shared<TSurface>();
-    ResizeSurface(*w->Surface, width, height);
-  }
-  if (!SendMessageA(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
-    DestroyWindow(hwnd);
-    return nullptr;
-  }
-  if (!IsWindow(hwnd)) return nullptr;
-  SendNcCalcSize(w);
-  if (topLevel && !messageOnly) Driver().WindowCreated(hwnd);
-  if (SendMessageA(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
-    DestroyWindow(hwnd);
-    return nullptr;
-  }
-  if (!IsWindow(hwnd)) return nullptr;
-  w->Created = true;
-  // Size and position as the window's own handlers expect them after creation.
-  SendMessageA(hwnd, WM_SIZE, SIZE_RESTORED,
-               MAKELPARAM(static_cast<WORD>(w->Rect.right - w->Rect.left - w->Insets.left - w->Insets.right),
-                          static_cast<WORD>(w->Rect.bottom - w->Rect.top - w->Insets.top - w->Insets.bottom)));
-  SendMessageA(hwnd, WM_MOVE, 0, PointToLParam(w->Rect.left + w->Insets.left, w->Rect.top + w->Insets.top));
-  if (!IsWindow(hwnd)) return nullptr;
-  if (!topLevel && (exStyle & WS_EX_NOPARENTNOTIFY) == 0)
-    SendMessageA(parent, WM_PARENTNOTIFY, MAKEWPARAM(WM_CREATE, static_cast<WORD>(w->Id)), reinterpret_cast<LPARAM>(hwnd));
-  if (style & WS_MAXIMIZE) ShowWindow(hwnd, SW_SHOWMAXIMIZED);
-  else if (style & WS_MINIMIZE) ShowWindow(hwnd, SW_SHOWMINIMIZED);
-  else if (style & WS_VISIBLE) ShowWindow(hwnd, SW_SHOW);
-  return IsWindow(hwnd) ? hwnd : nullptr;
 }
 
 BOOL DestroyWindow(HWND hwnd) {
+  PWindow w = Find(hwnd);
+  if (!w || w->Foreign) return FALSE;
+  // Only the thread that made a window destroys it.
+  if (w->ThreadId != GetCurrentThreadId()) return FALSE;
+  return DestroyWindowOnAnyThread(hwnd);
+}
+
+BOOL hkwin::DestroyWindowOnAnyThread(HWND hwnd) {
   PWindow w = Find(hwnd);
   if (!w || w->Foreign) return FALSE;
   if (w->Destroying) return TRUE;

@@ -1,5 +1,8 @@
 // Window classes, creation and destruction, window values, subclassing,
 // positions, coordinates and show states.
+#include <stdexcept>
+#include <thread>
+
 #include "WindowTestUtil.h"
 
 namespace {
@@ -48,6 +51,25 @@ TEST_F(WindowsTest, RefusedCreationsReturnZero) {
   wc.lpfnWndProc = RecordingProc;
   wc.lpszClassName = "hktestrecording";  // names compare without case
   EXPECT_EQ(RegisterClassA(&wc), 0);
+}
+
+TEST_F(WindowsTest, AFailingCreateLeavesNoWindowAndOnlyTheOwnerDestroys) {
+  MessageHook() = [](HWND, UINT m, WPARAM, LPARAM, LRESULT*) -> bool {
+    if (m == WM_CREATE) throw std::runtime_error("no");
+    return false;
+  };
+  EXPECT_THROW(MakeTop(0, 0, 10, 10), std::runtime_error);
+  ASSERT_EQ(Logged(WM_NCCREATE).size(), 1u);
+  HWND made = Logged(WM_NCCREATE)[0].Hwnd;
+  EXPECT_FALSE(IsWindow(made));
+  EXPECT_EQ(GetTopWindow(nullptr), nullptr);
+  MessageHook() = nullptr;
+  HWND h = MakeTop(0, 0, 10, 10);
+  BOOL fromOther = TRUE;
+  std::thread other([&] { fromOther = DestroyWindow(h); });
+  other.join();
+  EXPECT_FALSE(fromOther);
+  EXPECT_TRUE(IsWindow(h));
 }
 
 TEST_F(WindowsTest, DestroyGoesParentFirstAndNcDestroyChildrenFirst) {
