@@ -131,4 +131,19 @@ TEST_F(PaintingTest, GetDCDrawsOnTheWindowAndResizingKeepsItConsistent) {
   EXPECT_TRUE(HeadlessReadPixels(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x77))).empty());
 }
 
+TEST_F(PaintingTest, ChildFramesArePaintedOutsideTheClientArea) {
+  HWND top = MakeTop(0, 0, 60, 60, WS_POPUP);
+  HWND framed = MakeChild(top, 10, 10, 20, 20, WS_CHILD | WS_VISIBLE | WS_BORDER);
+  Fill[top] = RGB(0, 0, 255);
+  Fill[framed] = RGB(0, 255, 0);
+  ShowWindow(top, SW_SHOWNA);
+  HeadlessPumpMessages();
+  EXPECT_EQ(Logged(WM_NCPAINT, framed).size(), 1u);
+  EXPECT_EQ(At(top, 10, 10), Pixel(GetSysColor(COLOR_WINDOWFRAME)));
+  EXPECT_EQ(At(top, 29, 29), Pixel(GetSysColor(COLOR_WINDOWFRAME)));
+  EXPECT_EQ(At(top, 11, 11), Pixel(RGB(0, 255, 0)));  // the client starts inside the frame
+  EXPECT_EQ(At(framed, 0, 0), Pixel(RGB(0, 255, 0)));
+  EXPECT_EQ(At(top, 30, 30), Pixel(RGB(0, 0, 255)));
+}
+
 }  // namespace
