@@ -39,8 +39,9 @@ void DoneApplication() {
 
 int ShowStartupException(const std::exception& e) {
   std::string msg = e.what();
-  std::string text = "Exception " + DemangledTypeName(typeid(e)) + " in module " + ExtractFileName(ProgramFileName()) +
-                     " at 00000000.\r\n" + msg + (msg.empty() || msg.back() == '.' ? "" : ".") + "\r\n";
+  if (!msg.empty() && msg.back() != '.') msg += '.';
+  std::string text = Format("Exception %s in module %s at %p.\r\n%s\r\n", DemangledTypeName(typeid(e)),
+                            ExtractFileName(ProgramFileName()), static_cast<const void*>(nullptr), msg);
   std::fprintf(stderr, "%s", text.c_str());
   MessageBoxA(nullptr, text.c_str(), "Application Error", MB_OK | MB_ICONSTOP);
   return 1;

@@ -373,6 +373,47 @@ void TStringList::SetCaseSensitive(bool value) {
   if (FSorted) Sort();
 }
 
+std::string TStringList::Text() const {
+  size_t size = 0;
+  for (const Item& i : FList) size += i.s.size() + 2;
+  std::string r;
+  r.reserve(size);
+  for (const Item& i : FList) {
+    r += i.s;
+    r += "\r\n";
+  }
+  return r;
+}
+
+void TStringList::SetText(const std::string& text) {
+  if (FSorted) {
+    TStrings::SetText(text);
+    return;
+  }
+  // The same lines as TStrings::SetText, made straight into the list: a
+  // dictionary has hundreds of thousands of them.
+  Changing();
+  FList.clear();
+  const char* p = text.data();
+  const char* end = p + text.size();
+  if (const void* z = std::memchr(p, 0, text.size())) end = static_cast<const char*>(z);
+  FList.reserve(static_cast<size_t>(std::count(p, end, '\n')) + 1);
+  while (p < end) {
+    auto* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+    if (!nl) nl = end;
+    auto* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(nl - p)));
+    const char* q = cr ? cr : nl;
+    FList.push_back(Item{std::string(p, q), nullptr});
+    if (q < end && *q == '\r') {
+      if (++q < end && *q == '\n') ++q;
+    } else if (q < end) {
+      ++q;
+    }
+    p = q;
+  }
+  Changed();
+}
+
 void TStringList::LoadFromStream(TStream& stream) {
   BeginUpdate();
   try {

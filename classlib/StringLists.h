@@ -40,9 +40,9 @@ class TStrings : public TPersistent {
   int IndexOfName(const std::string& name) const;
 
   // Every line followed by CR LF.
-  std::string Text() const;
+  virtual std::string Text() const;
   // A line ends at CR, at LF or at CR LF; a zero byte ends the text.
-  void SetText(const std::string& text);
+  virtual void SetText(const std::string& text);
   std::string CommaText() const;
 
   // The bytes from the stream's position to its end, or the whole file,
@@ -82,6 +82,8 @@ class TStringList : public TStrings {
   int IndexOf(const std::string& s) const override;
   void Exchange(int a, int b) override;
   void LoadFromStream(TStream& stream) override;
+  void SetText(const std::string& text) override;
+  std::string Text() const override;
 
   // Binary search of a sorted list: true when found; index is where it is
   // or where it would go.

@@ -1,0 +1,89 @@
+// Loading the dictionary through the string list, against the standard
+// library's line reading on the same file, in one run.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "classlib/StringLists.h"
+#include "classlib/SysUtils.h"
+
+namespace {
+
+double TimeMs(const std::function<void()>& run, int rounds = 5) {
+  double best = 1e30;
+  for (int i = 0; i < rounds; ++i) {
+    const auto t0 = std::chrono::steady_clock::now();
+    run();
+    const auto t1 = std::chrono::steady_clock::now();
+    best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
+  }
+  return best;
+}
+
+void Row(const std::string& what, double ours, const std::string& peer, double peerMs) {
+  std::printf("ROW | %s | ours %.2f ms | %s %.2f ms | ratio %.2f\n", what.c_str(), ours, peer.c_str(), peerMs,
+              ours / peerMs);
+}
+
+volatile size_t Sink;
+
+}  // namespace
+
+int main() {
+  const std::string path = HK_PROGRAM_DIR "/edict.txt";
+  if (!FileExists(path)) {
+    std::printf("bench_classlib: %s is missing\n", path.c_str());
+    return 1;
+  }
+  std::ifstream probe(path, std::ios::binary | std::ios::ate);
+  const double mb = static_cast<double>(probe.tellg()) / (1024.0 * 1024.0);
+
+  size_t lines = 0;
+  double oursSplit = TimeMs([&] {
+    TStringList list;
+    list.LoadFromFile(path);
+    lines = static_cast<size_t>(list.Count());
+    Sink = lines;
+  });
+  double peerSplit = TimeMs([&] {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> v;
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      v.push_back(line);
+    }
+    Sink = v.size();
+  });
+  char what[160];
+  std::snprintf(what, sizeof what, "TStringList.LoadFromFile, edict.txt (%.1f MB, %zu lines)", mb, lines);
+  Row(what, oursSplit, "std::getline into a vector", peerSplit);
+
+  double oursText = TimeMs([&] {
+    TStringList list;
+    list.LoadFromFile(path);
+    Sink = list.Text().size();
+  });
+  double peerText = TimeMs([&] {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> v;
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      v.push_back(line);
+    }
+    std::string joined;
+    for (auto& l : v) {
+      joined += l;
+      joined += "\r\n";
+    }
+    Sink = joined.size();
+  });
+  std::snprintf(what, sizeof what, "dictionary text: LoadFromFile + Text joined by CR LF, edict.txt (%.1f MB)", mb);
+  Row(what, oursText, "std::getline + join", peerText);
+  return 0;
+}
