@@ -129,8 +129,10 @@ TEST_F(X11Test, KeysAndClicksFromXTestReachTheWindow) {
 }
 
 TEST_F(X11Test, ALayeredWindowShowsItsPremultipliedImageAtItsOpacity) {
-  HWND card = MakeTop(500, 400, 20, 20, WS_POPUP, WS_EX_LAYERED | WS_EX_TOPMOST);
+  // Made plain and turned layered afterwards, as the card's fade does.
+  HWND card = MakeTop(500, 400, 20, 20, WS_POPUP, WS_EX_TOPMOST);
   ASSERT_NE(card, nullptr);
+  SetWindowLongPtrA(card, GWL_EXSTYLE, GetWindowLongPtrA(card, GWL_EXSTYLE) | WS_EX_LAYERED);
   // A 2 x 1 image: half-transparent and opaque, premultiplied.
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof bi.bmiHeader;
