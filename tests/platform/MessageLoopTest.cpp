@@ -66,6 +66,32 @@ TEST_F(MessageLoopTest, AWaitingGetMessageWakesOnAPostFromAnotherThread) {
   EXPECT_FALSE(PostThreadMessageA(0x7FFFFFF0, WM_NULL, 0, 0));
 }
 
+TEST_F(MessageLoopTest, ConcurrentPostersLoseNothingAndKeepTheirOrder) {
+  HWND h = MakeTop(0, 0, 10, 10);
+  constexpr int kThreads = 4, kEach = 2000;
+  std::vector<std::thread> posters;
+  for (int t = 0; t < kThreads; ++t)
+    posters.emplace_back([h, t] {
+      for (int i = 0; i < kEach; ++i) {
+        PostMessageA(h, WM_USER, static_cast<WPARAM>(t), static_cast<LPARAM>(i));
+        if (i % 500 == 0) std::this_thread::yield();
+      }
+    });
+  std::vector<int> next(kThreads, 0);
+  MSG msg;
+  int got = 0;
+  // GetMessage sleeps whenever the posters pause: every wake-up must come.
+  while (got < kThreads * kEach && GetMessageA(&msg, nullptr, 0, 0)) {
+    if (msg.message != WM_USER) continue;
+    int t = static_cast<int>(msg.wParam);
+    ASSERT_EQ(msg.lParam, next[static_cast<size_t>(t)]);
+    ++next[static_cast<size_t>(t)];
+    ++got;
+  }
+  for (auto& p : posters) p.join();
+  EXPECT_EQ(got, kThreads * kEach);
+}
+
 TEST_F(MessageLoopTest, SendFromAnotherThreadRunsOnTheWindowsThread) {
   HWND h = MakeTop(0, 0, 10, 10);
   DWORD self = GetCurrentThreadId();
