@@ -11,7 +11,7 @@
 
 AnsiString ConfigFileName;
 AnsiString DictFileName;
-WideString DictionaryText;
+std::shared_ptr<const WideString> DictionaryText = std::make_shared<const WideString>();
 
 void InitializeDataFiles() { ConfigFileName = ProgramDirectory() + "config.txt"; }
 
@@ -20,7 +20,7 @@ void LoadDictionary() {
     TIniFile ini(ConfigFileName);
     DictFileName = ini.ReadString("Dictionary", "DictionaryFileName", ProgramDirectory() + "edict.txt");
   }
-  DictionaryText = ReadDictionaryText(DictFileName);
+  DictionaryText = std::make_shared<const WideString>(ReadDictionaryText(DictFileName));
 }
 
 WideString ReadDictionaryText(const AnsiString& fileName) {

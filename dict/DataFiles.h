@@ -2,14 +2,17 @@
 // the marker table, held for the life of the process.
 #pragma once
 
+#include <memory>
+
 #include "classlib/SysTypes.h"
 
 // The program directory's config.txt; set by InitializeDataFiles.
 extern AnsiString ConfigFileName;
 // The dictionary file in use (from config.txt, or replaced by Apply).
 extern AnsiString DictFileName;
-// The whole dictionary, every line followed by CR LF.
-extern WideString DictionaryText;
+// The whole dictionary, every line followed by CR LF. Shared, so result
+// items can keep the text they point into after a reload replaces it.
+extern std::shared_ptr<const WideString> DictionaryText;
 
 // Fixes ConfigFileName next to the program (the unit's start-up step).
 void InitializeDataFiles();

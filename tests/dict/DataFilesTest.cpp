@@ -48,14 +48,14 @@ TEST_F(TempFolder, ConfigNamesTheDictionary) {
   ConfigFileName = Write("config.txt", "[Dictionary]\nDictionaryFileName=" + dict + "\n");
   LoadDictionary();
   EXPECT_EQ(DictFileName, dict);
-  EXPECT_EQ(DictionaryText, u"x /y/\r\n");
+  EXPECT_EQ(*DictionaryText, u"x /y/\r\n");
 }
 
 TEST_F(TempFolder, MissingDictionaryRaisesAndKeepsTheOldText) {
   ConfigFileName = Write("config.txt", "[Dictionary]\nDictionaryFileName=" + (dir / "none.txt").string() + "\n");
-  DictionaryText = u"old\r\n";
+  DictionaryText = std::make_shared<const WideString>(u"old\r\n");
   EXPECT_THROW(LoadDictionary(), EFOpenError);
-  EXPECT_EQ(DictionaryText, u"old\r\n");
+  EXPECT_EQ(*DictionaryText, u"old\r\n");
 }
 
 TEST_F(TempFolder, MarkerFileFillsTheTable) {

@@ -1,0 +1,107 @@
+// The result lists (owner-drawn items on a grey column) and the result pane,
+// which draws the selected entry: headword, reading, numbered glosses, the
+// common-word banner and a legend of the markers its glosses carry.
+#include <memory>
+
+#include "common/DrawUtils.h"
+#include "dict/EntryParser.h"
+#include "dict/MainForm.h"
+#include "dict/ResultLineData.h"
+#include "dict/ResultText.h"
+
+namespace {
+
+constexpr TColor ListColor = 0xF0F0F0;
+
+// Dictionary text is drawn as written: "&" is an ampersand, not a mnemonic.
+void DrawWide(TCanvas& canvas, const WideString& text, TRect rect, UINT flags) {
+  DrawTextW(canvas.Handle(), text.c_str(), static_cast<int>(text.size()), &rect, flags | DT_NOPREFIX);
+}
+
+void UseFont(TCanvas& canvas, int points, TColor color, TFontStyles style = 0) {
+  canvas.Font().SetName("Tahoma");
+  canvas.Font().SetSize(points);
+  canvas.Font().SetColor(color);
+  canvas.Font().SetStyle(style);
+  SetTextColor(canvas.Handle(), ColorToRGB(color));
+  SetBkMode(canvas.Handle(), TRANSPARENT);
+}
+
+}  // namespace
+
+void FreeResultData(TWideListBox& list) {
+  auto& items = list.Items();
+  for (int i = 0; i < items.Count(); ++i) delete static_cast<TResultLineData*>(items.Objects(i));
+}
+
+void THanakumoForm::ResultListDrawItem(TWinControl* control, int index, TRect rect, TOwnerDrawState state) {
+  auto* list = static_cast<TWideListBox*>(control);
+  TCanvas& canvas = list->Canvas();
+  if (state & odSelected) {
+    canvas.Font().SetColor(clWhite);
+    DrawGradient(canvas, rect, 0xED8F32, 0xE87300, 1, 0);
+  } else {
+    canvas.Font().SetColor(clBlack);
+    canvas.Brush().SetColor(ListColor);
+    canvas.FillRect(rect);
+  }
+  SetTextColor(canvas.Handle(), ColorToRGB(canvas.Font().Color()));
+  SetBkMode(canvas.Handle(), TRANSPARENT);
+  TRect textRect(rect.left + 16, rect.top, rect.right - 16, rect.bottom);
+  DrawWide(canvas, list->Items()[index], textRect, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+  if (state & odFocused) canvas.DrawFocusRect(rect);
+}
+
+void THanakumoForm::ResultListClick(TObject* sender) {
+  auto* list = dynamic_cast<TWideListBox*>(sender);
+  if (!list || list->ItemIndex() < 0) return;
+  FCurrentLine = static_cast<TResultLineData*>(list->Items().Objects(list->ItemIndex()))->Line();
+  pbResult->Invalidate();
+}
+
+void THanakumoForm::pbResultPaint(TObject*) {
+  const TRect r = pbResult->ClientRect();
+  const int W = r.right, H = r.bottom;
+  auto bitmap = std::make_unique<TBitmap>();
+  bitmap->SetSize(W, H);
+  TCanvas& canvas = bitmap->Canvas();
+  canvas.Lock();
+  struct Unlock {
+    TCanvas& c;
+    ~Unlock() { c.Unlock(); }
+  } unlock{canvas};
+
+  canvas.Brush().SetColor(clWhite);
+  canvas.FillRect(r);
+  if (!FCurrentLine.empty()) {
+    WideString headword, reading;
+    TWideStringList glosses;
+    ParseEntryLine(FCurrentLine, headword, reading, glosses);
+
+    UseFont(canvas, 30, clBlack);
+    DrawWide(canvas, headword, TRect(10, 30, W - 10, 80), DT_CENTER | DT_END_ELLIPSIS);
+    if (!reading.empty()) {
+      UseFont(canvas, 10, 0xEF9644);
+      DrawWide(canvas, reading, TRect(10, 90, W - 10, 110), DT_CENTER | DT_END_ELLIPSIS);
+    }
+
+    const WideString glossText = GlossText(glosses, chkShowLineNumber->Checked());
+    UseFont(canvas, 8, clBlack);
+    DrawWide(canvas, glossText, TRect(10, 120, W - 10, 320), DT_CENTER | DT_WORDBREAK);
+
+    const WideString legend = MarkerLegend(glossText);
+    if (!legend.empty()) {
+      canvas.Pen().SetColor(0xCDCDCD);
+      canvas.MoveTo(10, H - 43);
+      canvas.LineTo(W - 10, H - 43);
+      UseFont(canvas, 8, clBlack);
+      DrawWide(canvas, legend, TRect(10, H - 40, W - 10, H - 2), DT_WORDBREAK | DT_END_ELLIPSIS);
+    }
+    if (IsCommonEntry(glosses)) {
+      UseFont(canvas, 8, 0x808080, fsBold | fsUnderline);
+      DrawWide(canvas, u"Commonly used words", TRect(15, 10, W - 15, 25),
+               DT_CENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+    }
+  }
+  pbResult->Canvas().CopyRect(r, canvas, r);
+}
