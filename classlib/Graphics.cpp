@@ -388,8 +388,9 @@ void TCanvas::SetPixel(int x, int y, TColor color) {
 void TCanvas::TextOut(int x, int y, const std::string& text) {
   Changing();
   RequiredState(csHandleValid | csFontValid | csBrushValid);
-  TextOutA(FHandle, x, y, text.data(), static_cast<int>(text.size()));
-  FPenPos = {x + TextExtent(text).cx, y};
+  std::u16string w = UTF8Decode(text);
+  TextOutW(FHandle, x, y, w.data(), static_cast<int>(w.size()));
+  FPenPos = {x + WideTextExtent(w).cx, y};
   Changed();
 }
 
@@ -405,7 +406,8 @@ void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {
   Changing();
   RequiredState(csHandleValid | csFontValid | csBrushValid);
   UINT options = ETO_CLIPPED | (FBrush->Style() != bsClear ? ETO_OPAQUE : 0);
-  ExtTextOutA(FHandle, x, y, options, &r, text.data(), static_cast<UINT>(text.size()), nullptr);
+  std::u16string w = UTF8Decode(text);
+  ExtTextOutW(FHandle, x, y, options, &r, w.data(), static_cast<UINT>(w.size()), nullptr);
   Changed();
 }
 
@@ -417,12 +419,7 @@ void TCanvas::WideTextRect(const TRect& r, int x, int y, const std::u16string& t
   Changed();
 }
 
-SIZE TCanvas::TextExtent(const std::string& text) {
-  RequiredState(csHandleValid | csFontValid);
-  SIZE s{0, 0};
-  GetTextExtentPoint32A(FHandle, text.data(), static_cast<int>(text.size()), &s);
-  return s;
-}
+SIZE TCanvas::TextExtent(const std::string& text) { return WideTextExtent(UTF8Decode(text)); }
 
 SIZE TCanvas::WideTextExtent(const std::u16string& text) {
   RequiredState(csHandleValid | csFontValid);

@@ -1,5 +1,7 @@
 #include "classlib/StdCtrls.h"
 
+#include "classlib/SysUtils.h"
+
 TLabel::TLabel(TComponent* owner) : TGraphicControl(owner) {
   SetBounds(0, 0, 65, 17);
   SetParentColor(true);
@@ -24,18 +26,18 @@ void TLabel::Paint() {
   c.Brush().SetStyle(bsClear);
   c.Font().Assign(&Font());
   if (!Enabled()) c.Font().SetColor(clGrayText);
-  std::string text = Caption();
+  std::u16string text = UTF8Decode(Caption());
   if (text.empty()) return;
   UINT flags = DrawFlags();
   if (FLayout != tlTop) {
     TRect calc = r;
-    DrawTextA(c.Handle(), text.c_str(), static_cast<int>(text.size()), &calc, flags | DT_CALCRECT);
+    DrawTextW(c.Handle(), text.c_str(), static_cast<int>(text.size()), &calc, flags | DT_CALCRECT);
     int dy = r.Height() - calc.Height();
     r.top += FLayout == tlCenter ? dy / 2 : dy;
   }
   SetTextColor(c.Handle(), ColorToRGB(c.Font().Color()));
   SetBkMode(c.Handle(), TRANSPARENT);
-  DrawTextA(c.Handle(), text.c_str(), static_cast<int>(text.size()), &r, flags);
+  DrawTextW(c.Handle(), text.c_str(), static_cast<int>(text.size()), &r, flags);
 }
 
 void TLabel::AdjustBounds() {
@@ -43,9 +45,9 @@ void TLabel::AdjustBounds() {
   HDC dc = CreateCompatibleDC(nullptr);
   if (!dc) return;
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(Font().Handle()));
-  std::string text = Caption().empty() ? std::string(" ") : Caption();
+  std::u16string text = UTF8Decode(Caption().empty() ? std::string(" ") : Caption());
   TRect r = Rect(0, 0, FWordWrap ? Width() : 0, 0);
-  DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, DrawFlags() | DT_CALCRECT);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DrawFlags() | DT_CALCRECT);
   SelectObject(dc, old);
   DeleteDC(dc);
   // A right-aligned label keeps its right edge.

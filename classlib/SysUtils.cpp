@@ -78,6 +78,75 @@ int32_t StrToIntDef(const std::string& text, int32_t def) {
   return TryStrToInt(text, v) ? v : def;
 }
 
+std::u16string UTF8Decode(const std::string& s) {
+  std::u16string r;
+  r.reserve(s.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  size_t n = s.size(), i = 0;
+  while (i < n) {
+    unsigned c = p[i];
+    if (c < 0x80) {
+      r += static_cast<char16_t>(c);
+      ++i;
+      continue;
+    }
+    int len = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+    if (c > 0xF4) len = 0;
+    uint32_t cp = len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
+    bool ok = len > 0 && i + static_cast<size_t>(len) <= n;
+    for (int k = 1; ok && k < len; ++k) {
+      if ((p[i + static_cast<size_t>(k)] & 0xC0) != 0x80) ok = false;
+      else cp = (cp << 6) | (p[i + static_cast<size_t>(k)] & 0x3F);
+    }
+    if (ok && ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
+      ok = false;
+    if (!ok) {
+      r += u'\uFFFD';
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      r += static_cast<char16_t>(0xD800 + (cp >> 10));
+      r += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      r += static_cast<char16_t>(cp);
+    }
+    i += static_cast<size_t>(len);
+  }
+  return r;
+}
+
+std::string UTF8Encode(const std::u16string& s) {
+  std::string r;
+  r.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    uint32_t c = s[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      r += static_cast<char>(c);
+    } else if (c < 0x800) {
+      r += static_cast<char>(0xC0 | (c >> 6));
+      r += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      r += static_cast<char>(0xE0 | (c >> 12));
+      r += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      r += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      r += static_cast<char>(0xF0 | (c >> 18));
+      r += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      r += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      r += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return r;
+}
+
 std::string UpperCase(const std::string& s) {
   std::string r = s;
   for (char& c : r)

@@ -20,6 +20,11 @@ bool TryStrToInt(const std::string& text, int32_t& value);
 int32_t StrToInt(const std::string& text);  // EConvertError "'%s' is not a valid integer value"
 int32_t StrToIntDef(const std::string& text, int32_t def);
 
+// UTF-8 and UTF-16, as the run-time converts captions and window text:
+// a malformed sequence gives U+FFFD for its first byte and goes on.
+std::u16string UTF8Decode(const std::string& s);
+std::string UTF8Encode(const std::u16string& s);
+
 // ASCII case only, as the class library's plain string routines do.
 std::string UpperCase(const std::string& s);
 std::string LowerCase(const std::string& s);

@@ -75,3 +75,21 @@ TEST(SysUtils, RandomStaysInRange) {
   EXPECT_EQ(Random(0), 0);
   EXPECT_EQ(Random(-5), 0);
 }
+
+TEST(SysUtils, Utf8Conversions) {
+  struct {
+    std::string utf8;
+    std::u16string wide;
+  } cases[] = {
+      {"abc", u"abc"},
+      {"\xE6\x97\xA5\xE6\x9C\xAC", u"\u65E5\u672C"},
+      {"\xF0\x9F\x98\x80", u"\U0001F600"},
+      {"\xE6\x0D\x0A", u"\uFFFD\r\n"},  // a cut sequence keeps the line break
+      {"\xC0\x80", u"\uFFFD\uFFFD"},    // overlong
+      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
+      {"\xF0\x9F\x98", u"\uFFFD\uFFFD\uFFFD"},
+  };
+  for (auto& c : cases) EXPECT_EQ(UTF8Decode(c.utf8), c.wide) << c.utf8;
+  EXPECT_EQ(UTF8Encode(u"\u65E5\U0001F600x"), "\xE6\x97\xA5\xF0\x9F\x98\x80x");
+  EXPECT_EQ(UTF8Encode(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
+}
