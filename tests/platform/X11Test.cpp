@@ -354,4 +354,36 @@ TEST_F(X11Test, ClickThroughAndAnotherProgramInFront) {
   XSync(Probe, False);
 }
 
+TEST_F(X11Test, ACaptionDragWithoutAWindowManagerMovesSteadily) {
+  HWND h = MakeTop(100, 600, 120, 80, WS_POPUP | WS_VISIBLE);
+  MessageHook() = [](HWND, UINT m, WPARAM, LPARAM, LRESULT* r) {
+    if (m != WM_NCHITTEST) return false;
+    *r = HTCAPTION;
+    return true;
+  };
+  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(h) != FALSE; }));
+  HeadlessPumpMessages();
+  XTestFakeMotionEvent(Probe, DefaultScreen(Probe), 110, 610, CurrentTime);
+  XTestFakeButtonEvent(Probe, 1, True, CurrentTime);
+  for (int i = 1; i <= 10; ++i) {
+    XTestFakeMotionEvent(Probe, DefaultScreen(Probe), 110 + 10 * i, 610 + 5 * i, CurrentTime);
+    XFlush(Probe);
+    HeadlessPumpMessages();
+  }
+  XTestFakeButtonEvent(Probe, 1, False, CurrentTime);
+  XFlush(Probe);
+  ASSERT_TRUE(PumpUntil([&] { return !Logged(WM_EXITSIZEMOVE, h).empty(); }));
+  RECT r;
+  GetWindowRect(h, &r);
+  EXPECT_EQ(r.left, 200);
+  EXPECT_EQ(r.top, 650);
+  // The window only ever moved on, never back.
+  LONG last = 0;
+  for (auto& m : Logged(WM_MOVE, h)) {
+    EXPECT_GE(GET_X_LPARAM(m.LParam), last);
+    last = GET_X_LPARAM(m.LParam);
+  }
+  EXPECT_EQ(last, 200);
+}
+
 }  // namespace

@@ -99,6 +99,9 @@ struct TXWindow {
   bool WantFocus = false;
   bool WeUnmapped = false;
   RECT Last{};
+  // Geometries we asked for whose ConfigureNotify has not come back yet:
+  // their echoes are no news, however late they arrive.
+  std::vector<RECT> Requested;
 };
 
 class TX11Driver : public TPlatformDriver {
@@ -237,6 +240,9 @@ class TX11Driver : public TPlatformDriver {
     TXWindow* xw = Get(h);
     if (!xw) return;
     xw->Last = r;
+    RECT shown{r.left, r.top, r.left + std::max<LONG>(1, r.right - r.left), r.top + std::max<LONG>(1, r.bottom - r.top)};
+    xw->Requested.push_back(shown);
+    if (xw->Requested.size() > 64) xw->Requested.erase(xw->Requested.begin());
     XMoveResizeWindow(D, xw->Xid, r.left, r.top, static_cast<unsigned>(std::max<LONG>(1, r.right - r.left)),
                       static_cast<unsigned>(std::max<LONG>(1, r.bottom - r.top)));
     XFlush(D);
@@ -629,6 +635,13 @@ class TX11Driver : public TPlatformDriver {
           RECT r{x, y, x + ev.xconfigure.width, y + ev.xconfigure.height};
           PWindow w = Find(h);
           if (!w) break;
+          auto echo = std::find_if(xw->Requested.begin(), xw->Requested.end(), [&](const RECT& q) {
+            return q.left == r.left && q.top == r.top && q.right == r.right && q.bottom == r.bottom;
+          });
+          if (echo != xw->Requested.end()) {
+            xw->Requested.erase(xw->Requested.begin(), echo + 1);
+            break;
+          }
           RECT cur = w->Rect;
           bool sameSize = (r.right - r.left == cur.right - cur.left) && (r.bottom - r.top == cur.bottom - cur.top);
           // A zero-sized window is shown as 1 x 1; that is no resize.
