@@ -133,6 +133,9 @@ TBitmap32::TBitmap32() {
 }
 
 TBitmap32::~TBitmap32() {
+  // Silent while the update count is up anyway; measuring would still send areas.
+  OnChange = nullptr;
+  OnAreaChanged = nullptr;
   BeginUpdate();
   Lock();
   try {

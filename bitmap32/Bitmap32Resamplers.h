@@ -162,6 +162,7 @@ class TNearestTransformer : public TTransformer {
 struct TPointRec {
   int Pos;
   int Weight;
+  bool operator==(const TPointRec&) const = default;
 };
 using TMappingTable = std::vector<std::vector<TPointRec>>;
 TMappingTable BuildWeightLists(int dstLo, int dstHi, int clipLo, int clipHi, int srcLo, int srcHi,
