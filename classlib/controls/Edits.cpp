@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "classlib/controls/DialogKeys.h"
 #include "classlib/controls/TextUnits.h"
 
 namespace {
@@ -211,6 +212,11 @@ void TCustomEdit::KeyDown(WORD& key, TShiftState shift) {
     case 'V':
       if (ctrl) PasteFromClipboard();
       return;
+    case VK_TAB:
+    case VK_RETURN:
+    case VK_ESCAPE:
+      if (HandleDialogKey(this, key, shift)) key = 0;
+      return;
     default:
       return;
   }
@@ -330,6 +336,9 @@ void TCustomEdit::Dispatch(TMessage& m) {
     case WM_GETDLGCODE:
       m.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
       return;
+    case WM_SYSCHAR:
+      if (HandleDialogChar(this, static_cast<char16_t>(m.WParam))) return;
+      break;
     case WM_CUT: CutToClipboard(); return;
     case WM_COPY: CopyToClipboard(); return;
     case WM_PASTE: PasteFromClipboard(); return;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "classlib/controls/DialogKeys.h"
+
 namespace {
 constexpr UINT_PTR kRepeatTimer = 1;
 constexpr UINT kRepeatDelay = 300;
@@ -240,6 +242,10 @@ void TCustomListBox::SelectByUser(int index) {
 
 void TCustomListBox::KeyDown(WORD& key, TShiftState shift) {
   TWinControl::KeyDown(key, shift);
+  if ((key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE) && HandleDialogKey(this, key, shift)) {
+    key = 0;
+    return;
+  }
   const int count = ItemCount();
   if (count == 0) return;
   int current = FItemIndex;

@@ -6,9 +6,9 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "classlib/Controls.h"
+#include "classlib/controls/ItemLists.h"
 #include "classlib/controls/ScrollBar.h"
 
 enum TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable };
@@ -26,7 +26,7 @@ using TOwnerDrawState = uint16_t;
 
 using TDrawItemEvent = std::function<void(TWinControl* control, int index, TRect rect, TOwnerDrawState state)>;
 
-class TCustomListBox : public TWinControl {
+class TCustomListBox : public TWinControl, public TItemsObserver {
  public:
   explicit TCustomListBox(TComponent* owner);
   ~TCustomListBox() override;
@@ -72,16 +72,11 @@ class TCustomListBox : public TWinControl {
   virtual void DrawItemText(int index, const TRect& rect) = 0;
   virtual void DrawItem(int index, const TRect& rect, TOwnerDrawState state);
 
-  // Called by the item list.
-  void ItemsInserted(int index);
-  void ItemsDeleted(int index);
-  void ItemsCleared();
-  void ItemChanged(int index);
-  void EndItemsUpdate();
-  int FUpdating = 0;
-
-  template <typename S>
-  friend class TListBoxItems;
+  void ItemsInserted(int index) override;
+  void ItemsDeleted(int index) override;
+  void ItemsCleared() override;
+  void ItemChanged(int index) override;
+  void EndItemsUpdate() override;
 
  private:
   void SelectByUser(int index);
@@ -102,86 +97,6 @@ class TCustomListBox : public TWinControl {
   int FThumbGrab = 0;  // where in the thumb the mouse took it
   bool FSelecting = false;
   bool FPendingLayout = false;
-};
-
-// Strings with attached objects, kept by a list box (which never owns the
-// objects). IndexOf ignores the case of ASCII letters.
-template <typename S>
-class TListBoxItems {
- public:
-  explicit TListBoxItems(TCustomListBox& owner) : FOwner(owner) {}
-
-  int Count() const { return static_cast<int>(FItems.size()); }
-  S Strings(int index) const { return At(index).Text; }
-  S operator[](int index) const { return At(index).Text; }
-  TObject* Objects(int index) const { return At(index).Object; }
-  void Put(int index, const S& s) {
-    At(index).Text = s;
-    FOwner.ItemChanged(index);
-  }
-  void PutObject(int index, TObject* object) { At(index).Object = object; }
-  int Add(const S& s) { return AddObject(s, nullptr); }
-  int AddObject(const S& s, TObject* object) {
-    FItems.push_back(Item{s, object});
-    FOwner.ItemsInserted(Count() - 1);
-    return Count() - 1;
-  }
-  void Insert(int index, const S& s) { InsertObject(index, s, nullptr); }
-  void InsertObject(int index, const S& s, TObject* object) {
-    if (index < 0 || index > Count()) OutOfBounds(index);
-    FItems.insert(FItems.begin() + index, Item{s, object});
-    FOwner.ItemsInserted(index);
-  }
-  void Delete(int index) {
-    At(index);
-    FItems.erase(FItems.begin() + index);
-    FOwner.ItemsDeleted(index);
-  }
-  void Clear() {
-    FItems.clear();
-    FOwner.ItemsCleared();
-  }
-  int IndexOf(const S& s) const {
-    for (size_t i = 0; i < FItems.size(); ++i)
-      if (SameAsciiText(FItems[i].Text, s)) return static_cast<int>(i);
-    return -1;
-  }
-  void Reserve(int count) { FItems.reserve(static_cast<size_t>(count)); }
-  // Between the two, changes do not repaint; EndUpdate repaints once.
-  void BeginUpdate() { ++FOwner.FUpdating; }
-  void EndUpdate() {
-    if (FOwner.FUpdating > 0 && --FOwner.FUpdating == 0) FOwner.EndItemsUpdate();
-  }
-
- private:
-  struct Item {
-    S Text;
-    TObject* Object;
-  };
-  [[noreturn]] static void OutOfBounds(int index) {
-    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
-  }
-  Item& At(int index) {
-    if (index < 0 || index >= Count()) OutOfBounds(index);
-    return FItems[static_cast<size_t>(index)];
-  }
-  const Item& At(int index) const {
-    if (index < 0 || index >= Count()) OutOfBounds(index);
-    return FItems[static_cast<size_t>(index)];
-  }
-  static bool SameAsciiText(const S& a, const S& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-      auto x = a[i], y = b[i];
-      if (x >= 'a' && x <= 'z') x = static_cast<decltype(x)>(x - 'a' + 'A');
-      if (y >= 'a' && y <= 'z') y = static_cast<decltype(y)>(y - 'a' + 'A');
-      if (x != y) return false;
-    }
-    return true;
-  }
-
-  TCustomListBox& FOwner;
-  std::vector<Item> FItems;
 };
 
 class TListBox : public TCustomListBox {

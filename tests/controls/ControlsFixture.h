@@ -1,4 +1,4 @@
-// A clean headless platform for each test, with a focused top-level window
+// A clean headless platform with the fixed-metric font engine for each test, with a focused top-level window
 // that key input goes to.
 #pragma once
 
@@ -7,12 +7,15 @@
 #include "classlib/Forms.h"
 #include "platform/Windows.h"
 #include "platform/drivers/headless/Headless.h"
+#include "platform/text/FontEngine.h"
 
 class HeadlessTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetPlatformForTests();
     UseVirtualClock(true);
+    // Fixed metrics: layouts exact and independent of the installed fonts.
+    SetFontEngine(CreateFakeFontEngine());
   }
   void TearDown() override { ResetPlatformForTests(); }
 
