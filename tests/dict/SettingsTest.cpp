@@ -1,0 +1,62 @@
+#include <fstream>
+
+#include "MainFormTestSupport.h"
+#include "classlib/IniFiles.h"
+
+TEST_F(MainFormTest, WithoutConfigLineNumbersAreOn) {
+  EXPECT_TRUE(form->chkShowLineNumber->Checked());
+}
+
+TEST_F(MainFormTest, ApplyWithANewFileServesTheNextSearch) {
+  const std::string other = TempFile("other.txt");
+  std::ofstream(other, std::ios::binary) << "x /waterfall/\n";
+  form->edtDictFileName->SetText(other);
+  form->chkShowLineNumber->SetChecked(false);
+  form->btnApplyClick(form->btnApply);
+  EXPECT_EQ(DictFileName, other);
+  Search(u"water");
+  EXPECT_EQ(Items(form->lstSimiliarMatch), (std::vector<WideString>{u"waterfall"}));
+  TIniFile ini(ConfigFileName);
+  EXPECT_EQ(ini.ReadString("Dictionary", "DictionaryFileName", ""), other);
+  EXPECT_FALSE(ini.ReadBool("Dictionary", "ShowLineNumber", true));
+}
+
+TEST_F(MainFormTest, ApplyWithAMissingFileReloadsNothingAndStillSaves) {
+  const std::string missing = TempFile("missing.txt");
+  form->edtDictFileName->SetText(missing);
+  form->btnApplyClick(form->btnApply);
+  EXPECT_EQ(*DictionaryText, kTestDictionary);
+  EXPECT_TRUE(DictFileName.empty());
+  EXPECT_EQ(TIniFile(ConfigFileName).ReadString("Dictionary", "DictionaryFileName", ""), missing);
+}
+
+TEST_F(MainFormTest, ApplyDuringASearchWaitsForItsEnd) {
+  const std::string other = TempFile("other.txt");
+  std::ofstream(other, std::ios::binary) << "x /waterfall/\n";
+  form->edtDictFileName->SetText(other);
+  bool applied = false;
+  auto classify = SearchEngine->OnMatch;
+  SearchEngine->OnMatch = [&](int64_t start, int64_t stop) {
+    if (!applied) {
+      applied = true;
+      form->btnApplyClick(form->btnApply);
+      EXPECT_EQ(*DictionaryText, kTestDictionary);  // the running scan keeps its text
+    }
+    classify(start, stop);
+  };
+  Search(u"water");
+  EXPECT_EQ(form->ExactCount(), 4);
+  EXPECT_EQ(*DictionaryText, u"x /waterfall/\r\n");
+  EXPECT_EQ(DictFileName, other);
+}
+
+TEST_F(MainFormTest, ConfigRoundTrip) {
+  form->edtDictFileName->SetText("/some/where/dict.txt");
+  form->chkShowLineNumber->SetChecked(false);
+  SaveSettings(*form);
+  form->chkShowLineNumber->SetChecked(true);
+  DictFileName = "/some/where/dict.txt";
+  LoadSettings(*form);
+  EXPECT_FALSE(form->chkShowLineNumber->Checked());
+  EXPECT_EQ(form->edtDictFileName->Text(), "/some/where/dict.txt");
+}
