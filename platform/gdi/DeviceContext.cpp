@@ -16,10 +16,11 @@ std::atomic<int> ScreenHeight{1024};
 
 void Hold(std::shared_ptr<TGdiObject>& slot, HGDIOBJ& slotHandle, HGDIOBJ handle,
           const std::shared_ptr<TGdiObject>& object) {
-  if (slot) slot->SelectCount.fetch_sub(1);
+  Retain(object.get());  // first: reselecting the held object must not free it
+  auto old = std::move(slot);
   slot = object;
   slotHandle = handle;
-  if (slot) slot->SelectCount.fetch_add(1);
+  Release(old.get());
 }
 
 void InitState(TDCState& s) {
@@ -31,25 +32,25 @@ void InitState(TDCState& s) {
 
 void RetainState(TDCState& s) {
   for (auto* o : {&s.Pen, &s.Brush, &s.Font, &s.Palette})
-    if (*o) (*o)->SelectCount.fetch_add(1);
+    Retain(o->get());
 }
 
 void ReleaseState(TDCState& s) {
   for (auto* o : {&s.Pen, &s.Brush, &s.Font, &s.Palette}) {
-    if (*o) (*o)->SelectCount.fetch_sub(1);
+    Release(o->get());
     o->reset();
   }
 }
 
 void SelectBitmap(TDC& dc, HGDIOBJ handle, std::shared_ptr<TBitmapObj> bitmap, HDC self) {
   if (dc.Bitmap) {
-    dc.Bitmap->SelectCount.fetch_sub(1);
     if (dc.Bitmap->SelectedIn == self) dc.Bitmap->SelectedIn = nullptr;
+    Release(dc.Bitmap.get());
   }
   dc.Bitmap = std::move(bitmap);
   dc.BitmapHandle = handle;
   if (dc.Bitmap) {
-    dc.Bitmap->SelectCount.fetch_add(1);
+    Retain(dc.Bitmap.get());
     if (!dc.Bitmap->Stock) dc.Bitmap->SelectedIn = self;
   }
 }
@@ -198,6 +199,7 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ object) {
   auto dc = DCs().Get(handle);
   auto o = Objects().Get(object);
   if (!dc || !o) return nullptr;
+  if (o->PendingDelete.load()) return nullptr;  // deleted, only still held by other DCs
   TDCState& s = dc->State;
   HGDIOBJ previous = nullptr;
   switch (o->Kind) {
@@ -235,7 +237,7 @@ HGDIOBJ GetCurrentObject(HDC handle, UINT type) {
 HPALETTE SelectPalette(HDC handle, HPALETTE palette, BOOL) {
   auto dc = DCs().Get(handle);
   auto p = GetObj<TPaletteObj>(reinterpret_cast<HGDIOBJ>(palette), TObjKind::Palette);
-  if (!dc || !p) return nullptr;
+  if (!dc || !p || p->PendingDelete.load()) return nullptr;
   HGDIOBJ previous = dc->State.PaletteHandle;
   Hold(dc->State.Palette, dc->State.PaletteHandle, reinterpret_cast<HGDIOBJ>(palette), p);
   return reinterpret_cast<HPALETTE>(previous);

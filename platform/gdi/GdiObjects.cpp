@@ -24,7 +24,17 @@ std::shared_ptr<TDC> GetDC(HDC dc) { return DCs().Get(dc); }
 
 HGDIOBJ AddObject(std::shared_ptr<TGdiObject> object) {
   if (!object) return nullptr;
-  return Objects().Add(std::move(object));
+  TGdiObject* raw = object.get();
+  raw->Handle = Objects().Add(std::move(object));
+  return raw->Handle;
+}
+
+void Retain(TGdiObject* object) {
+  if (object) object->SelectCount.fetch_add(1);
+}
+
+void Release(TGdiObject* object) {
+  if (object && object->SelectCount.fetch_sub(1) == 1 && object->PendingDelete.load()) Objects().Remove(object->Handle);
 }
 
 namespace {
@@ -206,7 +216,12 @@ BOOL DeleteObject(HGDIOBJ object) {
   auto o = Objects().Get(object);
   if (!o) return FALSE;
   if (o->Stock) return TRUE;
-  if (o->SelectCount.load() > 0) return FALSE;  // still selected into a DC
+  if (o->SelectCount.load() > 0) {
+    // A bitmap in a DC is refused; other objects go once no DC holds them.
+    if (o->Kind == TObjKind::Bitmap) return FALSE;
+    o->PendingDelete = true;
+    if (o->SelectCount.load() > 0) return TRUE;
+  }
   Objects().Remove(object);
   return TRUE;
 }

@@ -21,8 +21,16 @@ struct TGdiObject {
   virtual ~TGdiObject() = default;
   TObjKind Kind;
   bool Stock = false;
-  std::atomic<int> SelectCount{0};  // DCs holding it; a selected object is not deleted
+  std::atomic<int> SelectCount{0};  // DCs (and saved DC states) holding it
+  // DeleteObject of a selected pen, brush, font or palette: the object stays
+  // usable by the DCs holding it and goes when the last one lets it go.
+  std::atomic<bool> PendingDelete{false};
+  HGDIOBJ Handle = nullptr;
 };
+
+// Counts a DC's hold on an object; the last release of a pending object deletes it.
+void Retain(TGdiObject* object);
+void Release(TGdiObject* object);
 
 struct TPenObj : TGdiObject {
   TPenObj() : TGdiObject(TObjKind::Pen) {}

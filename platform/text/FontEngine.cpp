@@ -67,18 +67,18 @@ class TFakeEngine : public TFontEngine {
   std::shared_ptr<TFontFace> Face(const LOGFONTW& lf) override { return std::make_shared<TFakeFace>(lf); }
 };
 
-// Never destroyed, like the GDI tables: text may still be drawn at exit.
-std::mutex& EngineLock = *new std::mutex;
-std::shared_ptr<TFontEngine>& Current = *new std::shared_ptr<TFontEngine>;
+std::mutex EngineLock;
+// Destroyed at exit, which hands fontconfig's memory back.
+std::shared_ptr<TFontEngine> Current;
 
 std::shared_ptr<TFontEngine> DefaultEngine() {
-  static auto* engine = new std::shared_ptr<TFontEngine>([] {
+  static std::shared_ptr<TFontEngine> engine = [] {
     const char* choice = std::getenv("HANAKUMO_FONT_ENGINE");
     if (choice && std::strcmp(choice, "fake") == 0) return CreateFakeFontEngine();
     auto real = CreateFreeTypeFontEngine();
     return real ? real : CreateFakeFontEngine();
-  }());
-  return *engine;
+  }();
+  return engine;
 }
 
 }  // namespace

@@ -26,13 +26,32 @@ TEST(GdiObjects, StaleAndForeignHandlesAreRefused) {
 
 TEST(GdiObjects, SelectedObjectsAreNotDeleted) {
   TDibCanvas c(4, 4);
-  EXPECT_FALSE(DeleteObject(c.Bitmap));
-  HPEN pen = CreatePen(PS_SOLID, 1, 0);
+  EXPECT_FALSE(DeleteObject(c.Bitmap));  // a bitmap in a DC is refused
+  // A selected pen is deleted only when its DC lets it go: it keeps drawing until then.
+  HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
   HGDIOBJ oldPen = SelectObject(c.DC, pen);
   EXPECT_EQ(oldPen, GetStockObject(BLACK_PEN));
-  EXPECT_FALSE(DeleteObject(pen));
-  EXPECT_EQ(SelectObject(c.DC, oldPen), reinterpret_cast<HGDIOBJ>(pen));
   EXPECT_TRUE(DeleteObject(pen));
+  MoveToEx(c.DC, 0, 0, nullptr);
+  LineTo(c.DC, 2, 0);
+  EXPECT_EQ(c.At(0, 0), 0xFF0000u);
+  HDC other = CreateCompatibleDC(nullptr);
+  EXPECT_EQ(SelectObject(other, pen), nullptr);  // deleted: nobody new may take it
+  DeleteDC(other);
+  EXPECT_EQ(SelectObject(c.DC, oldPen), reinterpret_cast<HGDIOBJ>(pen));
+  EXPECT_EQ(GetObjectType(pen), 0u);  // gone now
+  EXPECT_FALSE(DeleteObject(pen));
+  // Saved states hold their objects too.
+  HBRUSH brush = CreateSolidBrush(RGB(0, 0, 255));
+  HGDIOBJ oldBrush = SelectObject(c.DC, brush);
+  int saved = SaveDC(c.DC);
+  SelectObject(c.DC, oldBrush);
+  EXPECT_TRUE(DeleteObject(brush));
+  EXPECT_EQ(GetObjectType(brush), OBJ_BRUSH);
+  RestoreDC(c.DC, saved);
+  EXPECT_EQ(GetCurrentObject(c.DC, OBJ_BRUSH), reinterpret_cast<HGDIOBJ>(brush));
+  SelectObject(c.DC, oldBrush);
+  EXPECT_EQ(GetObjectType(brush), 0u);
   // A bitmap lives in one DC at a time.
   HDC second = CreateCompatibleDC(c.DC);
   EXPECT_EQ(SelectObject(second, c.Bitmap), nullptr);
@@ -49,9 +68,10 @@ TEST(GdiObjects, DeletingTheDcReleasesItsObjects) {
   SelectObject(dc, bmp);
   SelectObject(dc, font);
   SaveDC(dc);
+  EXPECT_TRUE(DeleteObject(font));  // pending while the DC holds it
   DeleteDC(dc);
+  EXPECT_EQ(GetObjectType(font), 0u);
   EXPECT_TRUE(DeleteObject(bmp));
-  EXPECT_TRUE(DeleteObject(font));
 }
 
 TEST(GdiObjects, ObjectTypesAndRecords) {

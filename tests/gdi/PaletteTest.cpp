@@ -34,13 +34,13 @@ TEST(Palettes, EntriesNearestAndSelection) {
   HPALETTE old = SelectPalette(c.DC, pal, FALSE);
   EXPECT_EQ(reinterpret_cast<HGDIOBJ>(old), GetStockObject(DEFAULT_PALETTE));
   EXPECT_NE(RealizePalette(c.DC), GDI_ERROR);
-  EXPECT_FALSE(DeleteObject(pal));  // selected
   // Palette-index colours resolve through the selected palette.
   SetPixel(c.DC, 0, 0, 0x01000002);
   EXPECT_EQ(GetPixel(c.DC, 0, 0), RGB(0, 0, 255));
   EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SelectPalette(c.DC, old, FALSE)), reinterpret_cast<HGDIOBJ>(pal));
   EXPECT_TRUE(DeleteObject(pal));
   EXPECT_EQ(GetNearestPaletteIndex(pal, 0), CLR_INVALID);
+  EXPECT_EQ(SelectPalette(c.DC, pal, FALSE), nullptr);
 }
 
 TEST(Palettes, StockDefaultAndHalftone) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/text/FontEngine.h"
 #include "tests/gdi/GdiTestUtil.h"
@@ -174,4 +175,26 @@ TEST_F(RealText, MetricsBoldAndAntialiasing) {
   };
   EXPECT_GT(greys(regular), 0);
   EXPECT_EQ(greys(Draw(u"Verdana", -16, u"Hello", FW_NORMAL, NONANTIALIASED_QUALITY)), 0);
+}
+
+// Heights at the ends of the range, and faces nobody has, still give a font that measures and draws.
+TEST(TextFonts, ExtremeRequestsOnBothEngines) {
+  std::vector<std::shared_ptr<TFontEngine>> engines{CreateFakeFontEngine()};
+  if (auto real = CreateFreeTypeFontEngine()) engines.push_back(real);
+  for (auto& engine : engines) {
+    SetFontEngine(engine);
+    for (int height : {INT32_MIN, -100000, -1, 0, 1, 100000, INT32_MAX}) {
+      TDibCanvas c(20, 20);
+      HFONT font = MakeFont(u"NoSuchFace123", height, 100000);
+      SelectObject(c.DC, font);
+      SIZE s{};
+      EXPECT_TRUE(GetTextExtentPoint32W(c.DC, u"A日", 2, &s)) << engine->Name() << " " << height;
+      EXPECT_GT(s.cy, 0);
+      RECT r{0, 0, 20, 20};
+      DrawTextW(c.DC, u"A日", 2, &r, DT_WORDBREAK);
+      SelectObject(c.DC, GetStockObject(SYSTEM_FONT));
+      DeleteObject(font);
+    }
+  }
+  SetFontEngine(nullptr);
 }
