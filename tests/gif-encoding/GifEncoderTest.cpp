@@ -1,0 +1,178 @@
+// The LZW and run-length coders and the sub-block writer, read back by giflib.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "GifEncodingUtil.h"
+#include "gif/GIFEncoder.h"
+#include "gif/GIFWriter.h"
+
+namespace {
+
+Bytes StreamBytes(TMemoryStream& s) {
+  const auto* p = static_cast<const uint8_t*>(s.Memory());
+  return Bytes(p, p + s.Size());
+}
+
+Bytes EncodeLZW(const Bytes& pixels, int bits, int colors, int width, int height, bool interlaced) {
+  TMemoryStream s;
+  TLZWEncoder e(nullptr);
+  e.Encode(s, bits, colors, pixels.data(), interlaced, height, width);
+  return StreamBytes(s);
+}
+
+TEST(GifEncoder, SmallestFramesGiveExactBytes) {
+  // Clear 4, code 0 and end 5 at 3 bits each.
+  EXPECT_EQ(EncodeLZW({0}, 1, 2, 1, 1, false), (Bytes{2, 2, 0x44, 0x01, 0}));
+  // Nothing to code: the end code alone.
+  EXPECT_EQ(EncodeLZW({}, 2, 4, 0, 5, false), (Bytes{2, 1, 0x05, 0}));
+  EXPECT_EQ(EncodeLZW({}, 2, 4, 5, 0, true), (Bytes{2, 1, 0x05, 0}));
+}
+
+TEST(GifEncoder, InterlacedRowsGoInPassOrder) {
+  // Rows 0, 2, 1 (height 3) and 0, 4, 2, 1, 3 (height 5), as a plain frame of the rows reordered.
+  struct {
+    int height;
+    std::vector<int> order;
+  } cases[] = {{3, {0, 2, 1}}, {5, {0, 4, 2, 1, 3}}, {1, {0}}, {9, {0, 8, 4, 2, 6, 1, 3, 5, 7}}};
+  for (const auto& c : cases) {
+    const int w = 3;
+    Bytes rows(static_cast<size_t>(w) * c.height), reordered;
+    for (int y = 0; y < c.height; ++y)
+      for (int x = 0; x < w; ++x) rows[static_cast<size_t>(y * w + x)] = static_cast<uint8_t>(y * 3 + x);
+    for (int y : c.order) reordered.insert(reordered.end(), rows.begin() + y * w, rows.begin() + (y + 1) * w);
+    EXPECT_EQ(EncodeLZW(rows, 8, 256, w, c.height, true), EncodeLZW(reordered, 8, 256, w, c.height, false))
+        << "height " << c.height;
+  }
+}
+
+TEST(GifEncoder, PixelOutsideTableRaises) {
+  TMemoryStream s;
+  TLZWEncoder lzw(nullptr);
+  const Bytes pixels{0, 1, 2, 3};
+  try {
+    lzw.Encode(s, 2, 3, pixels.data(), false, 1, 4);
+    FAIL() << "no exception";
+  } catch (const GIFException& e) {
+    EXPECT_STREQ(e.what(), "Color not in color table");
+  }
+  TMemoryStream s2;
+  TRLEEncoder rle(nullptr);
+  EXPECT_THROW(rle.Encode(s2, 2, 3, pixels.data(), false, 1, 4), GIFException);
+}
+
+TEST(GifWriter, FullBlocksGoOutAtOnceAndTheRestOnFlush) {
+  struct {
+    int count;
+    Bytes sizes;
+  } cases[] = {{255, {255}}, {256, {255, 1}}, {510, {255, 255}}, {1, {1}}, {0, {}}};
+  for (const auto& c : cases) {
+    TMemoryStream s;
+    TGIFWriter w(s, nullptr);
+    Bytes data(static_cast<size_t>(c.count), 7);
+    w.Write(data.data(), c.count);
+    w.FlushBlock();
+    Bytes out = StreamBytes(s), sizes;
+    for (size_t i = 0; i < out.size(); i += out[i] + 1u) sizes.push_back(out[i]);
+    EXPECT_EQ(sizes, c.sizes) << c.count;
+    EXPECT_EQ(out.size(), static_cast<size_t>(c.count) + c.sizes.size());
+  }
+  // The writer is no stream to read or seek.
+  TMemoryStream s;
+  TGIFWriter w(s, nullptr);
+  uint8_t b;
+  EXPECT_THROW(w.Read(&b, 1), GIFException);
+  EXPECT_THROW(w.Seek(0, soBeginning), GIFException);
+  TGIFStream plain(s, nullptr);
+  EXPECT_THROW(plain.Write(&b, 1), GIFException);
+}
+
+TEST(GifHashTable, CollidingKeysAreAllFound) {
+  // Keys that share one start slot: every probe must reach a free slot.
+  THashTable t;
+  std::vector<uint32_t> keys;
+  for (uint32_t k = 0; k < (1u << 20) && keys.size() < 4000; ++k)
+    if (THashTable::HashOf(k) == 17) keys.push_back(k);
+  ASSERT_GT(keys.size(), 60u);
+  for (size_t i = 0; i < keys.size(); ++i) t.StoreCode(keys[i], static_cast<int>(i));
+  for (size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(t.FindCode(keys[i]), static_cast<int>(i));
+  EXPECT_EQ(t.FindCode(0xFFEFF), -1);
+  // Every slot is visited once before the walk comes back.
+  std::vector<bool> seen(THashTable::Size);
+  int h = 5;
+  for (int i = 0; i < THashTable::Size; ++i, h = THashTable::NextProbe(h)) seen[static_cast<size_t>(h)] = true;
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), true), THashTable::Size);
+}
+
+TEST(GifRLE, RunCodeCountAndIntSqrt) {
+  EXPECT_EQ(TRLEEncoder::IntSqrt(0), 0);
+  EXPECT_EQ(TRLEEncoder::IntSqrt(1), 1);
+  for (int64_t x : std::initializer_list<int64_t>{2, 3, 4, 15, 16, 17, 99, 100, 1000000, 999999999999})
+    EXPECT_EQ(TRLEEncoder::IntSqrt(x), static_cast<int64_t>(std::sqrt(static_cast<double>(x)))) << x;
+  // Runs of 1+2+3 = 6 pixels take 3 codes; 7 takes 4; a whole triangle of m takes m.
+  EXPECT_EQ(TRLEEncoder::RunCodeCount(6, 100), 3);
+  EXPECT_EQ(TRLEEncoder::RunCodeCount(7, 100), 4);
+  EXPECT_EQ(TRLEEncoder::RunCodeCount(10, 4), 4);
+  EXPECT_EQ(TRLEEncoder::RunCodeCount(11, 4), 5);
+}
+
+// Every coder, depth and shape decodes through giflib to the same indices.
+TEST(GifEncoder, RoundTripsThroughGiflib) {
+  struct TCase {
+    const char* name;
+    TRaster raster;
+    int bits;
+  };
+  std::vector<TCase> cases = {
+      {"1x1", NoiseRaster(1, 1, 2, 1), 1},
+      {"width 1", NoiseRaster(1, 300, 4, 2), 2},
+      {"height 1", NoiseRaster(300, 1, 8, 3), 3},
+      {"noise 4 bits", NoiseRaster(97, 61, 16, 4), 4},
+      {"noise 5 bits", NoiseRaster(33, 17, 32, 5), 5},
+      {"noise 6 bits", NoiseRaster(64, 64, 64, 6), 6},
+      {"noise 7 bits", NoiseRaster(50, 40, 128, 7), 7},
+      // Many more than 4096 codes: the table is cleared several times.
+      {"noise 8 bits", NoiseRaster(300, 200, 256, 8), 8},
+      {"one colour", RunsRaster(320, 240, 1, 1), 8},
+      {"one colour, 1 bit", RunsRaster(500, 400, 1, 1), 1},
+      {"long runs", RunsRaster(211, 97, 4, 777), 2},
+      {"short runs", RunsRaster(128, 50, 16, 3), 4},
+      {"runs 8 bits", RunsRaster(256, 256, 256, 41), 8},
+      {"very long runs", RunsRaster(1000, 1000, 3, 150000), 2},
+      {"gradient", RunsRaster(256, 30, 256, 1), 8},
+  };
+  for (const auto& c : cases)
+    for (bool interlaced : {false, true})
+      for (bool rle : {false, true}) {
+        SCOPED_TRACE(std::string(c.name) + (interlaced ? " interlaced" : "") + (rle ? " run-length" : " LZW"));
+        Bytes gif = SingleFrameGIF(c.raster, c.bits, interlaced, rle);
+        TOracleImage o;
+        ASSERT_TRUE(OracleLoadBytes(gif, o));
+        ASSERT_EQ(o.Frames.size(), 1u);
+        EXPECT_EQ(o.Frames[0].Interlaced, interlaced);
+        EXPECT_TRUE(o.Frames[0].Raster == c.raster.Pixels);
+      }
+}
+
+TEST(GifRLE, MixedRunLengthsRoundTrip) {
+  // Runs of every length 1..300 in turn, the same colour twice in a row now and then,
+  // so that the repeat, plain and fresh paths all run at each depth.
+  for (int bits : {1, 2, 3, 4, 8}) {
+    SCOPED_TRACE(bits);
+    TRaster r{0, 0, {}};
+    int colors = 1 << bits;
+    for (int len = 1, c = 0; r.Pixels.size() < 60000; ++len) {
+      r.Pixels.insert(r.Pixels.end(), static_cast<size_t>(len % 300 + 1), static_cast<uint8_t>(c));
+      if (len % 7 != 0) c = (c + 1) % colors;
+    }
+    r.Width = 300;
+    r.Height = static_cast<int>(r.Pixels.size() / 300);
+    r.Pixels.resize(static_cast<size_t>(r.Width) * r.Height);
+    TOracleImage o;
+    ASSERT_TRUE(OracleLoadBytes(SingleFrameGIF(r, bits, false, true), o));
+    EXPECT_TRUE(o.Frames[0].Raster == r.Pixels);
+  }
+}
+
+}  // namespace
