@@ -142,6 +142,31 @@ TEST_F(RealText, LatinAndJapaneseDrawInsideTheirMeasuredBox) {
     }
 }
 
+TEST_F(RealText, DrawTextStaysInsideTheRectangleItMeasured) {
+  for (const char16_t* face : {u"Verdana", u"MS Gothic"})
+    for (const char16_t* text : {u"A rather long gloss that has to wrap over several lines",
+                                 u"日本語の文章は空白なしで折り返される", u"(n) 日本 Japan; (P)"}) {
+      TDibCanvas c(300, 300);
+      HFONT font = MakeFont(face, PointsToFontHeight(12));
+      SelectObject(c.DC, font);
+      SetBkMode(c.DC, TRANSPARENT);
+      RECT r{30, 30, 150, 30};
+      int h = DrawTextW(c.DC, text, -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
+      EXPECT_EQ(h, r.bottom - r.top);
+      EXPECT_LE(r.right, 150);
+      EXPECT_GT(h, 20);  // wrapped onto more than one line
+      EXPECT_EQ(DrawTextW(c.DC, text, -1, &r, DT_WORDBREAK | DT_CENTER | DT_NOCLIP), h);
+      RECT ink = c.Ink();
+      EXPECT_GT(c.InkCount(), 100);
+      EXPECT_GE(ink.left, r.left);
+      EXPECT_GE(ink.top, r.top);
+      EXPECT_LE(ink.right, r.right);
+      EXPECT_LE(ink.bottom, r.bottom);
+      SelectObject(c.DC, GetStockObject(SYSTEM_FONT));
+      DeleteObject(font);
+    }
+}
+
 TEST_F(RealText, MissingCharactersComeFromAFallbackFont) {
   // Verdana maps to a Latin font: each kanji must still get its own glyph, not one missing-glyph box.
   TDrawn a = Draw(u"Verdana", -20, u"日");
