@@ -98,6 +98,8 @@ class TBitmap32 : public TCustomMap {
   TBitmap32& operator=(const TBitmap32&) = delete;
 
   void Assign(const TPersistent* source) override;
+  // A TBitmap or TPicture gets a 32-bit copy, alpha included.
+  void AssignTo(TPersistent* dest) const override;
   void Changed() override;
   virtual void Changed(const TRect& area, uint32_t info);
   bool Empty() const override { return !FHandle || FWidth == 0 || FHeight == 0; }
@@ -179,7 +181,6 @@ class TBitmap32 : public TCustomMap {
   TAreaChangedEvent OnAreaChanged;
 
  protected:
-  void AssignTo(TPersistent* dest) const override;
   void ChangeSize(int& width, int& height, int newWidth, int newHeight) override;
   virtual void HandleChanged();
 
