@@ -174,12 +174,8 @@ int GetDeviceCaps(HDC handle, int index) {
   auto dc = DCs().Get(handle);
   if (!dc) return 0;
   switch (index) {
-    case HORZRES:
-      if (dc->Kind == TDCKind::Surface && dc->Surface) return dc->Surface->Width;
-      return ScreenWidth;
-    case VERTRES:
-      if (dc->Kind == TDCKind::Surface && dc->Surface) return dc->Surface->Height;
-      return ScreenHeight;
+    case HORZRES: return ScreenWidth;  // every DC reports its device: the screen
+    case VERTRES: return ScreenHeight;
     case BITSPIXEL: return 32;
     case PLANES: return 1;
     case NUMCOLORS: return -1;

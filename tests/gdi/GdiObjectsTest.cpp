@@ -179,6 +179,9 @@ TEST(GdiObjects, SurfaceDcDrawsAtItsOriginInsideItsClip) {
       touched += inside;
     }
   EXPECT_EQ(touched, 200);
+  HDC screen = CreateScreenDC();
+  EXPECT_EQ(GetDeviceCaps(dc, HORZRES), GetDeviceCaps(screen, HORZRES));  // a window DC's device is the screen
+  DeleteDC(screen);
   EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 0, 0));
   EXPECT_EQ(GetPixel(dc, 25, 0), CLR_INVALID);  // outside the DC's clip
   // The viewport origin moves logical coordinates further.
