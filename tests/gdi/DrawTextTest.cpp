@@ -136,3 +136,36 @@ TEST_F(DrawTextLayout, ByteTextAndRefusedCalls) {
   EXPECT_EQ(big.right, 1600000);
   SelectObject(c.DC, GetStockObject(SYSTEM_FONT));
 }
+
+// Random text and flags: what DT_CALCRECT measures must hold all that the
+// same call then draws into that rectangle.
+TEST_F(DrawTextLayout, MeasuredRectangleHoldsTheDrawnText) {
+  uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 8) & 0xFFFF; };
+  const char16_t pieces[] = u"ab &&&\r\n日本、。x  ";
+  const UINT flagBits[] = {DT_CENTER, DT_RIGHT, DT_VCENTER, DT_WORDBREAK, DT_SINGLELINE, DT_END_ELLIPSIS, DT_NOPREFIX};
+  for (int round = 0; round < 300; ++round) {
+    std::u16string text;
+    int n = static_cast<int>(next() % 40);
+    for (int i = 0; i < n; ++i) text.push_back(pieces[next() % (sizeof(pieces) / sizeof(pieces[0]) - 1)]);
+    UINT format = 0;
+    for (UINT f : flagBits)
+      if (next() % 3 == 0) format |= f;
+    if ((format & DT_CENTER) && (format & DT_RIGHT)) format &= ~DT_RIGHT;
+    int width = static_cast<int>(next() % 120);
+    TDibCanvas c(400, 400);
+    HGDIOBJ old = SelectObject(c.DC, Font);
+    SetBkMode(c.DC, TRANSPARENT);
+    RECT r{100, 100, 100 + width, 100};
+    int h = DrawTextW(c.DC, text.c_str(), static_cast<int>(text.size()), &r, format | DT_CALCRECT);
+    ASSERT_EQ(h, r.bottom - r.top);
+    ASSERT_EQ(c.InkCount(), 0);
+    DrawTextW(c.DC, text.c_str(), static_cast<int>(text.size()), &r, format | DT_NOCLIP);
+    if (c.InkCount() > 0) {
+      RECT ink = c.Ink();
+      EXPECT_TRUE(ink.left >= r.left && ink.top >= r.top && ink.right <= r.right && ink.bottom <= r.bottom)
+          << "round " << round << " format " << std::hex << format << " ink " << ink << " measured " << r;
+    }
+    SelectObject(c.DC, old);
+  }
+}
