@@ -7,6 +7,8 @@
 
 // Defined with the application object: what escapes a handler goes there.
 void HandleControlException(TObject* sender, const std::exception& e);
+// With the application object too: it shows hints for the control under the mouse.
+void MouseControlChanged(TControl* control);
 
 namespace {
 
@@ -21,6 +23,7 @@ void UpdateMouseControl(TControl* control) {
   gMouseControl = control;
   if (old) old->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(old));
   if (control) control->Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(control));
+  MouseControlChanged(control);
 }
 
 int SignedLo(LPARAM l) { return static_cast<SHORT>(LOWORD(static_cast<uintptr_t>(l))); }
@@ -115,7 +118,10 @@ TControl::TControl(TComponent* owner) : TComponent(owner), FFont(std::make_uniqu
 
 TControl::~TControl() {
   MarkDestroying();
-  if (gMouseControl == this) gMouseControl = nullptr;
+  if (gMouseControl == this) {
+    gMouseControl = nullptr;
+    MouseControlChanged(nullptr);
+  }
   FMessageHandlers.clear();
   if (FParent) FParent->RemoveControl(this);
 }
@@ -823,6 +829,7 @@ void TWinControl::WMMouse(TMessage& m) {
     }
   }
   if (down) {
+    MouseControlChanged(nullptr);  // a press puts the hint away
     FMouseCapture = target;
     SetCapture(FHandle);
   }

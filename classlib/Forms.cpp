@@ -15,9 +15,18 @@
 void HandleControlException(TObject* sender, const std::exception& e) { Application->HandleException(sender, e); }
 
 namespace {
+constexpr UINT_PTR kHintShowTimer = 0x4801;
+constexpr UINT_PTR kHintHideTimer = 0x4802;
+}  // namespace
+
+namespace {
 TApplication* gApplication = nullptr;
 TScreen* gScreen = nullptr;
 }  // namespace
+
+void MouseControlChanged(TControl* control) {
+  if (gApplication) gApplication->MouseControlChanged(control);
+}
 
 const TApplicationRef Application{};
 const TScreenRef Screen{};
@@ -370,6 +379,17 @@ LRESULT TApplication::WndProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
       case CM_RELEASE:
         delete reinterpret_cast<TCustomForm*>(l);
         return 0;
+      case WM_TIMER:
+        if (w == kHintShowTimer) {
+          KillTimer(hwnd, kHintShowTimer);
+          ShowHintNow();
+          return 0;
+        }
+        if (w == kHintHideTimer) {
+          CancelHint();
+          return 0;
+        }
+        break;
       case WM_CLOSE:
         if (FMainForm) FMainForm->Close();
         return 0;
@@ -398,6 +418,8 @@ std::string TApplication::ExeName() const { return ProgramFileName(); }
 void TApplication::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
   if (operation == opRemove && component == FMainForm) FMainForm = nullptr;
+  if (operation == opRemove && component == FHintWindow) FHintWindow = nullptr;
+  if (operation == opRemove && component == FHintControl) FHintControl = nullptr;
 }
 
 bool TApplication::ProcessMessage() {
@@ -464,6 +486,37 @@ void TApplication::ShowException(const std::exception& e) {
   if (!msg.empty() && msg.back() > '.') msg += '.';
   HWND owner = FMainForm && FMainForm->HandleAllocated() ? FMainForm->Handle() : nullptr;
   MessageBoxA(owner, msg.c_str(), FTitle.c_str(), MB_OK | MB_ICONSTOP);
+}
+
+void TApplication::MouseControlChanged(TControl* control) {
+  CancelHint();
+  FHintControl = nullptr;
+  if (!control || !ShowHint || !control->ShowHint() || GetShortHint(control->Hint()).empty()) return;
+  FHintControl = control;
+  SetTimer(Handle(), kHintShowTimer, static_cast<UINT>(HintPause), nullptr);
+}
+
+void TApplication::ShowHintNow() {
+  if (!FHintControl) return;
+  if (!FHintWindow) {
+    FHintWindow = new THintWindow(this);
+    FHintWindow->FreeNotification(this);
+  }
+  std::string text = GetShortHint(FHintControl->Hint());
+  POINT p{};
+  GetCursorPos(&p);
+  TRect r = FHintWindow->CalcHintRect(Screen->Width() / 3, text);
+  // Below the pointer, as a cursor is about that tall.
+  FHintWindow->ActivateHint(Bounds(p.x, p.y + 20, r.Width(), r.Height()), text);
+  SetTimer(Handle(), kHintHideTimer, static_cast<UINT>(HintHidePause), nullptr);
+}
+
+void TApplication::CancelHint() {
+  if (FHandle) {
+    KillTimer(FHandle, kHintShowTimer);
+    KillTimer(FHandle, kHintHideTimer);
+  }
+  if (FHintWindow) FHintWindow->ReleaseHint();
 }
 
 // ---- TScreen

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "classlib/Controls.h"
+#include "classlib/Hints.h"
 
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
@@ -155,6 +156,14 @@ class TApplication : public TComponent {
   HWND Handle();
   bool ShowMainForm = true;
   bool ShowHint = true;
+  // Milliseconds the mouse rests before a hint shows, and that it stays.
+  int HintPause = 500;
+  int HintHidePause = 2500;
+  // The hint window, when a hint was ever shown.
+  THintWindow* HintWindow() const { return FHintWindow; }
+  void CancelHint();
+  // The control under the mouse changed (the controls tell us).
+  void MouseControlChanged(TControl* control);
 
   int HookMainWindow(TWindowHook hook);
   void UnhookMainWindow(int hookId);
@@ -177,6 +186,9 @@ class TApplication : public TComponent {
   bool FRunning = false;
   std::vector<std::pair<int, TWindowHook>> FHooks;
   int FNextHook = 1;
+  void ShowHintNow();
+  THintWindow* FHintWindow = nullptr;
+  TControl* FHintControl = nullptr;
 };
 
 class TScreen : public TComponent {

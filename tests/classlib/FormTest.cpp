@@ -93,6 +93,13 @@ Pixels Read(HWND hwnd) {
 
 LPARAM At(int x, int y) { return MAKELONG(static_cast<WORD>(x), static_cast<WORD>(y)); }
 
+// The pointer moved there, as the window gets it from the input queue.
+void MoveMouse(TControl* form, int x, int y) {
+  POINT p = form->ClientToScreen(Point(x, y));
+  SetCursorPos(p.x, p.y);
+  Application->ProcessMessages();
+}
+
 class FormTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -302,4 +309,41 @@ TEST_F(FormTest, FormStylesFollowProperties) {
   EXPECT_EQ(form->Top(), 0);
   form->SetBorderStyle(bsSizeable);
   EXPECT_TRUE(GetWindowLongPtrA(form->Handle(), GWL_STYLE) & static_cast<LONG_PTR>(WS_CAPTION));
+}
+
+TEST_F(FormTest, HintShowsWhenTheMouseRests) {
+  Application->Initialize();
+  TTestForm* form = CreateFormOf<TTestForm>(Application);
+  form->lblCaption->SetHint("Press Ctrl + Enter|The long help");
+  form->lblCaption->SetShowHint(true);
+  form->Show();
+  TRect r = form->lblCaption->BoundsRect();
+  MoveMouse(form, r.left + 2, r.top + 2);
+  AdvanceClock(400);
+  Application->ProcessMessages();
+  EXPECT_TRUE(!Application->HintWindow() || !Application->HintWindow()->IsShowing());
+  AdvanceClock(200);
+  Application->ProcessMessages();
+  THintWindow* hint = Application->HintWindow();
+  ASSERT_TRUE(hint);
+  EXPECT_TRUE(hint->IsShowing());
+  EXPECT_EQ(hint->Text(), "Press Ctrl + Enter");
+  EXPECT_TRUE(IsWindowVisible(hint->Handle()));
+  // It goes after a while, or at once when the mouse moves on.
+  AdvanceClock(2600);
+  Application->ProcessMessages();
+  EXPECT_FALSE(hint->IsShowing());
+  MoveMouse(form, 150, 30);
+  MoveMouse(form, r.left + 2, r.top + 2);
+  AdvanceClock(600);
+  Application->ProcessMessages();
+  EXPECT_TRUE(hint->IsShowing());
+  MoveMouse(form, 150, 30);
+  EXPECT_FALSE(hint->IsShowing());
+  // No hint without ShowHint.
+  form->lblCaption->SetShowHint(false);
+  MoveMouse(form, r.left + 2, r.top + 2);
+  AdvanceClock(600);
+  Application->ProcessMessages();
+  EXPECT_FALSE(hint->IsShowing());
 }
