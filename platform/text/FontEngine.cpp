@@ -14,6 +14,17 @@ bool IsWideChar(char32_t c) {
          (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
 }
 
+LOGFONTW NormalizedFont(const LOGFONTW& font) {
+  LOGFONTW lf = font;
+  bool ended = false;
+  for (WCHAR& ch : lf.lfFaceName) {
+    ended = ended || ch == 0;
+    if (ended) ch = 0;
+  }
+  lf.lfFaceName[LF_FACESIZE - 1] = 0;
+  return lf;
+}
+
 namespace {
 
 class TFakeFace : public TFontFace {

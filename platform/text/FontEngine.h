@@ -74,5 +74,9 @@ std::shared_ptr<TFontEngine> CreateFreeTypeFontEngine();  // nullptr when FreeTy
 // high on the cell's last row. Bold and italic change nothing.
 std::shared_ptr<TFontEngine> CreateFakeFontEngine();
 
+// The request with nothing after the face name's end, so that fonts asking
+// for the same thing compare equal.
+LOGFONTW NormalizedFont(const LOGFONTW& font);
+
 // East Asian wide or fullwidth characters (two cells).
 bool IsWideChar(char32_t ch);

@@ -125,7 +125,8 @@ class TFtEngine : public TFontEngine {
     if (Config) FcConfigDestroy(Config);
   }
   const char* Name() const override { return "freetype"; }
-  std::shared_ptr<TFontFace> Face(const LOGFONTW& lf) override {
+  std::shared_ptr<TFontFace> Face(const LOGFONTW& request) override {
+    LOGFONTW lf = NormalizedFont(request);
     std::string key(reinterpret_cast<const char*>(&lf), sizeof(lf));
     {
       std::lock_guard<std::mutex> guard(Lock);

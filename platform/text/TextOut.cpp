@@ -139,8 +139,7 @@ using namespace hkgdi;
 HFONT CreateFontIndirectW(const LOGFONTW* font) {
   if (!font) return nullptr;
   auto f = std::make_shared<TFontObj>();
-  f->Log = *font;
-  f->Log.lfFaceName[LF_FACESIZE - 1] = 0;
+  f->Log = NormalizedFont(*font);
   return reinterpret_cast<HFONT>(AddObject(f));
 }
 
