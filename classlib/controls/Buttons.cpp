@@ -1,4 +1,5 @@
 #include "classlib/controls/Buttons.h"
+#include "classlib/controls/ControlClasses.h"
 
 #include "classlib/controls/DialogKeys.h"
 
@@ -175,3 +176,8 @@ void TCheckBox::Paint() {
   DrawMnemonicText(c, x, y, Caption());
   if (Focused()) c.DrawFocusRect(TRect(x - 1, y, x + text.cx + 1, y + text.cy));
 }
+
+namespace {
+// Form resources may name the controls as soon as the program runs.
+const bool kRegistered = (RegisterStandardControls(), true);
+}  // namespace

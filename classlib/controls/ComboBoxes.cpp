@@ -1,4 +1,5 @@
 #include "classlib/controls/ComboBoxes.h"
+#include "classlib/controls/ControlClasses.h"
 
 #include <algorithm>
 #include <atomic>
@@ -212,7 +213,14 @@ void TComboBox::SyncText() {
   TWinControl::SetText(FItemIndex >= 0 ? FItems.Strings(FItemIndex) : std::string());
 }
 
+void TComboBox::Loaded() {
+  TWinControl::Loaded();
+  if (FLoadedIndex >= 0) SetItemIndex(FLoadedIndex);
+  FLoadedIndex = -1;
+}
+
 void TComboBox::SetItemIndex(int index) {
+  if (IsLoading()) FLoadedIndex = index;
   if (index < -1 || index >= FItems.Count()) index = -1;
   if (index == FItemIndex) return;
   FItemIndex = index;
@@ -395,3 +403,8 @@ void TComboBox::Dispatch(TMessage& m) {
   }
   TWinControl::Dispatch(m);
 }
+
+namespace {
+// Form resources may name the controls as soon as the program runs.
+const bool kRegistered = (RegisterStandardControls(), true);
+}  // namespace

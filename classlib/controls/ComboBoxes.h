@@ -29,6 +29,8 @@ class TComboBox : public TWinControl, public TItemsObserver {
   // Ends a drop-down being tracked (from any thread), choosing nothing.
   static void CloseDropDown();
 
+  void Loaded() override;
+
   TNotifyEvent OnChange;
   TNotifyEvent OnSelect;
   TNotifyEvent OnDropDown;
@@ -54,5 +56,6 @@ class TComboBox : public TWinControl, public TItemsObserver {
   TListBoxItems<std::string> FItems;
   TControlCanvas FCanvas;
   int FItemIndex = -1;
+  int FLoadedIndex = -1;  // ItemIndex read before the items
   bool FDropped = false;
 };

@@ -1,4 +1,5 @@
 #include "classlib/controls/Edits.h"
+#include "classlib/controls/ControlClasses.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -406,3 +407,8 @@ void TCustomEdit::PaintWindow(HDC dc) {
   }
   FCanvas.SetHandle(nullptr);
 }
+
+namespace {
+// Form resources may name the controls as soon as the program runs.
+const bool kRegistered = (RegisterStandardControls(), true);
+}  // namespace

@@ -1,4 +1,5 @@
 #include "classlib/controls/ListBoxes.h"
+#include "classlib/controls/ControlClasses.h"
 
 #include <algorithm>
 
@@ -364,3 +365,8 @@ void TWideListBox::DrawItemText(int index, const TRect& rect) {
   Canvas().Brush().SetStyle(bsClear);
   Canvas().WideTextRect(rect, rect.left + 2, rect.top, Items().Strings(index));
 }
+
+namespace {
+// Form resources may name the controls as soon as the program runs.
+const bool kRegistered = (RegisterStandardControls(), true);
+}  // namespace

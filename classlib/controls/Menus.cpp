@@ -1,4 +1,5 @@
 #include "classlib/controls/Menus.h"
+#include "classlib/controls/ControlClasses.h"
 
 #include <algorithm>
 
@@ -83,6 +84,15 @@ void TMenuItem::Click() {
   if (OnClick) OnClick(this);
 }
 
+void TMenuItem::SetParentComponent(TComponent* parent) {
+  if (auto* menu = dynamic_cast<TPopupMenu*>(parent))
+    menu->Items()->Add(this);
+  else if (auto* item = dynamic_cast<TMenuItem*>(parent))
+    item->Add(this);
+  else
+    TComponent::SetParentComponent(parent);
+}
+
 std::string StripHotkey(const std::string& caption) {
   std::string out;
   for (size_t i = 0; i < caption.size(); ++i) {
@@ -112,3 +122,8 @@ char GetHotkey(const std::string& caption) {
 TPopupMenu::TPopupMenu(TComponent* owner) : TComponent(owner), FItems(new TMenuItem(this)) {}
 
 TPopupMenu::~TPopupMenu() = default;  // FItems is one of our components
+
+namespace {
+// Form resources may name the controls as soon as the program runs.
+const bool kRegistered = (RegisterStandardControls(), true);
+}  // namespace

@@ -57,6 +57,8 @@ class TMenuItem : public TComponent {
   // disabled.
   virtual void Click();
   TNotifyEvent OnClick;
+  // A form resource nests items in their popup menu or parent item.
+  void SetParentComponent(TComponent* parent) override;
 
  private:
   void TurnSiblingsOff();

@@ -1,4 +1,5 @@
 #include "classlib/controls/PageLists.h"
+#include "classlib/controls/ControlClasses.h"
 
 #include <algorithm>
 
@@ -110,3 +111,8 @@ void TStandardPage::PaintWindow(HDC dc) {
   }
   FCanvas.SetHandle(nullptr);
 }
+
+namespace {
+// Form resources may name the controls as soon as the program runs.
+const bool kRegistered = (RegisterStandardControls(), true);
+}  // namespace

@@ -1,4 +1,5 @@
 #include "classlib/controls/Timer.h"
+#include "classlib/controls/ControlClasses.h"
 
 #include <mutex>
 #include <unordered_map>
@@ -78,3 +79,8 @@ void TTimer::TimerProc(HWND, UINT, UINT_PTR id, DWORD) {
   // A tick already queued for a timer since stopped or freed finds nothing.
   if (timer != nullptr) timer->Timer();
 }
+
+namespace {
+// Form resources may name the controls as soon as the program runs.
+const bool kRegistered = (RegisterStandardControls(), true);
+}  // namespace

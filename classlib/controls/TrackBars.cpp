@@ -1,4 +1,5 @@
 #include "classlib/controls/TrackBars.h"
+#include "classlib/controls/ControlClasses.h"
 
 #include <algorithm>
 
@@ -41,7 +42,17 @@ void TTrackBar::SetRange(int min, int max) {
   Invalidate();
 }
 
+void TTrackBar::Loaded() {
+  TWinControl::Loaded();
+  if (FHavePosition) SetPosition(FLoadedPosition);
+  FHavePosition = false;
+}
+
 void TTrackBar::SetPosition(int value) {
+  if (IsLoading()) {
+    FHavePosition = true;
+    FLoadedPosition = value;
+  }
   value = std::clamp(value, FMin, FMax);
   if (value == FPosition) return;
   FPosition = value;
@@ -190,3 +201,8 @@ void TTrackBar::Dispatch(TMessage& m) {
   }
   TWinControl::Dispatch(m);
 }
+
+namespace {
+// Form resources may name the controls as soon as the program runs.
+const bool kRegistered = (RegisterStandardControls(), true);
+}  // namespace

@@ -31,6 +31,7 @@ class TTrackBar : public TWinControl {
   void SetSelection(int start, int end);
   bool SelectionRangeEnabled();
   TNotifyEvent OnChange;
+  void Loaded() override;
 
   // The thumb's rectangle and the x of a position (client coordinates).
   TRect ThumbRect() const;
@@ -60,5 +61,7 @@ class TTrackBar : public TWinControl {
   int FSelStart = 0;
   int FSelEnd = 0;
   bool FDragging = false;
+  bool FHavePosition = false;  // Position read before Min and Max
+  int FLoadedPosition = 0;
   int FGrab = 0;
 };
