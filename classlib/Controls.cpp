@@ -614,6 +614,7 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
   // WM_WINDOWPOSCHANGED brings the new bounds back.
   SetWindowPos(FHandle, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   if (!FAnchoring) UpdateAnchorRules();
+  if (Parent() && Align() != alNone) Parent()->Realign();
 }
 
 void TWinControl::SetVisible(bool visible) {

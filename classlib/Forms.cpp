@@ -376,9 +376,13 @@ LRESULT TApplication::WndProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
         CheckSynchronize();
 #endif
         return 0;
-      case CM_RELEASE:
-        delete reinterpret_cast<TCustomForm*>(l);
+      case CM_RELEASE: {
+        // Only a form that is still there: it may have gone with its owner.
+        auto* form = reinterpret_cast<TCustomForm*>(l);
+        auto& forms = Screen->FForms;
+        if (std::find(forms.begin(), forms.end(), form) != forms.end()) delete form;
         return 0;
+      }
       case WM_TIMER:
         if (w == kHintShowTimer) {
           KillTimer(hwnd, kHintShowTimer);
@@ -411,7 +415,10 @@ void TApplication::UnhookMainWindow(int hookId) {
   FHooks.erase(std::remove_if(FHooks.begin(), FHooks.end(), [&](auto& h) { return h.first == hookId; }), FHooks.end());
 }
 
-void TApplication::SetTitle(const std::string& title) { FTitle = title; }
+void TApplication::SetTitle(const std::string& title) {
+  FTitle = title;
+  if (FHandle) SetWindowTextA(FHandle, title.c_str());
+}
 
 std::string TApplication::ExeName() const { return ProgramFileName(); }
 

@@ -193,6 +193,7 @@ class TApplication : public TComponent {
 
 class TScreen : public TComponent {
  public:
+  friend class TApplication;
   explicit TScreen(TComponent* owner) : TComponent(owner) {}
   int Width() const;
   int Height() const;

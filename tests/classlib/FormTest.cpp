@@ -347,3 +347,46 @@ TEST_F(FormTest, HintShowsWhenTheMouseRests) {
   Application->ProcessMessages();
   EXPECT_FALSE(hint->IsShowing());
 }
+
+TEST_F(FormTest, ReleasedFormGoesOnceTheQueueRuns) {
+  Application->Initialize();
+  TTestForm* form = CreateFormOf<TTestForm>(Application);
+  bool destroyed = false;
+  form->OnDestroy = [&](TObject*) { destroyed = true; };
+  form->Release();
+  EXPECT_FALSE(destroyed);
+  Application->ProcessMessages();
+  EXPECT_TRUE(destroyed);
+  EXPECT_EQ(Screen->FormCount(), 0);
+  // Freed before its release message runs: the message finds nothing.
+  TTestForm* other = CreateFormOf<TTestForm>(Application);
+  other->Release();
+  FreeComponent(other);
+  Application->ProcessMessages();
+  EXPECT_EQ(Application->ComponentCount(), 0);
+}
+
+TEST_F(FormTest, AlignedChildrenFillTheirParent) {
+  auto* form = new TForm(Application);
+  form->SetBounds(0, 0, 200, 100);
+  auto* top = new TPaintBox(form);
+  top->SetParent(form);
+  top->SetHeight(20);
+  top->SetAlign(alTop);
+  auto* right = new TPaintBox(form);
+  right->SetParent(form);
+  right->SetWidth(50);
+  right->SetAlign(alRight);
+  auto* client = new TPaintBox(form);
+  client->SetParent(form);
+  client->SetAlign(alClient);
+  EXPECT_EQ(top->BoundsRect(), Bounds(0, 0, 200, 20));
+  EXPECT_EQ(right->BoundsRect(), Bounds(150, 20, 50, 80));
+  EXPECT_EQ(client->BoundsRect(), Bounds(0, 20, 150, 80));
+  form->Show();
+  form->SetBounds(0, 0, 300, 150);
+  EXPECT_EQ(right->BoundsRect(), Bounds(250, 20, 50, 130));
+  EXPECT_EQ(client->BoundsRect(), Bounds(0, 20, 250, 130));
+  top->SetVisible(false);
+  EXPECT_EQ(client->BoundsRect(), Bounds(0, 0, 250, 150));
+}
