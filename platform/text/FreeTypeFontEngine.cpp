@@ -7,6 +7,8 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -77,23 +79,28 @@ class TFtFace : public TFontFace {
   ~TFtFace() override;
   bool Open();
   const TFontMetrics& Metrics() const override { return M; }
-  int Advance(char32_t ch) override {
-    std::lock_guard<std::mutex> guard(Lock);
-    return Load(ch).Advance;
-  }
+  int Advance(char32_t ch) override { return Cached(ch).Advance; }
   const TGlyphImage* Glyph(char32_t ch) override {
-    std::lock_guard<std::mutex> guard(Lock);
-    const TCached& g = Load(ch);
+    const TCached& g = Cached(ch);
     return g.HasImage ? &g.Image : nullptr;
   }
   const TGlyphImage* Lookup(char32_t ch, int& advance) override {
-    std::lock_guard<std::mutex> guard(Lock);
-    const TCached& g = Load(ch);
+    const TCached& g = Cached(ch);
     advance = g.Advance;
     return g.HasImage ? &g.Image : nullptr;
   }
 
  private:
+  // Latin-1 glyphs are found without the lock once loaded: cache entries never move.
+  const TCached& Cached(char32_t ch) {
+    if (ch < 0x100) {
+      if (const TCached* g = Fast[ch].load(std::memory_order_acquire)) return *g;
+    }
+    std::lock_guard<std::mutex> guard(Lock);
+    const TCached& g = Load(ch);
+    if (ch < 0x100) Fast[ch].store(&g, std::memory_order_release);
+    return g;
+  }
   const TCached& Load(char32_t ch);
   TFtFont* FontFor(char32_t ch, FT_UInt& index);
   TFtFont* OpenFile(const std::string& file, int index, int weight, int slant);
@@ -110,6 +117,7 @@ class TFtFace : public TFontFace {
   FcFontSet* Sorted = nullptr;
   FcPattern* Pattern = nullptr;
   std::unordered_map<char32_t, TCached> Cache;
+  std::array<std::atomic<const TCached*>, 256> Fast{};
 };
 
 class TFtEngine : public TFontEngine {
