@@ -407,6 +407,23 @@ void TControlCanvas::FreeHandle() {
   FWnd = nullptr;
 }
 
+void TControlCanvas::PaintOn(HDC dc, const std::function<void()>& paint) {
+  Lock();
+  FreeHandle();
+  SetHandle(dc);
+  try {
+    Font().Assign(&FControl->Font());
+    Brush().SetColor(FControl->Color());
+    paint();
+  } catch (...) {
+    SetHandle(nullptr);
+    Unlock();
+    throw;
+  }
+  SetHandle(nullptr);
+  Unlock();
+}
+
 void TControlCanvas::CreateHandle() {
   if (FDC) return;
   TWinControl* owner = FControl->IsWindowed() ? static_cast<TWinControl*>(FControl) : FControl->Parent();
@@ -428,19 +445,7 @@ TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner), FCanvas(s
 TGraphicControl::~TGraphicControl() { FCanvas.reset(); }
 
 void TGraphicControl::PaintTo(HDC dc) {
-  FCanvas->Lock();
-  FCanvas->FreeHandle();
-  FCanvas->SetHandle(dc);
-  try {
-    FCanvas->Font().Assign(&Font());
-    Paint();
-  } catch (...) {
-    FCanvas->SetHandle(nullptr);
-    FCanvas->Unlock();
-    throw;
-  }
-  FCanvas->SetHandle(nullptr);
-  FCanvas->Unlock();
+  FCanvas->PaintOn(dc, [this] { Paint(); });
 }
 
 // ---- TWinControl

@@ -227,6 +227,9 @@ class TControlCanvas : public TCanvas {
   ~TControlCanvas() override;
   // Drops the DC this canvas asked for itself.
   void FreeHandle();
+  // Runs paint with the canvas on dc (a paint's DC), locked, in the
+  // control's font; the canvas lets go of dc after, also on error.
+  void PaintOn(HDC dc, const std::function<void()>& paint);
 
  protected:
   void CreateHandle() override;

@@ -263,20 +263,7 @@ void TCustomForm::Paint() {
 }
 
 void TCustomForm::PaintWindow(HDC dc) {
-  FCanvas->Lock();
-  FCanvas->FreeHandle();
-  FCanvas->SetHandle(dc);
-  FCanvas->Font().Assign(&Font());
-  FCanvas->Brush().SetColor(Color());
-  try {
-    Paint();
-  } catch (...) {
-    FCanvas->SetHandle(nullptr);
-    FCanvas->Unlock();
-    throw;
-  }
-  FCanvas->SetHandle(nullptr);
-  FCanvas->Unlock();
+  FCanvas->PaintOn(dc, [this] { Paint(); });
 }
 
 void TCustomForm::KeyDown(WORD& key, TShiftState shift) { TWinControl::KeyDown(key, shift); }
