@@ -35,7 +35,10 @@ const std::vector<int>& DashPattern(UINT style) {
   }
 }
 
-// Bresenham from (x0, y0) towards (x1, y1), leaving out the end point.
+// From (x0, y0) towards (x1, y1), leaving out the end point: one pixel per
+// step along the longer axis, the other axis rounded. Only the steps that can
+// reach the clip are walked, so a line of any length costs at most the
+// surface's size.
 void DrawLine(TDC& dc, TTarget& t, int x0, int y0, int x1, int y1) {
   auto* pen = static_cast<TPenObj*>(dc.State.Pen.get());
   if (!pen || pen->Log.lopnStyle == PS_NULL) return;
@@ -43,24 +46,37 @@ void DrawLine(TDC& dc, TTarget& t, int x0, int y0, int x1, int y1) {
   uint32_t bkRaw = RawOfRgb(t.View, RgbOf(ResolveColor(dc, dc.State.BkColor)));
   int width = pen->Log.lopnWidth.x;
   const std::vector<int>& dashes = width <= 1 ? DashPattern(pen->Log.lopnStyle) : DashPattern(PS_SOLID);
-  int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
-  int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
-  int err = dx + dy;
-  size_t dash = 0;
-  int left = dashes.empty() ? 0 : dashes[0];
-  int x = x0 + t.OffsetX, y = y0 + t.OffsetY;
-  int ex = x1 + t.OffsetX, ey = y1 + t.OffsetY;
-  while (x != ex || y != ey) {
-    bool on = dashes.empty() || dash % 2 == 0;
-    if (on) PlotPen(t, x, y, width, raw);
-    else if (dc.State.BkMode == OPAQUE) PlotPen(t, x, y, 1, bkRaw);
-    if (!dashes.empty() && --left == 0) {
-      dash = (dash + 1) % dashes.size();
-      left = dashes[dash];
+  int period = 0;
+  for (int d : dashes) period += d;
+  const int64_t X0 = int64_t(x0) + t.OffsetX, Y0 = int64_t(y0) + t.OffsetY;
+  const int64_t dx = int64_t(x1) - x0, dy = int64_t(y1) - y0;
+  const bool xMajor = std::abs(dx) >= std::abs(dy);
+  const int64_t n = xMajor ? std::abs(dx) : std::abs(dy);
+  if (n == 0 || t.Empty()) return;
+  const int64_t major0 = xMajor ? X0 : Y0, minor0 = xMajor ? Y0 : X0;
+  const int64_t step = (xMajor ? dx : dy) < 0 ? -1 : 1;
+  const int64_t minorD = xMajor ? dy : dx;
+  const int64_t pad = std::max(1, width);
+  const int64_t lo = (xMajor ? t.Clip.left : t.Clip.top) - pad, hi = (xMajor ? t.Clip.right : t.Clip.bottom) + pad;
+  // Steps k whose major coordinate major0 + k * step lies in [lo, hi).
+  int64_t kFirst = step > 0 ? lo - major0 : major0 - hi + 1;
+  int64_t kLast = step > 0 ? hi - 1 - major0 : major0 - lo;
+  kFirst = std::max<int64_t>(kFirst, 0);
+  kLast = std::min<int64_t>(kLast, n - 1);
+  for (int64_t k = kFirst; k <= kLast; ++k) {
+    int64_t q = (2 * k * std::abs(minorD) + n) / (2 * n);
+    int64_t major = major0 + k * step, minor = minor0 + (minorD < 0 ? -q : q);
+    int64_t px = xMajor ? major : minor, py = xMajor ? minor : major;
+    if (px < INT32_MIN / 2 || px > INT32_MAX / 2 || py < INT32_MIN / 2 || py > INT32_MAX / 2) continue;
+    bool on = true;
+    if (period > 0) {
+      int64_t p = k % period;
+      size_t seg = 0;
+      while (p >= dashes[seg]) p -= dashes[seg++];
+      on = seg % 2 == 0;
     }
-    int e2 = 2 * err;
-    if (e2 >= dy) { err += dy; x += sx; }
-    if (e2 <= dx) { err += dx; y += sy; }
+    if (on) PlotPen(t, static_cast<int>(px), static_cast<int>(py), width, raw);
+    else if (dc.State.BkMode == OPAQUE) PlotPen(t, static_cast<int>(px), static_cast<int>(py), 1, bkRaw);
   }
 }
 
@@ -123,7 +139,7 @@ BOOL Rectangle(HDC handle, int left, int top, int right, int bottom) {
   TTarget t;
   if (!MakeTarget(*dc, t)) return TRUE;
   RECT r = Normalized(RECT{left, top, right, bottom});
-  if (r.right - r.left < 2 || r.bottom - r.top < 2) return TRUE;  // the platform draws nothing this small
+  if (int64_t(r.right) - r.left < 2 || int64_t(r.bottom) - r.top < 2) return TRUE;  // the platform draws nothing this small
   auto* pen = static_cast<TPenObj*>(dc->State.Pen.get());
   auto* brush = static_cast<TBrushObj*>(dc->State.Brush.get());
   bool hasPen = pen && pen->Log.lopnStyle != PS_NULL;
@@ -131,7 +147,7 @@ BOOL Rectangle(HDC handle, int left, int top, int right, int bottom) {
   int inset = penWidth <= 1 ? penWidth : (penWidth + 1) / 2;
   if (brush && brush->Log.lbStyle != BS_NULL) {
     // Without a pen the fill covers the whole rectangle less its right and bottom edge.
-    RECT inner = hasPen ? RECT{r.left + inset, r.top + inset, r.right - inset, r.bottom - inset}
+    RECT inner = hasPen ? RECT{SatAdd(r.left, inset), SatAdd(r.top, inset), SatAdd(r.right, -inset), SatAdd(r.bottom, -inset)}
                         : RECT{r.left, r.top, r.right - 1, r.bottom - 1};
     FillArea(t, ToPixels(t, inner), RawOfRgb(t.View, RgbOf(ResolveColor(*dc, brush->Log.lbColor))));
   }
@@ -167,6 +183,10 @@ int FrameRect(HDC handle, const RECT* rect, HBRUSH brushHandle) {
   RECT r = ToPixels(t, *rect);
   if (RectEmpty(r) || brush->Log.lbStyle == BS_NULL) return 1;
   uint32_t raw = RawOfRgb(t.View, RgbOf(ResolveColor(*dc, brush->Log.lbColor)));
+  // The drawable part only: the sums below stay in range whatever the rectangle.
+  r = RECT{std::max(r.left, t.Clip.left - 1), std::max(r.top, t.Clip.top - 1), std::min(r.right, t.Clip.right + 1),
+           std::min(r.bottom, t.Clip.bottom + 1)};
+  if (RectEmpty(r)) return 1;
   FillArea(t, RECT{r.left, r.top, r.right, r.top + 1}, raw);
   FillArea(t, RECT{r.left, r.bottom - 1, r.right, r.bottom}, raw);
   FillArea(t, RECT{r.left, r.top + 1, r.left + 1, r.bottom - 1}, raw);
@@ -192,10 +212,14 @@ BOOL DrawFocusRect(HDC handle, const RECT* rect) {
   if (!MakeTarget(*dc, t)) return FALSE;
   RECT r = ToPixels(t, *rect);
   if (RectEmpty(r)) return TRUE;
+  // Borders beyond the clip are not drawn: walk only what can show.
+  r = RECT{std::max(r.left, t.Clip.left - 1), std::max(r.top, t.Clip.top - 1), std::min(r.right, t.Clip.right + 1),
+           std::min(r.bottom, t.Clip.bottom + 1)};
+  if (RectEmpty(r)) return TRUE;
   uint32_t all = t.View.Bpp == 32 ? 0x00FFFFFFu : RawMask(t.View.Bpp);
   // Every other pixel of the border, XORed, so a second call removes it.
   auto dot = [&](int x, int y) {
-    if ((x + y) % 2 != 0) return;
+    if (((x + y) & 1) != 0) return;
     if (x < t.Clip.left || x >= t.Clip.right || y < t.Clip.top || y >= t.Clip.bottom) return;
     uint8_t* row = t.View.Row(y);
     WriteRaw(row, x, t.View.Bpp, ReadRaw(row, x, t.View.Bpp) ^ all);

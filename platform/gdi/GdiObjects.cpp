@@ -116,7 +116,7 @@ HGDIOBJ GetStockObject(int index) {
 HPEN CreatePen(int style, int width, COLORREF color) {
   if (style < 0 || style > static_cast<int>(PS_INSIDEFRAME)) style = PS_SOLID;
   auto p = std::make_shared<TPenObj>();
-  p->Log = LOGPEN{static_cast<UINT>(style), POINT{width < 0 ? 0 : width, 0}, color};
+  p->Log = LOGPEN{static_cast<UINT>(style), POINT{std::clamp(width, 0, 32767), 0}, color};
   return reinterpret_cast<HPEN>(AddObject(p));
 }
 

@@ -50,7 +50,7 @@ void Wrap(TFontFace& face, const std::u16string& s, size_t p, size_t end, int wi
   }
   while (p < end) {
     size_t i = p, lastEnd = 0, lastNext = 0;
-    int w = 0;
+    int64_t w = 0;
     bool broke = false;
     while (i < end) {
       if (IsSpace(s[i])) {
@@ -94,7 +94,7 @@ void Ellipsize(TFontFace& face, TLine& l, int width) {
   static const std::u16string dots = u"...";
   int dotsWidth = RunWidth(face, dots.data(), 3);
   size_t keep = 0;
-  int w = 0;
+  int64_t w = 0;
   while (keep < l.Text.size()) {
     size_t units = (l.Text[keep] >= 0xD800 && l.Text[keep] <= 0xDBFF && keep + 1 < l.Text.size()) ? 2 : 1;
     int cw = RunWidth(face, l.Text.data() + keep, static_cast<int>(units));
@@ -104,7 +104,7 @@ void Ellipsize(TFontFace& face, TLine& l, int width) {
   }
   l.Text = l.Text.substr(0, keep) + dots;
   if (l.Underline >= static_cast<int>(keep)) l.Underline = -1;
-  l.Width = w + dotsWidth;
+  l.Width = static_cast<int>(w + dotsWidth);
 }
 
 }  // namespace
@@ -146,7 +146,7 @@ int DrawTextW(HDC handle, const WCHAR* text, int length, RECT* rect, UINT format
     return 0;
   }
 
-  const int width = rect->right - rect->left;
+  const int width = static_cast<int>(std::clamp<int64_t>(int64_t(rect->right) - rect->left, INT32_MIN, INT32_MAX));
   const bool single = format & DT_SINGLELINE;
   std::vector<TLine> lines;
   size_t p = 0;
@@ -169,32 +169,34 @@ int DrawTextW(HDC handle, const WCHAR* text, int length, RECT* rect, UINT format
   if (format & DT_END_ELLIPSIS)
     for (auto& l : lines) Ellipsize(*face, l, width);
 
-  const int height = static_cast<int>(lines.size()) * lineHeight;
+  const int height = static_cast<int>(std::min<int64_t>(int64_t(lines.size()) * lineHeight, INT32_MAX));
   if (format & DT_CALCRECT) {
     int widest = 0;
     for (auto& l : lines) widest = std::max(widest, l.Width);
-    rect->right = rect->left + widest;
-    rect->bottom = rect->top + height;
+    rect->right = SatAdd(rect->left, widest);
+    rect->bottom = SatAdd(rect->top, height);
     return height;
   }
 
-  int y = rect->top;
-  if (single && (format & DT_VCENTER)) y = rect->top + (rect->bottom - rect->top - lineHeight) / 2;
-  else if (single && (format & DT_BOTTOM)) y = rect->bottom - lineHeight;
+  int64_t y = rect->top;
+  if (single && (format & DT_VCENTER)) y = rect->top + (int64_t(rect->bottom) - rect->top - lineHeight) / 2;
+  else if (single && (format & DT_BOTTOM)) y = int64_t(rect->bottom) - lineHeight;
   TTarget t;
   if (MakeTarget(*dc, t)) {
     const RECT* clip = (format & DT_NOCLIP) ? nullptr : rect;
-    int ly = y;
+    int64_t ly = y;
     for (auto& l : lines) {
-      int x = rect->left;
-      if (format & DT_CENTER) x = rect->left + (width - l.Width) / 2;
-      else if (format & DT_RIGHT) x = rect->right - l.Width;
-      DrawRun(*dc, t, *face, x, ly, l.Text.data(), static_cast<int>(l.Text.size()), clip,
-              dc->State.BkMode == OPAQUE, l.Underline);
+      int64_t x = rect->left;
+      if (format & DT_CENTER) x = rect->left + (int64_t(width) - l.Width) / 2;
+      else if (format & DT_RIGHT) x = int64_t(rect->right) - l.Width;
+      x = std::clamp<int64_t>(x, INT32_MIN, INT32_MAX);
+      DrawRun(*dc, t, *face, static_cast<int>(x), static_cast<int>(ly), l.Text.data(),
+              static_cast<int>(l.Text.size()), clip, dc->State.BkMode == OPAQUE, l.Underline);
       ly += lineHeight;
     }
   }
-  if (single && (format & (DT_VCENTER | DT_BOTTOM))) return y - rect->top + lineHeight;
+  if (single && (format & (DT_VCENTER | DT_BOTTOM)))
+    return static_cast<int>(std::clamp<int64_t>(y - rect->top + lineHeight, INT32_MIN, INT32_MAX));
   return height;
 }
 

@@ -33,13 +33,13 @@ std::shared_ptr<TFontFace> FaceOf(const TDC& dc) {
 }
 
 int RunWidth(TFontFace& face, const char16_t* s, int n) {
-  int w = 0;
+  int64_t w = 0;
   for (int i = 0; i < n;) {
     TCodePoint cp = Next(s, n, i);
     w += face.Advance(cp.Ch);
     i += cp.Units;
   }
-  return w;
+  return static_cast<int>(std::min<int64_t>(w, INT32_MAX));
 }
 
 void DrawRun(TDC& dc, TTarget& t, TFontFace& face, int x, int y, const char16_t* s, int n, const RECT* clip,
@@ -50,39 +50,49 @@ void DrawRun(TDC& dc, TTarget& t, TFontFace& face, int x, int y, const char16_t*
     t.Clip = Intersect(t.Clip, RECT{clip->left + t.OffsetX, clip->top + t.OffsetY, clip->right + t.OffsetX,
                                     clip->bottom + t.OffsetY});
   }
-  int px = x + t.OffsetX, py = y + t.OffsetY;
+  // Far outside any surface nothing can show; this keeps the sums below in range.
+  constexpr int64_t Far = int64_t(1) << 29;
+  int64_t px64 = int64_t(x) + t.OffsetX, py64 = int64_t(y) + t.OffsetY;
+  if (px64 > Far || px64 < -Far || py64 > Far || py64 < -Far) {
+    t.Clip = saved;
+    return;
+  }
+  int px = static_cast<int>(px64), py = static_cast<int>(py64);
   int baseline = py + m.Ascent;
   uint32_t rgb = RgbOf(ResolveColor(dc, dc.State.TextColor));
   uint32_t raw = RawOfRgb(t.View, rgb);
   int width = 0;
   if (opaque || m.Underline || m.StrikeOut || dx) {
-    for (int i = 0; i < n;) {
+    int64_t w = 0;
+    for (int i = 0; i < n && w < Far;) {
       TCodePoint cp = Next(s, n, i);
-      width += dx ? dx[i] + (cp.Units > 1 ? dx[i + 1] : 0) : face.Advance(cp.Ch);
+      w += dx ? int64_t(dx[i]) + (cp.Units > 1 ? dx[i + 1] : 0) : face.Advance(cp.Ch);
       i += cp.Units;
     }
+    width = static_cast<int>(std::clamp<int64_t>(w, -Far, Far));
   }
   if (opaque) FillCell(t, RECT{px, py, px + width, py + m.Height}, RawOfRgb(t.View, RgbOf(ResolveColor(dc, dc.State.BkColor))));
   const bool direct = t.View.Bpp == 32;
   const uint32_t ink = rgb & 0xFFFFFF;
   const uint32_t inkR = (rgb >> 16) & 0xFF, inkG = (rgb >> 8) & 0xFF, inkB = rgb & 0xFF;
   int pen = px;
-  for (int i = 0; i < n;) {
+  for (int i = 0; i < n && pen < t.Clip.right && pen > -Far;) {
     TCodePoint cp = Next(s, n, i);
     int advance = 0;
     const TGlyphImage* g = face.Lookup(cp.Ch, advance);
-    if (dx) advance = dx[i] + (cp.Units > 1 ? dx[i + 1] : 0);
+    if (dx) advance = static_cast<int>(std::clamp<int64_t>(int64_t(dx[i]) + (cp.Units > 1 ? dx[i + 1] : 0), -Far, Far));
     if (g) {
       int gx = pen + g->Left, gy = baseline - g->Top;
       int y0 = std::max(gy, static_cast<int>(t.Clip.top)), y1 = std::min(gy + g->Height, static_cast<int>(t.Clip.bottom));
       int x0 = std::max(gx, static_cast<int>(t.Clip.left)), x1 = std::min(gx + g->Width, static_cast<int>(t.Clip.right));
       for (int yy = y0; yy < y1; ++yy) {
-        const uint8_t* cov = g->Coverage.data() + static_cast<size_t>(yy - gy) * g->Width - gx;
+        const uint8_t* line = g->Coverage.data() + static_cast<size_t>(yy - gy) * g->Width;
+        auto cov = [&](int x) { return static_cast<uint32_t>(line[x - gx]); };
         if (direct) {
           // Coverage blends towards the text colour; the alpha byte becomes 0.
           uint32_t* row = reinterpret_cast<uint32_t*>(t.View.Row(yy));
           for (int xx = x0; xx < x1; ++xx) {
-            uint32_t a = cov[xx];
+            uint32_t a = cov(xx);
             if (!a) continue;
             if (a == 255) {
               row[xx] = ink;
@@ -96,7 +106,7 @@ void DrawRun(TDC& dc, TTarget& t, TFontFace& face, int x, int y, const char16_t*
           }
         } else {
           for (int xx = x0; xx < x1; ++xx)
-            if (cov[xx]) BlendPixel(t.View, xx, yy, rgb, raw, cov[xx]);
+            if (cov(xx)) BlendPixel(t.View, xx, yy, rgb, raw, static_cast<int>(cov(xx)));
         }
       }
     }
@@ -248,20 +258,21 @@ BOOL GetTextExtentExPointW(HDC handle, const WCHAR* text, int length, int maxExt
   auto dc = GetDC(handle);
   if (!dc || length < 0 || (!text && length > 0)) return FALSE;
   auto face = FaceOf(*dc);
-  int w = 0, fitted = 0;
+  int64_t w = 0;
+  int fitted = 0;
   bool fitting = true;
   for (int i = 0; i < length;) {
     TCodePoint cp = Next(text, length, i);
-    w += face->Advance(cp.Ch);
+    w = std::min<int64_t>(w + face->Advance(cp.Ch), INT32_MAX);
     for (int k = 0; k < cp.Units; ++k) {
-      if (dx) dx[i + k] = w;
+      if (dx) dx[i + k] = static_cast<int>(w);
     }
     if (fitting && w <= maxExtent) fitted = i + cp.Units;
     else fitting = false;
     i += cp.Units;
   }
   if (fit) *fit = fitted;
-  if (size) *size = SIZE{w, face->Metrics().Height};
+  if (size) *size = SIZE{static_cast<LONG>(w), face->Metrics().Height};
   return TRUE;
 }
 

@@ -134,6 +134,16 @@ TEST_F(DrawTextLayout, ByteTextAndRefusedCalls) {
   RECT big{0, 0, 100, 40};
   EXPECT_EQ(DrawTextW(c.DC, huge.c_str(), static_cast<int>(huge.size()), &big, DT_WORDBREAK | DT_CALCRECT), 16);
   EXPECT_EQ(big.right, 1600000);
+  // Coordinates at the ends of the range draw nothing and break nothing.
+  for (RECT far : {RECT{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, RECT{INT32_MAX - 5, 0, INT32_MAX, 40},
+                   RECT{INT32_MIN, 0, INT32_MIN + 5, 40}}) {
+    for (UINT f : {DT_CENTER | DT_SINGLELINE | DT_VCENTER, DT_RIGHT | DT_WORDBREAK, DT_CALCRECT | DT_BOTTOM | DT_SINGLELINE}) {
+      RECT r = far;
+      DrawTextW(c.DC, huge.c_str(), 1000, &r, f | DT_END_ELLIPSIS);
+    }
+  }
+  EXPECT_TRUE(TextOutW(c.DC, INT32_MAX - 3, INT32_MIN + 3, huge.c_str(), 1000));
+  EXPECT_EQ(c.InkCount(), 0);
   SelectObject(c.DC, GetStockObject(SYSTEM_FONT));
 }
 

@@ -19,6 +19,25 @@ TEST(Drawing, LineToLeavesOutTheEndPoint) {
   LineTo(d.DC, 4, 4);
   EXPECT_EQ(d.InkCount(), 4);
   EXPECT_EQ(d.At(3, 3), 0u);
+  // Lines from far outside cost no more than the pixels they can touch, and land exactly.
+  TDibCanvas f(8, 8);
+  MoveToEx(f.DC, INT32_MIN, 3, nullptr);
+  LineTo(f.DC, INT32_MAX, 3);
+  EXPECT_EQ(f.InkCount(), 8);
+  MoveToEx(f.DC, -1000000, -1000000, nullptr);
+  LineTo(f.DC, 1000000, 1000000);
+  EXPECT_EQ(f.At(5, 5), 0u);
+  EXPECT_EQ(f.At(5, 4), 0xFFFFFFu);
+  // A dotted pen: three on, three off, counted from the line's start.
+  TDibCanvas dots(12, 1);
+  HPEN dot = CreatePen(PS_DOT, 1, 0);
+  SelectObject(dots.DC, dot);
+  SetBkMode(dots.DC, TRANSPARENT);
+  MoveToEx(dots.DC, 0, 0, nullptr);
+  LineTo(dots.DC, 12, 0);
+  for (int x = 0; x < 12; ++x) EXPECT_EQ(dots.At(x, 0), (x / 3) % 2 == 0 ? 0u : 0xFFFFFFu) << x;
+  SelectObject(dots.DC, GetStockObject(BLACK_PEN));
+  DeleteObject(dot);
   // A null pen draws nothing.
   SelectObject(d.DC, GetStockObject(NULL_PEN));
   LineTo(d.DC, 0, 7);
@@ -73,6 +92,16 @@ TEST(Drawing, FillFrameAndFocusRectangles) {
   EXPECT_LT(g.InkCount(0x808080), 18);  // dotted
   DrawFocusRect(g.DC, &r);
   EXPECT_EQ(g.InkCount(0x808080), 0);  // drawn twice: gone
+  // Rectangles over the whole coordinate range cost only what shows.
+  RECT huge{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+  DrawFocusRect(g.DC, &huge);
+  FrameRect(g.DC, &huge, green);
+  HPEN wide = CreatePen(PS_SOLID, INT32_MAX, 0);
+  SelectObject(g.DC, wide);
+  Rectangle(g.DC, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+  SelectObject(g.DC, GetStockObject(BLACK_PEN));
+  DeleteObject(wide);
+  EXPECT_EQ(g.InkCount(0x808080), 100);
   DeleteObject(green);
 }
 
