@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "gif/GIFDecoder.h"
+#include "gif/GIFEncoder.h"
 
 uint64_t GIFMaxFramePixels = uint64_t(1) << 28;
 
@@ -193,8 +194,5 @@ void TGIFSubImage::DecodeImageData(TStream& stream) {
   decoder->SkipRest();
 }
 
-void TGIFSubImage::SaveToStream(TStream& stream) {
-  FExtensions->SaveToStream(stream);
-  if (Empty()) return;
-  RaiseGIF("Saving GIF image data is not supported");
-}
+// The frame's save is written by the encoder's unit: descriptor, table and data.
+void TGIFSubImage::SaveToStream(TStream& stream) { SaveSubImage(*this, stream); }

@@ -326,3 +326,31 @@ TEST(GifRobustness, DamagedFilesRenderOrFailCleanly) {
     }
   }
 }
+
+// What the picture class saves, giflib reads back as the frames it loaded.
+TEST(GifImageClass, SavesWhatItLoaded) {
+  for (const std::string& name : CorpusFiles()) {
+    SCOPED_TRACE(name);
+    Bytes data = ReadFileBytes(DataPath(name));
+    TGIFImage image;
+    TMemoryStream in;
+    in.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+    in.SetPosition(0);
+    image.LoadFromStream(in);
+    TMemoryStream out;
+    image.SaveToStream(out);
+    std::string path = std::string(HK_BINARY_DIR) + "/gif-saved-" + name;
+    out.SaveToFile(path);
+    TOracleImage oracle;
+    ASSERT_TRUE(OracleLoad(path, oracle));
+    std::remove(path.c_str());
+    std::vector<TGIFSubImage*> frames;
+    for (int i = 0; i < image.Images().Count(); ++i)
+      if (!image.Images()[i]->Empty()) frames.push_back(image.Images()[i]);
+    ASSERT_EQ(oracle.Frames.size(), frames.size());
+    EXPECT_EQ(oracle.Width, image.Width());
+    for (size_t i = 0; i < frames.size(); ++i)
+      EXPECT_TRUE(oracle.Frames[i].Raster == Bytes(frames[i]->Data(), frames[i]->Data() + frames[i]->DataSize()))
+          << "frame " << i;
+  }
+}
