@@ -1,11 +1,12 @@
 #include "bitmap32/Bitmap32Blend.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "bitmap32/Bitmap32System.h"
 
 uint8_t MultiplyTable[256 * 256];
-uint8_t DivideTable[256 * 256];
+uint8_t DivideTable[256 * 256 + 4];
 
 namespace {
 
@@ -196,38 +197,23 @@ TColorOp AddColor32 = AddPlain, SubtractColor32 = SubtractPlain, DivideColor32 =
          DifferenceColor32 = DifferencePlain, AverageColor32 = AveragePlain, ExclusionColor32 = ExclusionPlain;
 TScaleOp ScaleColor32 = ScalePlain;
 
+TBlendRoutines OverlayBlendRoutines(const TBlendRoutines& base, const TBlendRoutines& top) {
+  // The table is nothing but routine addresses: slot by slot, top wins where it has one.
+  constexpr size_t n = sizeof(TBlendRoutines) / sizeof(void*);
+  static_assert(n * sizeof(void*) == sizeof(TBlendRoutines));
+  uintptr_t b[n], t[n];
+  std::memcpy(b, &base, sizeof b);
+  std::memcpy(t, &top, sizeof t);
+  for (size_t k = 0; k < n; ++k)
+    if (t[k]) b[k] = t[k];
+  TBlendRoutines out;
+  std::memcpy(&out, b, sizeof out);
+  return out;
+}
+
 void SetBlendRoutines(const TBlendRoutines& given) {
   // A table without some fast form falls back to the plain one there.
-  TBlendRoutines r = given;
-  const TBlendRoutines& p = PlainBlendRoutines;
-  auto fill = [](auto& slot, auto plain) {
-    if (!slot) slot = plain;
-  };
-  fill(r.CombinePixel, p.CombinePixel);
-  fill(r.CombinePixelInto, p.CombinePixelInto);
-  fill(r.BlendPixel, p.BlendPixel);
-  fill(r.BlendPixelInto, p.BlendPixelInto);
-  fill(r.BlendPixelMaster, p.BlendPixelMaster);
-  fill(r.BlendPixelIntoMaster, p.BlendPixelIntoMaster);
-  fill(r.BlendPixelRun, p.BlendPixelRun);
-  fill(r.BlendPixelRunMaster, p.BlendPixelRunMaster);
-  fill(r.CombinePixelRun, p.CombinePixelRun);
-  fill(r.MergePixel, p.MergePixel);
-  fill(r.MergePixelInto, p.MergePixelInto);
-  fill(r.MergePixelMaster, p.MergePixelMaster);
-  fill(r.MergePixelIntoMaster, p.MergePixelIntoMaster);
-  fill(r.MergePixelRun, p.MergePixelRun);
-  fill(r.MergePixelRunMaster, p.MergePixelRunMaster);
-  fill(r.AddColor32, p.AddColor32);
-  fill(r.SubtractColor32, p.SubtractColor32);
-  fill(r.DivideColor32, p.DivideColor32);
-  fill(r.ModulateColor32, p.ModulateColor32);
-  fill(r.MaxColor32, p.MaxColor32);
-  fill(r.MinColor32, p.MinColor32);
-  fill(r.DifferenceColor32, p.DifferenceColor32);
-  fill(r.AverageColor32, p.AverageColor32);
-  fill(r.ExclusionColor32, p.ExclusionColor32);
-  fill(r.ScaleColor32, p.ScaleColor32);
+  TBlendRoutines r = OverlayBlendRoutines(PlainBlendRoutines, given);
   CombinePixel = r.CombinePixel;
   CombinePixelInto = r.CombinePixelInto;
   BlendPixel = r.BlendPixel;
@@ -275,7 +261,10 @@ void EndMMXBlock() {}
 namespace {
 const bool BlendUnitReady = [] {
   BuildTables();
-  SetBlendRoutines(CPUHasFeature(cfSSE2) ? SSE2BlendRoutines : PlainBlendRoutines);
+  if (CPUHasAVX2())
+    SetBlendRoutines(OverlayBlendRoutines(SSE2BlendRoutines, AVX2BlendRoutines));
+  else
+    SetBlendRoutines(CPUHasFeature(cfSSE2) ? SSE2BlendRoutines : PlainBlendRoutines);
   return true;
 }();
 }  // namespace

@@ -44,10 +44,15 @@ struct TBlendRoutines {
 // The plain forms define the results; the fast forms give the same values.
 extern const TBlendRoutines PlainBlendRoutines;
 extern const TBlendRoutines SSE2BlendRoutines;
+// The SSE2 table with the line forms (and the merge lines) done eight pixels
+// at a time; only for processors with AVX2.
+extern const TBlendRoutines AVX2BlendRoutines;
 
 // Fills the variables below from a table (start-up does it once; tests use it
 // to compare the forms).
 void SetBlendRoutines(const TBlendRoutines& routines);
+// base with every routine top has put in its place.
+TBlendRoutines OverlayBlendRoutines(const TBlendRoutines& base, const TBlendRoutines& top);
 bool BlendFastFormsUsed();
 
 extern TCombineReg CombinePixel;
@@ -77,7 +82,7 @@ extern TScaleOp ScaleColor32;
 
 // [a * 256 + b]: Round(a * b / 255) and Round(b * 255 / a) (low byte; 0 for a = 0).
 extern uint8_t MultiplyTable[256 * 256];
-extern uint8_t DivideTable[256 * 256];
+extern uint8_t DivideTable[256 * 256 + 4];  // padded so 4-byte gathers stay inside
 
 // Leaves the vector state for floating-point code; nothing to do for SSE2,
 // kept so callers mark where a vector block ends.

@@ -47,6 +47,19 @@ bool CPUHasFeature(TCPUFeature feature) {
   }
 }
 
+bool CPUHasAVX2() {
+  TCPUIDRegs r1{}, r7{};
+  if (!CPUIDQuery(1, r1) || !(r1.ecx & (1u << 27))) return false;  // OSXSAVE
+  if (CPUIDQuery != NativeCPUID) return false;  // a played processor has no wide registers
+  unsigned lo, hi;
+  __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+  if ((lo & 6) != 6) return false;  // XMM and YMM state enabled
+  unsigned a, b, c, d;
+  if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+  (void)r7;
+  return (b & (1u << 5)) != 0;
+}
+
 // ---- Themes
 
 TThemeLibraryHooks ThemeLibraryHooks = {LoadLibraryA, GetProcAddress, FreeLibrary};

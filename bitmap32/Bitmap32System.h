@@ -12,6 +12,8 @@ enum TCPUFeature { cfMMX, cfExtMMX, cfSSE, cfSSE2, cf3DNow, cf3DNowExt };
 bool CPUHasFeature(TCPUFeature feature);
 inline bool CPUHasMMX() { return CPUHasFeature(cfMMX); }
 inline bool CPUHas3DNow() { return CPUHasFeature(cf3DNow); }
+// AVX2 with the operating system saving the wide registers.
+bool CPUHasAVX2();
 
 // The raw registers the feature test reads; a test swaps this to play other
 // processors. Returns false when the leaf is not available.

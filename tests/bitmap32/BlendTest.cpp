@@ -4,10 +4,12 @@
 #include <vector>
 
 #include "bitmap32/Bitmap32Blend.h"
+#include "bitmap32/Bitmap32System.h"
 
 namespace {
 const TBlendRoutines& P = PlainBlendRoutines;
 const TBlendRoutines& S = SSE2BlendRoutines;
+const TBlendRoutines A = OverlayBlendRoutines(SSE2BlendRoutines, AVX2BlendRoutines);
 
 // Colours weighted towards the values where the shortcuts and rounding bite.
 TColor32 RandomColor(std::mt19937& rng) {
@@ -78,7 +80,8 @@ TEST(BlendForms, FastFormsChosenAtStart) {
   EXPECT_EQ(CombinePixel, S.CombinePixel);
   EXPECT_EQ(MergePixel, P.MergePixel);
   EXPECT_EQ(DivideColor32, P.DivideColor32);
-  EXPECT_EQ(BlendPixelRunByMode[cmMerge], P.MergePixelRun);
+  EXPECT_EQ(BlendPixelRunByMode[cmMerge], MergePixelRun);
+  EXPECT_EQ(BlendPixelRun, CPUHasAVX2() ? A.BlendPixelRun : S.BlendPixelRun);
 }
 
 TEST(BlendForms, CombineAgreesOnEveryWeightAndChannelPair) {
@@ -126,8 +129,8 @@ TEST(BlendForms, RegisterFormsAgreeOnRandomColours) {
 
 TEST(BlendForms, LineFormsAgreeOnRandomRuns) {
   std::mt19937 rng(11);
-  for (int round = 0; round < 300; ++round) {
-    int n = static_cast<int>(rng() % 37) - 2;  // includes counts <= 0
+  for (int round = 0; round < 3000; ++round) {
+    int n = static_cast<int>(rng() % 43) - 2;  // includes counts <= 0
     std::vector<TColor32> src(40), dst(40);
     for (auto& c : src) c = RandomColor(rng);
     for (auto& c : dst) c = RandomColor(rng);
@@ -148,5 +151,12 @@ TEST(BlendForms, LineFormsAgreeOnRandomRuns) {
     check(P.CombinePixelRun, S.CombinePixelRun, w);
     check(P.CombinePixelRun, S.CombinePixelRun, 0u);
     check(P.CombinePixelRun, S.CombinePixelRun, 255u);
+    if (!CPUHasAVX2()) continue;
+    check(P.BlendPixelRun, A.BlendPixelRun);
+    check(P.BlendPixelRunMaster, A.BlendPixelRunMaster, m);
+    check(P.CombinePixelRun, A.CombinePixelRun, w);
+    check(P.MergePixelRun, A.MergePixelRun);
+    check(P.MergePixelRunMaster, A.MergePixelRunMaster, m);
+    check(P.MergePixelRunMaster, A.MergePixelRunMaster, 700u);
   }
 }

@@ -245,3 +245,25 @@ TEST(ResampleArea, LinearAndDraftChooseTheirPaths) {
     for (int x = 0; x < 2; ++x)
       EXPECT_EQ(small.GetPixel(x, y), AverageBlockPlain(4, 4, big8.PixelAddress(4 * x, 4 * y), 32));
 }
+
+TEST(BilinearEnlarge, WholeRowFormAgreesWithThePerPixelMix) {
+  TBitmap32 src;
+  Noise(src, 7, 5, 8);
+  for (bool area : {true, false})
+    for (TDrawMode mode : {dmOpaque, dmBlend}) {
+      PixelAreaMapping = area;
+      TBitmap32 fast, plain;
+      for (TBitmap32* b : {&fast, &plain}) {
+        Noise(*b, 25, 19, 9);
+        b->SetClipRect(TRect(1, 2, 24, 18));
+      }
+      TRect dstRect(0, 1, 25, 18), srcRect(1, 0, 7, 5);
+      BilinearEnlarge(&fast, dstRect, fast.ClipRect(), &src, srcRect, mode, nullptr);
+      TLinearMix2x2 saved = LinearMix2x2;
+      LinearMix2x2 = LinearMix2x2Plain;
+      BilinearEnlarge(&plain, dstRect, plain.ClipRect(), &src, srcRect, mode, nullptr);
+      LinearMix2x2 = saved;
+      EXPECT_TRUE(fast.Equal(&plain)) << "area " << area << " mode " << int(mode);
+    }
+  PixelAreaMapping = true;
+}
