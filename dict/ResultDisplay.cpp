@@ -13,9 +13,15 @@ namespace {
 
 constexpr TColor ListColor = 0xF0F0F0;
 
-// Dictionary text is drawn as written: "&" is an ampersand, not a mnemonic.
+// Draws in the canvas's font and font colour over what is there. Dictionary
+// text is drawn as written: "&" is an ampersand, not a mnemonic.
 void DrawWide(TCanvas& canvas, const WideString& text, TRect rect, UINT flags) {
-  DrawTextW(canvas.Handle(), text.c_str(), static_cast<int>(text.size()), &rect, flags | DT_NOPREFIX);
+  HDC dc = canvas.Handle();
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(canvas.Font().Handle()));
+  SetTextColor(dc, ColorToRGB(canvas.Font().Color()));
+  SetBkMode(dc, TRANSPARENT);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, flags | DT_NOPREFIX);
+  SelectObject(dc, old);
 }
 
 void UseFont(TCanvas& canvas, int points, TColor color, TFontStyles style = 0) {
@@ -23,8 +29,6 @@ void UseFont(TCanvas& canvas, int points, TColor color, TFontStyles style = 0) {
   canvas.Font().SetSize(points);
   canvas.Font().SetColor(color);
   canvas.Font().SetStyle(style);
-  SetTextColor(canvas.Handle(), ColorToRGB(color));
-  SetBkMode(canvas.Handle(), TRANSPARENT);
 }
 
 }  // namespace
@@ -45,8 +49,6 @@ void THanakumoForm::ResultListDrawItem(TWinControl* control, int index, TRect re
     canvas.Brush().SetColor(ListColor);
     canvas.FillRect(rect);
   }
-  SetTextColor(canvas.Handle(), ColorToRGB(canvas.Font().Color()));
-  SetBkMode(canvas.Handle(), TRANSPARENT);
   TRect textRect(rect.left + 16, rect.top, rect.right - 16, rect.bottom);
   DrawWide(canvas, list->Items()[index], textRect, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
   if (state & odFocused) canvas.DrawFocusRect(rect);
