@@ -124,7 +124,8 @@ int StretchDIBits(HDC dc, int x, int y, int w, int h, int sx, int sy, int sw, in
   if (!info) return 0;
   int full = std::abs(info->bmiHeader.biHeight);
   // A bottom-up DIB counts source rows from its bottom.
-  int top = info->bmiHeader.biHeight > 0 ? full - sy - sh : sy;
+  int64_t top64 = info->bmiHeader.biHeight > 0 ? int64_t(full) - sy - sh : sy;
+  int top = static_cast<int>(std::clamp<int64_t>(top64, INT32_MIN, INT32_MAX));
   return DIBTransfer(dc, x, y, w, h, sx, top, sw, sh, bits, info, usage, rop, -1);
 }
 
@@ -133,7 +134,8 @@ int SetDIBitsToDevice(HDC dc, int x, int y, DWORD w, DWORD h, int sx, int sy, UI
   if (!info || scanLines == 0 || w > 0x7FFFFFFF || h > 0x7FFFFFFF || scanLines > 0x7FFFFFFF) return 0;
   int iw = static_cast<int>(w), ih = static_cast<int>(h);
   int start = static_cast<int>(startScan), lines = static_cast<int>(scanLines);
-  int top = info->bmiHeader.biHeight > 0 ? start + lines - sy - ih : sy - start;
+  int64_t top64 = info->bmiHeader.biHeight > 0 ? int64_t(start) + lines - sy - ih : int64_t(sy) - start;
+  int top = static_cast<int>(std::clamp<int64_t>(top64, INT32_MIN, INT32_MAX));
   return DIBTransfer(dc, x, y, iw, ih, sx, top, iw, ih, bits, info, usage, SRCCOPY, lines) ? lines : 0;
 }
 
@@ -144,40 +146,41 @@ BOOL AlphaBlend(HDC dest, int x, int y, int w, int h, HDC srcHandle, int sx, int
   if (!dc || !src || w < 0 || h < 0 || sw < 0 || sh < 0 || blend.BlendOp != AC_SRC_OVER) return FALSE;
   TPair p;
   if (!p.Make(*dc, *src)) return FALSE;
-  if (sx + p.Src.OffsetX < 0 || sy + p.Src.OffsetY < 0 || sx + p.Src.OffsetX + sw > p.Src.View.Width ||
-      sy + p.Src.OffsetY + sh > p.Src.View.Height)
+  const int64_t sx0 = int64_t(sx) + p.Src.OffsetX, sy0 = int64_t(sy) + p.Src.OffsetY;
+  if (sx0 < 0 || sy0 < 0 || sx0 + sw > p.Src.View.Width || sy0 + sh > p.Src.View.Height)
     return FALSE;  // the platform refuses a source outside its bitmap
   if (w == 0 || h == 0 || sw == 0 || sh == 0) return TRUE;
-  // Stretch the source into a 32-bit copy first, then blend it.
+  // Stretch what shows of the source into a 32-bit copy first, then blend it.
+  const int dx = SatAdd(x, p.Dst.OffsetX), dy = SatAdd(y, p.Dst.OffsetY);
+  RECT area = Intersect(p.Dst.Clip, RECT{dx, dy, SatAdd(dx, w), SatAdd(dy, h)});
+  if (RectEmpty(area)) return TRUE;
+  const int aw = area.right - area.left, ah = area.bottom - area.top;
   TPixelView tmp;
-  std::vector<uint32_t> buf(static_cast<size_t>(w) * h);
+  std::vector<uint32_t> buf(static_cast<size_t>(aw) * static_cast<size_t>(ah));
   tmp.Top = reinterpret_cast<uint8_t*>(buf.data());
-  tmp.Stride = static_cast<int64_t>(w) * 4;
-  tmp.Width = w;
-  tmp.Height = h;
+  tmp.Stride = static_cast<int64_t>(aw) * 4;
+  tmp.Width = aw;
+  tmp.Height = ah;
   tmp.Bpp = 32;
   TConverter conv;
   conv.Setup(p.Src.View, tmp, src.get(), nullptr);
-  TransferPixels(tmp, RECT{0, 0, w, h}, 0, 0, w, h, &p.Src.View, sx + p.Src.OffsetX, sy + p.Src.OffsetY, sw, sh,
-                 0xCC, 0, &conv);
+  TransferPixels(tmp, RECT{0, 0, aw, ah}, dx - area.left, dy - area.top, w, h, &p.Src.View, sx + p.Src.OffsetX,
+                 sy + p.Src.OffsetY, sw, sh, 0xCC, 0, &conv);
   bool perPixel = (blend.AlphaFormat & AC_SRC_ALPHA) && p.Src.View.Bpp == 32;
   uint32_t sca = blend.SourceConstantAlpha;
-  RECT area = Intersect(p.Dst.Clip, RECT{x + p.Dst.OffsetX, y + p.Dst.OffsetY, x + p.Dst.OffsetX + w,
-                                         y + p.Dst.OffsetY + h});
   const TPixelView& d = p.Dst.View;
   for (int yy = area.top; yy < area.bottom; ++yy) {
-    const uint32_t* s = buf.data() + static_cast<size_t>(yy - y - p.Dst.OffsetY) * w;
+    const uint32_t* s = buf.data() + static_cast<size_t>(yy - area.top) * aw;
     uint8_t* drow = d.Row(yy);
     for (int xx = area.left; xx < area.right; ++xx) {
-      uint32_t sp = s[xx - x - p.Dst.OffsetX];
+      uint32_t sp = s[xx - area.left];
       uint32_t sa = perPixel ? ((sp >> 24) * sca + 127) / 255 : sca;
       uint32_t dp = d.Bpp == 32 ? ReadRaw(drow, xx, 32) : RgbOfRaw(d, ReadRaw(drow, xx, d.Bpp));
       uint32_t out = 0;
       for (int sh8 = 0; sh8 < 32; sh8 += 8) {
         uint32_t sc = (sp >> sh8) & 0xFF, dcv = (dp >> sh8) & 0xFF;
-        uint32_t scaled = perPixel ? (sc * sca + 127) / 255 : sc * sca / 255;
-        uint32_t v = scaled + (dcv * (255 - sa) + 127) / 255;
-        if (!perPixel) v = (sc * sca + dcv * (255 - sca) + 127) / 255;
+        uint32_t v = perPixel ? (sc * sca + 127) / 255 + (dcv * (255 - sa) + 127) / 255
+                              : (sc * sca + dcv * (255 - sca) + 127) / 255;
         out |= std::min<uint32_t>(v, 255) << sh8;
       }
       if (d.Bpp == 32) WriteRaw(drow, xx, 32, out);

@@ -199,9 +199,13 @@ uint32_t TConverter::operator()(uint32_t raw) {
 namespace {
 
 // Destination offset i (0..dn-1) to source offset, sampling at pixel centres.
-inline int MapCoord(int i, int dn, int sn, bool flip) {
-  int s = dn == sn ? i : static_cast<int>((static_cast<int64_t>(i) * 2 * sn + sn) / (2 * static_cast<int64_t>(dn)));
-  return flip ? sn - 1 - s : s;
+// Unsigned 64 bits hold 2 * i * sn for any i below 2^32 and sizes below 2^31.
+inline int64_t MapCoord(int64_t i, int dn, int sn, bool flip) {
+  int64_t s = dn == sn ? i
+                       : static_cast<int64_t>((static_cast<uint64_t>(i) * 2 * static_cast<uint64_t>(sn) +
+                                               static_cast<uint64_t>(sn)) /
+                                              (2 * static_cast<uint64_t>(dn)));
+  return flip ? int64_t(sn) - 1 - s : s;
 }
 
 }  // namespace
@@ -210,10 +214,11 @@ void TransferPixels(const TPixelView& dst, const RECT& clip, int dx, int dy, int
                     int sx, int sy, int sw, int sh, uint8_t rop, uint32_t pattern, TConverter* convert,
                     const TPixelView* mask, int mx, int my, uint8_t backRop) {
   bool flipX = false, flipY = false;
-  if (dw < 0) { dx += dw; dw = -dw; flipX = !flipX; }
-  if (dh < 0) { dy += dh; dh = -dh; flipY = !flipY; }
-  if (sw < 0) { sx += sw; sw = -sw; flipX = !flipX; }
-  if (sh < 0) { sy += sh; sh = -sh; flipY = !flipY; }
+  if (dw == INT32_MIN || dh == INT32_MIN || sw == INT32_MIN || sh == INT32_MIN) return;
+  if (dw < 0) { dx = SatAdd(dx, dw); dw = -dw; flipX = !flipX; }
+  if (dh < 0) { dy = SatAdd(dy, dh); dh = -dh; flipY = !flipY; }
+  if (sw < 0) { sx = SatAdd(sx, sw); sw = -sw; flipX = !flipX; }
+  if (sh < 0) { sy = SatAdd(sy, sh); sh = -sh; flipY = !flipY; }
   if (dw == 0 || dh == 0) return;
   if (src && (sw == 0 || sh == 0)) return;
   auto sat = [](int64_t v) { return static_cast<LONG>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
@@ -241,15 +246,16 @@ void TransferPixels(const TPixelView& dst, const RECT& clip, int dx, int dy, int
   if (!plain) {
     cols.resize(static_cast<size_t>(area.right - area.left));
     for (int x = area.left; x < area.right; ++x) {
-      int c = src ? sx + MapCoord(x - dx, dw, sw, flipX) : 0;
-      cols[static_cast<size_t>(x - area.left)] = (src && (c < 0 || c >= srcView.Width)) ? -1 : c;
+      int64_t c = src ? int64_t(sx) + MapCoord(int64_t(x) - dx, dw, sw, flipX) : 0;
+      cols[static_cast<size_t>(x - area.left)] = (src && (c < 0 || c >= srcView.Width)) ? -1 : static_cast<int>(c);
     }
   }
   // 32-bit destinations without a mask: whole rows at a time.
   bool fast32 = src && !plain && !mask && dst.Bpp == 32 && convert &&
                 (srcView.Bpp == 32 || srcView.Bpp == 24 || (srcView.Bpp == 8 && convert->UseLut));
-  int first = plain ? std::max(area.left, dx - sx) : area.left;
-  int last = plain ? std::min(area.right, dx - sx + srcView.Width) : area.right;
+  // Plain copies: destination columns whose source column exists.
+  int first = plain ? static_cast<int>(std::max<int64_t>(area.left, int64_t(dx) - sx)) : area.left;
+  int last = plain ? static_cast<int>(std::min<int64_t>(area.right, int64_t(dx) - sx + srcView.Width)) : area.right;
   std::vector<uint32_t> line;
   if (fast32) line.resize(cols.size());
   const bool allCols = std::find(cols.begin(), cols.end(), -1) == cols.end();
@@ -259,21 +265,22 @@ void TransferPixels(const TPixelView& dst, const RECT& clip, int dx, int dy, int
     const uint8_t* srow = nullptr;
     int srcRow = -1;
     if (src) {
-      srcRow = sy + MapCoord(y - dy, dh, sh, flipY);
-      if (srcRow < 0 || srcRow >= srcView.Height) continue;
+      int64_t r = int64_t(sy) + MapCoord(int64_t(y) - dy, dh, sh, flipY);
+      if (r < 0 || r >= srcView.Height) continue;
+      srcRow = static_cast<int>(r);
       srow = srcView.Row(srcRow);
     }
     uint8_t* drow = dst.Row(y);
     const uint8_t* mrow = nullptr;
     if (mask) {
-      int r = my + (y - dy);
+      int64_t r = int64_t(my) + (int64_t(y) - dy);
       if (r < 0 || r >= mask->Height) continue;
-      mrow = mask->Row(r);
+      mrow = mask->Row(static_cast<int>(r));
     }
     if (plain) {
       if (first >= last) continue;
       int bytes = dst.Bpp / 8;
-      const uint8_t* s = srow + static_cast<int64_t>(first - dx + sx) * bytes;
+      const uint8_t* s = srow + (int64_t(first) - dx + sx) * bytes;
       uint8_t* d = drow + static_cast<int64_t>(first) * bytes;
       size_t n = static_cast<size_t>(last - first);
       if (rop == 0xCC) {
@@ -329,9 +336,9 @@ void TransferPixels(const TPixelView& dst, const RECT& clip, int dx, int dy, int
     for (int x = area.left; x < area.right; ++x) {
       uint8_t op = rop;
       if (mrow) {
-        int m = mx + (x - dx);
+        int64_t m = int64_t(mx) + (int64_t(x) - dx);
         if (m < 0 || m >= mask->Width) continue;
-        op = ReadRaw(mrow, m, 1) ? rop : backRop;
+        op = ReadRaw(mrow, static_cast<int>(m), 1) ? rop : backRop;
       }
       uint32_t s = 0;
       if (src) {

@@ -130,6 +130,8 @@ TEST(Blit, StretchMirrorAndClip) {
   EXPECT_TRUE(BitBlt(d2.DC, 1 << 30, 0, 1 << 30, 1, src.DC, 0, 0, SRCCOPY));
   EXPECT_TRUE(StretchBlt(d2.DC, 0, 0, 4, 1, src.DC, 0, 0, 0, 0, SRCCOPY));
   EXPECT_TRUE(StretchBlt(d2.DC, -5, -5, 1 << 20, 1 << 20, src.DC, 0, 0, 2, 1, SRCCOPY));
+  for (int v : {INT32_MIN, INT32_MIN + 1, INT32_MAX})
+    EXPECT_TRUE(StretchBlt(d2.DC, v, 0, v, 1, src.DC, v, v, v, v, SRCINVERT));
 }
 
 TEST(Blit, OverlappingCopyWithinOneBitmap) {
@@ -175,6 +177,11 @@ TEST(Blit, SurfaceToMemoryAndAlphaBlend) {
   EXPECT_NEAR(static_cast<int>((dst.At(0, 0) >> 16) & 0xFF), 255, 1);
   EXPECT_NEAR(static_cast<int>(dst.At(0, 0) & 0xFF), 127, 1);
   EXPECT_FALSE(AlphaBlend(dst.DC, 0, 0, 1, 1, src.DC, 0, 0, 2, 2, bf));  // outside the source
+  EXPECT_FALSE(AlphaBlend(dst.DC, 0, 0, 1, 1, src.DC, INT32_MAX, 0, 1, 1, bf));
+  // A huge destination costs only the pixels that show.
+  TDibCanvas big(3, 3, 0x00FFFFFF);
+  EXPECT_TRUE(AlphaBlend(big.DC, -1000000000, -1000000000, INT32_MAX, INT32_MAX, src.DC, 0, 0, 1, 1, bf));
+  EXPECT_NEAR(static_cast<int>(big.At(2, 2) & 0xFF), 127, 1);
   ReleaseSurfaceDC(wdc);
 }
 
