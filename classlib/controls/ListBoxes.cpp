@@ -104,9 +104,11 @@ void TCustomListBox::InvalidateItem(int index) {
 }
 
 void TCustomListBox::InvalidateScrollBar() {
-  if (!HandleAllocated() || FUpdating) return;
+  // Adding items one by one asks for this each time: once until painted.
+  if (!HandleAllocated() || FUpdating || FScrollBarInvalid) return;
   RECT r = FScrollBar.Bounds();
   InvalidateRect(Handle(), &r, FALSE);
+  FScrollBarInvalid = true;
 }
 
 void TCustomListBox::ItemsInserted(int index) {
@@ -194,6 +196,7 @@ void TCustomListBox::DrawItem(int index, const TRect& rect, TOwnerDrawState stat
 void TCustomListBox::PaintWindow(HDC dc) {
   FCanvas.FreeHandle();  // a DC it asked for outside a paint
   FCanvas.SetHandle(dc);
+  FScrollBarInvalid = false;
   try {
     FCanvas.Font().Assign(&Font());
     RECT clip{};

@@ -97,6 +97,7 @@ class TCustomListBox : public TWinControl, public TItemsObserver {
   int FThumbGrab = 0;  // where in the thumb the mouse took it
   bool FSelecting = false;
   bool FPendingLayout = false;
+  bool FScrollBarInvalid = false;
 };
 
 class TListBox : public TCustomListBox {
