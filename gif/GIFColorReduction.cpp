@@ -206,6 +206,8 @@ struct TPaletteHolder {
   }
 };
 
+}  // namespace
+
 HPALETTE CopyPalette(HPALETTE source) {
   PALETTEENTRY entries[256];
   UINT n = source ? GetPaletteEntries(source, 0, 256, entries) : 0;
@@ -214,7 +216,6 @@ HPALETTE CopyPalette(HPALETTE source) {
   std::copy(entries, entries + n, p.Log()->palPalEntry);
   return p.Create();
 }
-}  // namespace
 
 HPALETTE MakeBitmapPalette(TBitmap& bitmap, int colors, int colorBits, bool useSystemColors) {
   T24BitSource source(bitmap);

@@ -77,6 +77,8 @@ HPALETTE MakeHalftonePalette();
 // take entries 0..9 and 246..255 and 236 are left for the image.
 HPALETTE MakeReaderPalette(TDIBReader& reader, int width, int height, int colors, int colorBits,
                            bool useSystemColors);
+// A copy of a palette's entries, or nullptr when it has none.
+HPALETTE CopyPalette(HPALETTE source);
 HPALETTE MakeBitmapPalette(TBitmap& bitmap, int colors, int colorBits, bool useSystemColors);
 
 // A new 8-bit palette bitmap of the picture (24 bits for ReduceNone); an
