@@ -6,7 +6,7 @@
 #include "bitmap32/Bitmap32System.h"
 
 uint8_t MultiplyTable[256 * 256];
-uint8_t DivideTable[256 * 256 + 4];
+uint8_t DivideTable[256 * 256];
 
 namespace {
 

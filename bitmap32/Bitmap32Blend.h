@@ -82,7 +82,7 @@ extern TScaleOp ScaleColor32;
 
 // [a * 256 + b]: Round(a * b / 255) and Round(b * 255 / a) (low byte; 0 for a = 0).
 extern uint8_t MultiplyTable[256 * 256];
-extern uint8_t DivideTable[256 * 256 + 4];  // padded so 4-byte gathers stay inside
+extern uint8_t DivideTable[256 * 256];
 
 // Leaves the vector state for floating-point code; nothing to do for SSE2,
 // kept so callers mark where a vector block ends.

@@ -518,28 +518,74 @@ inline __m128i Combine16(__m128i x, __m128i y, __m128i w) {
 
 inline short MixWeight(uint32_t w) { return static_cast<short>(std::min<uint32_t>(w >> 16, 255)); }
 
-// One destination row of LinearMix2x2 calls, two pixels a step, with the
-// plain mix's results.
-void BilinearRowSSE2(const TColor32* top, const TColor32* bottom, const TMapEntry* cols, size_t n, uint32_t pwy,
+// The columns' weights as lanes, made once per transfer: two destination
+// pixels per entry.
+struct TPairWeights {
+  __m128i W, IsX, IsY;
+};
+
+std::vector<TPairWeights> PairWeights(const std::vector<TMapEntry>& cols) {
+  std::vector<TPairWeights> out((cols.size() + 1) / 2);
+  for (size_t k = 0; k < out.size(); ++k) {
+    const TMapEntry& a = cols[2 * k];
+    const TMapEntry& b = cols[std::min(2 * k + 1, cols.size() - 1)];
+    __m128i w = _mm_unpacklo_epi64(_mm_set1_epi16(MixWeight(a.Weight)), _mm_set1_epi16(MixWeight(b.Weight)));
+    out[k] = {w, _mm_cmpeq_epi16(w, _mm_set1_epi16(255)), _mm_cmpeq_epi16(w, _mm_setzero_si128())};
+  }
+  return out;
+}
+
+// The horizontal half of LinearMix2x2 for one source row: what the plain
+// form calls the top (or bottom) colour of each destination column.
+void BilinearRowSSE2(const TColor32* row, const TMapEntry* cols, const TPairWeights* weights, size_t n,
                      TColor32* out) {
   const __m128i zero = _mm_setzero_si128();
-  const short wy = MixWeight(pwy);
-  const __m128i wyv = _mm_set1_epi16(wy);
-  auto pair = [&](const TMapEntry& a, const TMapEntry& b) {
-    __m128i t = _mm_unpacklo_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(top + a.Pos)),
-                                   _mm_loadl_epi64(reinterpret_cast<const __m128i*>(top + b.Pos)));
-    __m128i u = _mm_unpacklo_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bottom + a.Pos)),
-                                   _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bottom + b.Pos)));
-    __m128i w = _mm_unpacklo_epi64(_mm_set1_epi16(MixWeight(a.Weight)), _mm_set1_epi16(MixWeight(b.Weight)));
-    __m128i upper = Combine16(_mm_unpacklo_epi8(t, zero), _mm_unpackhi_epi8(t, zero), w);
-    __m128i lower = Combine16(_mm_unpacklo_epi8(u, zero), _mm_unpackhi_epi8(u, zero), w);
-    __m128i r = wy == 0 ? lower : wy == 255 ? upper : Mix16(upper, lower, wyv);
+  auto pair = [&](const TMapEntry& a, const TMapEntry& b, const TPairWeights& pw) {
+    __m128i t = _mm_unpacklo_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + a.Pos)),
+                                   _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + b.Pos)));
+    __m128i x = _mm_unpacklo_epi8(t, zero), y = _mm_unpackhi_epi8(t, zero);
+    __m128i r = Mix16(x, y, pw.W);
+    r = _mm_or_si128(_mm_and_si128(pw.IsX, x), _mm_andnot_si128(pw.IsX, r));
+    r = _mm_or_si128(_mm_and_si128(pw.IsY, y), _mm_andnot_si128(pw.IsY, r));
     return _mm_packus_epi16(r, r);
   };
   size_t i = 0;
-  for (; i + 2 <= n; i += 2) _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), pair(cols[i], cols[i + 1]));
-  if (i < n) out[i] = static_cast<TColor32>(_mm_cvtsi128_si32(pair(cols[i], cols[i])));
+  for (; i + 2 <= n; i += 2)
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), pair(cols[i], cols[i + 1], weights[i / 2]));
+  if (i < n) out[i] = static_cast<TColor32>(_mm_cvtsi128_si32(pair(cols[i], cols[i], weights[i / 2])));
 }
+
+// Horizontal mixes of source rows, kept while consecutive destination rows
+// read the same rows.
+class TMixedRows {
+ public:
+  TMixedRows(const TColor32* bits, int64_t stride, const std::vector<TMapEntry>& cols)
+      : FBits(bits), FStride(stride), FCols(cols), FWeights(PairWeights(cols)) {
+    for (auto& r : FRows) r.Data.resize(cols.size());
+  }
+  const TColor32* Row(int y) {
+    for (auto& r : FRows)
+      if (r.Y == y) return r.Data.data();
+    // Replace the row not asked for last.
+    Slot& s = FRows[FNext];
+    FNext ^= 1;
+    s.Y = y;
+    BilinearRowSSE2(FBits + y * FStride, FCols.data(), FWeights.data(), FCols.size(), s.Data.data());
+    return s.Data.data();
+  }
+
+ private:
+  struct Slot {
+    int Y = -1;
+    std::vector<TColor32> Data;
+  };
+  const TColor32* FBits;
+  int64_t FStride;
+  const std::vector<TMapEntry>& FCols;
+  std::vector<TPairWeights> FWeights;
+  Slot FRows[2];
+  int FNext = 0;
+};
 
 }  // namespace
 
@@ -554,22 +600,29 @@ void BilinearEnlarge(TBitmap32* dst, TRect dstRect, TRect dstClip, TBitmap32* sr
   TPixelStore store(src, combineOp, combineCallBack);
   int64_t stride = src->Width();
   TLinearMix2x2 mix = LinearMix2x2;
-  std::vector<TColor32> buffer;
+  if (mix == LinearMix2x2SSE2 && !cols.empty()) {
+    // Whole rows: the two horizontal mixes, then the vertical one as a
+    // combine run (the same arithmetic as the pixel-by-pixel mix).
+    TMixedRows mixed(src->Bits(), stride, cols);
+    std::vector<TColor32> buffer(cols.size());
+    const int n = static_cast<int>(cols.size());
+    for (size_t j = 0; j < rows.size(); ++j) {
+      const TColor32* upper = mixed.Row(rows[j].Pos);
+      const TColor32* lower = mixed.Row(rows[j].Pos + 1);
+      uint32_t wy = std::min<uint32_t>(rows[j].Weight >> 16, 255);
+      TColor32* d = dst->PixelAddress(dstClip.left, dstClip.top + static_cast<int>(j));
+      TColor32* out = combineOp == dmOpaque ? d : buffer.data();
+      std::copy(lower, lower + n, out);
+      CombinePixelRun(upper, out, n, wy);
+      if (combineOp != dmOpaque)
+        for (int i = 0; i < n; ++i) store(buffer[i], d[i]);
+    }
+    return;
+  }
   for (size_t j = 0; j < rows.size(); ++j) {
     const TColor32* row = src->ScanLine(rows[j].Pos);
     uint32_t wy = rows[j].Weight;
     TColor32* d = dst->PixelAddress(dstClip.left, dstClip.top + static_cast<int>(j));
-    if (mix == LinearMix2x2SSE2) {
-      // Whole rows at a time; other modes mix into a buffer first.
-      if (combineOp == dmOpaque) {
-        BilinearRowSSE2(row, row + stride, cols.data(), cols.size(), wy, d);
-        continue;
-      }
-      buffer.resize(cols.size());
-      BilinearRowSSE2(row, row + stride, cols.data(), cols.size(), wy, buffer.data());
-      for (size_t i = 0; i < cols.size(); ++i) store(buffer[i], d[i]);
-      continue;
-    }
     for (size_t i = 0; i < cols.size(); ++i) {
       const TColor32* p = row + cols[i].Pos;
       store(mix(cols[i].Weight, wy, p, p + stride), d[i]);

@@ -160,3 +160,19 @@ TEST(BlendForms, LineFormsAgreeOnRandomRuns) {
     check(P.MergePixelRunMaster, A.MergePixelRunMaster, 700u);
   }
 }
+
+TEST(BlendForms, WideMergeAgreesOnEveryAlphaPair) {
+  if (!CPUHasAVX2()) GTEST_SKIP() << "no AVX2 forms on this processor";
+  std::mt19937 rng(13);
+  std::vector<TColor32> src(65536), dst(65536);
+  for (int round = 0; round < 4; ++round) {
+    for (uint32_t i = 0; i < 65536; ++i) {
+      src[i] = (i >> 8) << 24 | (static_cast<TColor32>(rng()) & 0x00FFFFFF);
+      dst[i] = (i & 0xFF) << 24 | (static_cast<TColor32>(rng()) & 0x00FFFFFF);
+    }
+    auto a = dst, b = dst;
+    P.MergePixelRun(src.data(), a.data(), 65536);
+    A.MergePixelRun(src.data(), b.data(), 65536);
+    ASSERT_EQ(a, b);
+  }
+}
