@@ -154,21 +154,26 @@ TEST_F(GifPainter, SynchronousPasses) {
   }
 }
 
-TEST_F(GifPainter, DisposalRestoresBackground) {
-  // Frame 0 (value 3) is disposed to the background; frame 1 covers only nothing of it.
-  auto image = Anim({{3, 2, 3}, {3, 1, 5}});
-  image->PaintOptions = gpAnimate;
-  image->PaintBackground = 0x00FF00;
-  std::vector<TColor> seen;
+TEST_F(GifPainter, StillFramesAndDirectPainting) {
+  auto image = Anim({{3, 1, 1}, {3, 1, 2}, {3, 1, 3}});
   auto target = Target();
-  image->OnFramePaint = [&](TGIFPainter* p) {
-    if (p->CurrentFrame == 1) seen.push_back(target->Canvas().Pixel(0, 0));
-  };
+  image->PaintOptions = gpTransparent | gpLoop;
+  for (auto [still, shown] : {std::pair{1, 1}, {7, 0}, {-1, 0}}) {
+    image->StillFrame = still;
+    image->Draw(target->Canvas(), TRect(0, 0, 4, 4));
+    EXPECT_EQ(image->OwnPainter, nullptr);
+    EXPECT_EQ(target->Canvas().Pixel(2, 2), static_cast<TColor>(image->GlobalColorMap().ColorAt(shown + 1)));
+  }
+  // Painting straight onto the canvas: another rectangle stops the painter and starts one there.
+  image->PaintOptions = kThreaded | gpDirect;
   image->Draw(target->Canvas(), TRect(0, 0, 4, 4));
-  ASSERT_NE(image->CompositeBitmap(), nullptr);
-  // Before frame 1 is drawn, the saved screen under frame 0 holds the background again.
-  EXPECT_EQ(image->CompositeBitmap()->Canvas().Pixel(1, 1), image->CompositeBitmap()->Canvas().Pixel(1, 1));
-  EXPECT_EQ(image->Images()[1]->PixelAt(0, 0), 5);
+  ASSERT_NE(image->OwnPainter, nullptr);
+  image->Draw(target->Canvas(), TRect(0, 0, 2, 2));
+  ASSERT_NE(image->OwnPainter, nullptr);
+  EXPECT_TRUE(image->OwnPainter->TargetRect == TRect(0, 0, 2, 2));
+  EXPECT_EQ(image->CompositeBitmap(), nullptr);
+  image->StopAllPainters();
+  EXPECT_EQ(image->OwnPainter, nullptr);
 }
 
 TEST_F(GifPainter, ThreadedLoopsForeverUntilStopped) {

@@ -119,6 +119,19 @@ TEST(GifRender, DitheredRenderOnThePaletteScreen) {
   for (int x = 0; x < 4; ++x) EXPECT_LT(row[x], 217);
 }
 
+TEST(GifRender, NewFramePaletteDropsTheBitmap) {
+  auto image = MakeImage(2, 1, {1, 2});
+  TGIFSubImage* f = image->Images()[0];
+  ASSERT_NE(f->FrameBitmap(), nullptr);
+  image->PaletteModified = false;
+  int changes = 0;
+  image->OnChange = [&](TObject*) { ++changes; };
+  f->SetFramePalette(MakeWebPalette());
+  EXPECT_FALSE(f->HasBitmap());
+  EXPECT_TRUE(image->PaletteModified);
+  EXPECT_EQ(changes, 1);
+}
+
 TEST(GifDraw, TransparentAndOpaque) {
   auto image = MakeImage(4, 4, {0, 1, 2, 0, 3, 0, 0, 4, 5, 6, 7, 8, 0, 0, 0, 9}, 0);
   TGIFSubImage* f = image->Images()[0];
