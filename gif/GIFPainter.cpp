@@ -202,7 +202,8 @@ void TGIFPainter::Execute() {
 
 void TGIFPainter::Run() {
   if (Gone()) return;
-  if (PaintOptions & gpCheckCanvas) FCheckedDC = TargetCanvas->Handle();
+  // The canvas belongs to the GUI thread: its DC is taken there.
+  if (PaintOptions & gpCheckCanvas) Step([&] { FCheckedDC = TargetCanvas->Handle(); });
   CurrentFrame = 0;
   Fire(OnAnimationStart);
   FirstFramePainted = false;
@@ -308,9 +309,13 @@ void TGIFPainter::RestoreFrameArea(TBitmap& buffer) {
 }
 
 void TGIFPainter::DisposalPaint() {
-  if ((PaintOptions & gpCheckCanvas) && GetObjectType(FCheckedDC) != OBJ_DC) {
-    Terminate();
-    return;
+  if (PaintOptions & gpCheckCanvas) {
+    // A memory DC (a bitmap's canvas) is as alive as a window's.
+    DWORD kind = GetObjectType(FCheckedDC);
+    if (kind != OBJ_DC && kind != OBJ_MEMDC) {
+      Terminate();
+      return;
+    }
   }
   TGIFSubImage* frame = PlayedImage.load()->Images()[CurrentFrame];
   const TRect whole(0, 0, TargetRect.Width(), TargetRect.Height());

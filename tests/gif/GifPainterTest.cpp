@@ -197,6 +197,21 @@ TEST_F(GifPainter, ThreadedLoopsForeverUntilStopped) {
   EXPECT_EQ(rec.Paints, before);
 }
 
+TEST_F(GifPainter, LostCanvasEndsTheAnimationQuietly) {
+  // Disposal to the background makes the painter check its canvas before each paint.
+  auto image = Anim({{3, 2, 1}, {3, 2, 2}, {3, 2, 3}}, 0);
+  image->PaintOptions = kThreaded | gpCheckCanvas | gpDirect;
+  TRecorder rec;
+  rec.Hook(*image);
+  auto target = Target();
+  image->Draw(target->Canvas(), TRect(0, 0, 4, 4));
+  ASSERT_NE(image->OwnPainter, nullptr);
+  EXPECT_TRUE(Pump(200, [&] { return rec.Paints >= 2; }));
+  // The bitmap's DC goes away: the painter ends at its next paint, drawing nothing.
+  target.reset();
+  EXPECT_TRUE(Pump(500, [&] { return image->OwnPainter == nullptr; }));
+}
+
 TEST_F(GifPainter, ThreadedSpeedZeroWaitsUntilStopped) {
   auto image = Anim({{3}, {3}}, 0);
   image->PaintOptions = kThreaded;
