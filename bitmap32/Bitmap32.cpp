@@ -1,12 +1,11 @@
 #include "bitmap32/Bitmap32.h"
 
-#include <emmintrin.h>
-
 #include <cmath>
 #include <cstring>
 #include <typeinfo>
 
 #include "bitmap32/Bitmap32Blend.h"
+#include "bitmap32/Bitmap32Mix.h"
 #include "bitmap32/Bitmap32Resamplers.h"
 #include "bitmap32/Bitmap32System.h"
 #include "bitmap32/Bitmap32Transfers.h"
@@ -96,11 +95,7 @@ TColor32 Mix4PixelsSSE2(uint32_t wx, uint32_t wy, const TColor32* p1, const TCol
   } else if (wx == 255) {
     tb = left;
   } else {
-    __m128i w = _mm_set1_epi16(static_cast<short>(wx));
-    __m128i bias = _mm_set1_epi16(128);
-    __m128i a = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(left, w), bias), 8);
-    __m128i b = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(right, _mm_sub_epi16(_mm_set1_epi16(255), w)), bias), 8);
-    tb = _mm_add_epi16(a, b);
+    tb = MixLanes(left, right, _mm_set1_epi16(static_cast<short>(wx)));
   }
   __m128i packed = _mm_packus_epi16(tb, tb);
   TColor32 top = static_cast<TColor32>(_mm_cvtsi128_si32(packed));

@@ -1,9 +1,8 @@
 // AVX2 forms of the line routines: eight pixels a step, the plain
 // arithmetic exactly. Compiled for AVX2 only here; start-up picks them only
 // when the processor has it.
-#include <immintrin.h>
-
 #include "bitmap32/Bitmap32Blend.h"
+#include "bitmap32/Bitmap32Mix.h"
 
 #define HK_AVX2 __attribute__((target("avx2")))
 
@@ -12,14 +11,7 @@ namespace {
 HK_AVX2 inline __m256i Lo(__m256i v) { return _mm256_unpacklo_epi8(v, _mm256_setzero_si256()); }
 HK_AVX2 inline __m256i Hi(__m256i v) { return _mm256_unpackhi_epi8(v, _mm256_setzero_si256()); }
 
-// ((x * w + 128) >> 8) + ((y * (255 - w) + 128) >> 8) per 16-bit lane.
-HK_AVX2 inline __m256i Mix16(__m256i x, __m256i y, __m256i w) {
-  const __m256i bias = _mm256_set1_epi16(128);
-  __m256i a = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(x, w), bias), 8);
-  __m256i b = _mm256_srli_epi16(
-      _mm256_add_epi16(_mm256_mullo_epi16(y, _mm256_sub_epi16(_mm256_set1_epi16(255), w)), bias), 8);
-  return _mm256_add_epi16(a, b);
-}
+HK_AVX2 inline __m256i Mix16(__m256i x, __m256i y, __m256i w) { return MixLanes(x, y, w); }
 
 HK_AVX2 inline __m256i AlphaLanes(__m256i v16) {
   return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(v16, 0xFF), 0xFF);
@@ -85,9 +77,13 @@ HK_AVX2 void CombinePixelRunAVX2(const TColor32* src, TColor32* dst, int count, 
   if (i < count) SSE2BlendRoutines.CombinePixelRun(src + i, dst + i, count - i, w);
 }
 
+// Products of bytes fit 16 bits, and the high halves of the lanes are 0:
+// the 16-bit multiply gives the whole 32-bit product.
+HK_AVX2 inline __m256i MulBytes(__m256i a, __m256i b) { return _mm256_mullo_epi16(a, b); }
+
 // round(a * b / 255) for bytes, as the multiply table holds it.
 HK_AVX2 inline __m256i Mul255(__m256i a, __m256i b) {
-  __m256i t = _mm256_add_epi32(_mm256_mullo_epi32(a, b), _mm256_set1_epi32(128));
+  __m256i t = _mm256_add_epi32(MulBytes(a, b), _mm256_set1_epi32(128));
   return _mm256_srli_epi32(_mm256_add_epi32(t, _mm256_srli_epi32(t, 8)), 8);
 }
 
@@ -95,44 +91,44 @@ HK_AVX2 inline __m256i Byte(__m256i v, int shift) {
   return _mm256_and_si256(_mm256_srli_epi32(v, shift), _mm256_set1_epi32(0xFF));
 }
 
-// Eight merges in 32-bit lanes, one channel at a time. The division table's
-// Round(q * 255 / ra) comes from one float division: q * 255 < 2^16 and a
-// non-tie lies at least 1 / 510 from a half, more than half a float step
-// there, so rounding to nearest even gives the table's value.
+// Eight merges in 32-bit lanes, one channel at a time.
 HK_AVX2 __m256i Merge8(__m256i f, __m256i b, __m256i fa) {
   const __m256i k255 = _mm256_set1_epi32(255);
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i opaqueAlpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
   __m256i ba = _mm256_srli_epi32(b, 24);
-  __m256i ra = _mm256_sub_epi32(_mm256_add_epi32(fa, ba), Mul255(ba, fa));
-  const __m256 raf = _mm256_cvtepi32_ps(ra);
-  // Blend of step 2 (background opaque): the combine with the source alpha.
-  __m256i ia = _mm256_sub_epi32(k255, fa);
-  __m256i merged = _mm256_slli_epi32(ra, 24);
-  __m256i blended = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-  for (int shift = 0; shift < 24; shift += 8) {
-    __m256i fc = Byte(f, shift), bc = Byte(b, shift);
-    __m256i p = Mul255(ba, bc);
-    __m256i up = _mm256_cmpgt_epi32(p, fc);  // p > f: step down
-    __m256i dist = _mm256_abs_epi32(_mm256_sub_epi32(fc, p));
-    __m256i m = Mul255(fa, dist);
-    __m256i q = _mm256_blendv_epi8(_mm256_add_epi32(p, m), _mm256_sub_epi32(p, m), up);
-    __m256i c = _mm256_cvtps_epi32(
-        _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_mullo_epi32(q, _mm256_set1_epi32(255))), raf));
-    merged = _mm256_or_si256(merged, _mm256_slli_epi32(_mm256_and_si256(c, _mm256_set1_epi32(0xFF)), shift));
-    const __m256i bias = _mm256_set1_epi32(128);
-    __m256i mix = _mm256_add_epi32(_mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(fc, fa), bias), 8),
-                                   _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(bc, ia), bias), 8));
-    blended = _mm256_or_si256(blended, _mm256_slli_epi32(mix, shift));
-  }
-  // The plain form's cases, last one first.
-  __m256i zero = _mm256_setzero_si256();
+  __m256i sourceOpaque = _mm256_cmpeq_epi32(fa, k255);
+  __m256i backOpaque = _mm256_cmpeq_epi32(ba, k255);
+  __m256i general = _mm256_andnot_si256(sourceOpaque, _mm256_xor_si256(_mm256_cmpeq_epi32(ba, zero),
+                                                                        _mm256_set1_epi32(-1)));
   __m256i r = f;  // source opaque, or background clear
-  __m256i general = _mm256_andnot_si256(_mm256_cmpeq_epi32(fa, k255),
-                                        _mm256_xor_si256(_mm256_cmpeq_epi32(ba, zero), _mm256_set1_epi32(-1)));
-  r = _mm256_blendv_epi8(r, merged, general);
-  __m256i opaqueBack = _mm256_cmpeq_epi32(ba, k255);
-  __m256i blend = _mm256_blendv_epi8(blended, _mm256_or_si256(f, _mm256_set1_epi32(static_cast<int>(0xFF000000u))),
-                                     _mm256_cmpeq_epi32(fa, k255));
-  r = _mm256_blendv_epi8(r, blend, opaqueBack);
+  if (_mm256_movemask_epi8(general)) {
+    __m256i ra = _mm256_sub_epi32(_mm256_add_epi32(fa, ba), Mul255(ba, fa));
+    // The division table's Round(q * 255 / ra) from one float division:
+    // q * 255 < 2^16, and a quotient that is no tie lies at least 1 / 510
+    // from a half, more than half a float step there; a tie is exact, and
+    // rounding to nearest even settles it as the table does.
+    const __m256 raf = _mm256_cvtepi32_ps(ra);
+    __m256i merged = _mm256_slli_epi32(ra, 24);
+    for (int shift = 0; shift < 24; shift += 8) {
+      __m256i fc = Byte(f, shift), bc = Byte(b, shift);
+      __m256i p = Mul255(ba, bc);
+      __m256i down = _mm256_cmpgt_epi32(p, fc);
+      __m256i m = Mul255(fa, _mm256_abs_epi32(_mm256_sub_epi32(fc, p)));
+      __m256i q = _mm256_blendv_epi8(_mm256_add_epi32(p, m), _mm256_sub_epi32(p, m), down);
+      __m256i c = _mm256_cvtps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(MulBytes(q, _mm256_set1_epi32(255))), raf));
+      merged = _mm256_or_si256(merged, _mm256_slli_epi32(_mm256_and_si256(c, k255), shift));
+    }
+    r = _mm256_blendv_epi8(r, merged, general);
+  }
+  if (_mm256_movemask_epi8(backOpaque)) {
+    // Over an opaque background: the blend by the source alpha, made opaque.
+    __m256i fl = Lo(f), fh = Hi(f);
+    __m256i blended = _mm256_or_si256(
+        _mm256_packus_epi16(Mix16(fl, Lo(b), AlphaLanes(fl)), Mix16(fh, Hi(b), AlphaLanes(fh))), opaqueAlpha);
+    blended = _mm256_blendv_epi8(blended, _mm256_or_si256(f, opaqueAlpha), sourceOpaque);
+    r = _mm256_blendv_epi8(r, blended, backOpaque);
+  }
   return _mm256_blendv_epi8(r, b, _mm256_cmpeq_epi32(fa, zero));
 }
 

@@ -1,27 +1,17 @@
 // SSE2 forms of the blend routines: the plain arithmetic on 16-bit lanes,
 // two pixels per register, with the same results bit for bit.
-#include <emmintrin.h>
-
 #include "bitmap32/Bitmap32Blend.h"
+#include "bitmap32/Bitmap32Mix.h"
 
 namespace {
 
-const __m128i kBias = _mm_set1_epi16(128);
 const __m128i k255 = _mm_set1_epi16(255);
 
 inline __m128i Lo(__m128i v) { return _mm_unpacklo_epi8(v, _mm_setzero_si128()); }
 inline __m128i Hi(__m128i v) { return _mm_unpackhi_epi8(v, _mm_setzero_si128()); }
 
-// ((x * w + 128) >> 8) + ((y * (255 - w) + 128) >> 8) per lane.
-inline __m128i Mix16(__m128i x, __m128i y, __m128i w) {
-  __m128i a = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(x, w), kBias), 8);
-  __m128i b = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(y, _mm_sub_epi16(k255, w)), kBias), 8);
-  return _mm_add_epi16(a, b);
-}
-
-inline __m128i Select16(__m128i mask, __m128i a, __m128i b) {
-  return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
-}
+inline __m128i Mix16(__m128i x, __m128i y, __m128i w) { return MixLanes(x, y, w); }
+inline __m128i Select16(__m128i mask, __m128i a, __m128i b) { return SelectLanes(mask, a, b); }
 
 inline __m128i AlphaLanes(__m128i v16) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v16, 0xFF), 0xFF); }
 

@@ -219,8 +219,10 @@ void NearestStretch(TBitmap32* dst, TRect dstRect, TRect dstClip, TBitmap32* src
         MoveDwords(d - dstStride, d, clipW);
         continue;
       }
-      const TColor32* s = src->ScanLine(row);
-      for (int i = 0; i < clipW; ++i) d[i] = s[map[i]];
+      const TColor32* __restrict s = src->ScanLine(row);
+      const int* __restrict m = map.data();
+      TColor32* __restrict out = d;
+      for (int i = 0; i < clipW; ++i) out[i] = s[m[i]];
       previous = row;
     }
     return;
