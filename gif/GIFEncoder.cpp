@@ -104,25 +104,38 @@ void TLZWEncoder::EncodePixels() {
     ~TForget() { Table = nullptr; }
   } forget{FTable};
   EmitClear();
-  FPrefix = CurrentPixel();
-  while (NextPixel()) {
-    int p = CurrentPixel();
-    uint32_t key = (static_cast<uint32_t>(FPrefix) << 8) | static_cast<uint32_t>(p);
-    int code = table.FindCode(key);
-    if (code >= 0) {
-      FPrefix = code;
-      continue;
+  // The row (or the frame) is walked in locals: the writer's stores could
+  // otherwise alias every member the loop reads.
+  const uint8_t* p = FPixel;
+  const uint8_t* end = p + FCountdown;
+  const int colors = FColorCount;
+  int prefix = CurrentPixel();
+  ++p;
+  for (;;) {
+    while (p < end) {
+      const int pixel = *p++;
+      if (pixel >= colors) ColorNotInTable();
+      const uint32_t key = (static_cast<uint32_t>(prefix) << 8) | static_cast<uint32_t>(pixel);
+      const int code = table.FindCode(key);
+      if (code >= 0) {
+        prefix = code;
+        continue;
+      }
+      TLZWEncoder::PutCode(prefix);
+      prefix = pixel;
+      if (FFreeCode >= 4095) {
+        EmitClear();
+      } else {
+        table.StoreCode(key, FFreeCode);
+        ++FFreeCode;
+      }
     }
-    TLZWEncoder::PutCode(FPrefix);
-    FPrefix = p;
-    if (FFreeCode >= 4095) {
-      EmitClear();
-    } else {
-      table.StoreCode(key, FFreeCode);
-      ++FFreeCode;
-    }
+    if (!FInterlaced || !NextRow()) break;
+    p = FPixel;
+    end = p + FCountdown;
   }
-  TLZWEncoder::PutCode(FPrefix);
+  FPrefix = prefix;
+  TLZWEncoder::PutCode(prefix);
 }
 
 // ---- Run-length --------------------------------------------------------------------

@@ -93,7 +93,7 @@ class TGIFEncoder {
   std::unique_ptr<TGIFWriter> FWriter;
   TGIFWarningHandler FWarning;
 
- private:
+  // Starts the next row of an interlaced frame; false after the last pass.
   bool NextRow();
 };
 
