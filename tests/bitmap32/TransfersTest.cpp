@@ -100,8 +100,32 @@ TEST(CopyBlock, DrawModes) {
   src.SetMasterAlpha(128);
   dst.Draw(0, 0, &src);
   EXPECT_EQ(dst.GetPixel(2, 0), BlendPixelMaster(0x80FFFFFF, 0xFF0000FF, 128));
+  // Past 255 the master alpha counts as 255 (the merge tables end there).
+  fresh();
+  src.SetMasterAlpha(1000);
+  src.UseResampler<TLinearResampler>();  // its stores always take the master-alpha forms
+  for (TCombineMode cm : {cmBlend, cmMerge}) {
+    src.SetCombineMode(cm);
+    TBitmap32 ref;
+    ref.SetSize(4, 1);
+    ref.Clear(0xFF0000FF);
+    src.SetMasterAlpha(255);
+    ref.Draw(0, 0, &src);
+    src.SetMasterAlpha(1000);
+    dst.Clear(0xFF0000FF);
+    dst.Draw(0, 0, &src);
+    EXPECT_TRUE(dst.Equal(&ref)) << int(cm);
+    dst.Clear(0xFF0000FF);
+    dst.Draw(TRect(0, 0, 4, 1), TRect(0, 0, 2, 1), &src);
+    ref.Clear(0xFF0000FF);
+    src.SetMasterAlpha(255);
+    ref.Draw(TRect(0, 0, 4, 1), TRect(0, 0, 2, 1), &src);
+    src.SetMasterAlpha(1000);
+    EXPECT_TRUE(dst.Equal(&ref)) << int(cm);
+  }
   src.SetMasterAlpha(255);
   src.SetCombineMode(cmMerge);
+  src.UseResampler<TNearestResampler>();
   dst.Clear(0x00000000);
   dst.Draw(0, 0, &src);
   EXPECT_EQ(dst.GetPixel(2, 0), 0x80FFFFFFu);
