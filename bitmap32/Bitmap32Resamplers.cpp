@@ -561,6 +561,34 @@ __attribute__((target("avx2"))) void BilinearRowAVX2(const TColor32* row, const 
   if (i < n) BilinearRowSSE2(row, cols + i, weights + i / 2, n - i, out + i);
 }
 
+// out = CombinePixel(upper, lower, w) along a row, w below 255 and above 0.
+void CombineRowsSSE2(const TColor32* upper, const TColor32* lower, int n, uint32_t w, TColor32* out) {
+  const __m128i zero = _mm_setzero_si128(), wv = _mm_set1_epi16(static_cast<short>(w));
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(upper + i));
+    __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lower + i));
+    __m128i lo = MixLanes(_mm_unpacklo_epi8(u, zero), _mm_unpacklo_epi8(l, zero), wv);
+    __m128i hi = MixLanes(_mm_unpackhi_epi8(u, zero), _mm_unpackhi_epi8(l, zero), wv);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
+  }
+  for (; i < n; ++i) out[i] = CombinePixel(upper[i], lower[i], w);
+}
+
+__attribute__((target("avx2"))) void CombineRowsAVX2(const TColor32* upper, const TColor32* lower, int n, uint32_t w,
+                                                     TColor32* out) {
+  const __m256i zero = _mm256_setzero_si256(), wv = _mm256_set1_epi16(static_cast<short>(w));
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper + i));
+    __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lower + i));
+    __m256i lo = MixLanes(_mm256_unpacklo_epi8(u, zero), _mm256_unpacklo_epi8(l, zero), wv);
+    __m256i hi = MixLanes(_mm256_unpackhi_epi8(u, zero), _mm256_unpackhi_epi8(l, zero), wv);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_packus_epi16(lo, hi));
+  }
+  if (i < n) CombineRowsSSE2(upper + i, lower + i, n - i, w, out + i);
+}
+
 // Horizontal mixes of source rows, kept while consecutive destination rows
 // read the same rows.
 class TMixedRows {
@@ -619,8 +647,14 @@ void BilinearEnlarge(TBitmap32* dst, TRect dstRect, TRect dstClip, TBitmap32* sr
       uint32_t wy = std::min<uint32_t>(rows[j].Weight >> 16, 255);
       TColor32* d = dst->PixelAddress(dstClip.left, dstClip.top + static_cast<int>(j));
       TColor32* out = combineOp == dmOpaque ? d : buffer.data();
-      std::copy(lower, lower + n, out);
-      CombinePixelRun(upper, out, n, wy);
+      // The vertical mix with the combine's shortcuts at 0 and 255.
+      static const auto combineRows = CPUHasAVX2() ? CombineRowsAVX2 : CombineRowsSSE2;
+      if (wy == 0)
+        std::copy(lower, lower + n, out);
+      else if (wy >= 255)
+        std::copy(upper, upper + n, out);
+      else
+        combineRows(upper, lower, n, wy, out);
       if (combineOp != dmOpaque)
         for (int i = 0; i < n; ++i) store(buffer[i], d[i]);
     }
