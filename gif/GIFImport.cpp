@@ -284,3 +284,31 @@ bool ExportFrame(TGIFSubImage& frame, TPersistent* dest) {
   bitmap->Assign(frame.FrameBitmap());
   return true;
 }
+
+bool AssignToImage(TGIFImage& image, const TPersistent* source) {
+  if (source == &image) return true;
+  image.ResetImage();
+  if (!source) return true;
+  auto frame = std::make_unique<TGIFSubImage>(&image);
+  if (!ImportIntoFrame(*frame, source)) return false;
+  image.AddFrame(std::move(frame));
+  return true;
+}
+
+int AddGraphicFrame(TGIFImage& image, const TPersistent* item) {
+  if (auto* frame = dynamic_cast<const TGIFSubImage*>(item)) {
+    auto copy = std::make_unique<TGIFSubImage>(&image);
+    copy->Assign(frame);
+    return image.AddFrame(std::move(copy));
+  }
+  auto frame = std::make_unique<TGIFSubImage>(&image);
+  if (!item || !ImportIntoFrame(*frame, item)) RaiseGIF("Object type not supported for operation");
+  return image.AddFrame(std::move(frame));
+}
+
+bool ExportImage(TGIFImage& image, TPersistent* dest) {
+  auto* bitmap = dynamic_cast<TBitmap*>(dest);
+  if (!bitmap) return false;
+  bitmap->Assign(image.GetCompositeBitmap());
+  return true;
+}

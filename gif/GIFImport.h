@@ -25,3 +25,14 @@ bool ExportFrame(TGIFSubImage& frame, TPersistent* dest);
 // a graphic control extension names it. A full or empty table, or a mask
 // that marks nothing, leaves the frame as it was.
 void AddMaskAsTransparency(TGIFSubImage& frame, const std::vector<uint8_t>& mask);
+
+class TGIFImage;
+// TGIFImage::Assign of a source that is no TGIFImage: the image is emptied
+// and gets one frame made from it. False (and the image left empty) for a
+// source that is no picture: the inherited Assign then raises.
+bool AssignToImage(TGIFImage& image, const TPersistent* source);
+// TGIFImage::AddFrame of a graphic or picture, converted into a new frame
+// first; anything else raises "Object type not supported for operation".
+int AddGraphicFrame(TGIFImage& image, const TPersistent* item);
+// TGIFImage::AssignTo: a TBitmap receives the composite bitmap; false for others.
+bool ExportImage(TGIFImage& image, TPersistent* dest);

@@ -213,3 +213,30 @@ TEST(GifImport, FrameExportsToABitmapOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GifImportImage, PicturesBecomeOneFrameImages) {
+  auto b4 = Bitmap(pf4bit, 4, 2, {0x12, 0x34});
+  TGIFImage image;
+  ASSERT_TRUE(AssignToImage(image, b4.get()));
+  ASSERT_EQ(image.Images().Count(), 1);
+  EXPECT_EQ(image.Width(), 4);
+  EXPECT_EQ(image.Height(), 2);
+  EXPECT_EQ(AddGraphicFrame(image, b4.get()), 1);
+  EXPECT_EQ(AddGraphicFrame(image, image.Images()[0]), 2);
+  EXPECT_THROW(AddGraphicFrame(image, &image.Header()), GIFException);
+  EXPECT_FALSE(AssignToImage(image, &image.Header()));
+  EXPECT_TRUE(image.Empty());
+
+  ASSERT_TRUE(AssignToImage(image, b4.get()));
+  TBitmap out;
+  ASSERT_TRUE(ExportImage(image, &out));
+  EXPECT_EQ(out.Width(), 4);
+  TIcon icon;
+  EXPECT_FALSE(ExportImage(image, &icon));
+  EXPECT_TRUE(AssignToImage(image, nullptr));
+  EXPECT_TRUE(image.Empty());
+}
+
+}  // namespace

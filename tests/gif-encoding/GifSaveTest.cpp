@@ -32,7 +32,7 @@ std::string Identify(const Bytes& data) {
     f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
   }
   std::string out;
-  std::string cmd = "identify -format '%w %h %X %Y %T %D %[gif:iterations]\\n' " + path + " 2>/dev/null";
+  std::string cmd = "identify -format '%w %h %X %Y %T %D\\n' " + path + " 2>/dev/null";
   if (FILE* p = popen(cmd.c_str(), "r")) {
     char buf[256];
     while (fgets(buf, sizeof buf, p)) out += buf;
