@@ -81,10 +81,15 @@ void TNearestResampler::BeginSampling() {
   }
 }
 
-TColor32 TNearestResampler::SampleInt(int x, int y) { return (FBitmap->*FGetSampleInt)(x, y); }
+TBitmap32& TBitmap32Resampler::Sampled() const {
+  if (!FBitmap) throw EBitmapException("Source bitmap is nil");
+  return *FBitmap;
+}
+
+TColor32 TNearestResampler::SampleInt(int x, int y) { return (Sampled().*FGetSampleInt)(x, y); }
 
 TColor32 TNearestResampler::SampleFixed(TFixed x, TFixed y) {
-  return (FBitmap->*FGetSampleInt)(RoundFixed(x), RoundFixed(y));
+  return (Sampled().*FGetSampleInt)(RoundFixed(x), RoundFixed(y));
 }
 
 TColor32 TNearestResampler::SampleFloat(float x, float y) {
@@ -92,7 +97,7 @@ TColor32 TNearestResampler::SampleFloat(float x, float y) {
     double n = std::nearbyint(static_cast<double>(v));
     return static_cast<int>(std::clamp(n, -2147483648.0, 2147483647.0));
   };
-  return (FBitmap->*FGetSampleInt)(r(x), r(y));
+  return (Sampled().*FGetSampleInt)(r(x), r(y));
 }
 
 void TNearestResampler::ResampleArea(TBitmap32* dst, TRect dstRect, TRect dstClip, TBitmap32* src, TRect srcRect,
@@ -120,9 +125,9 @@ void TLinearResampler::BeginSampling() {
   }
 }
 
-TColor32 TLinearResampler::SampleFixed(TFixed x, TFixed y) { return (FBitmap->*FGetSampleFixed)(x, y); }
+TColor32 TLinearResampler::SampleFixed(TFixed x, TFixed y) { return (Sampled().*FGetSampleFixed)(x, y); }
 
-TColor32 TLinearResampler::SampleFloat(float x, float y) { return (FBitmap->*FGetSampleFixed)(Fixed(x), Fixed(y)); }
+TColor32 TLinearResampler::SampleFloat(float x, float y) { return (Sampled().*FGetSampleFixed)(Fixed(x), Fixed(y)); }
 
 void TLinearResampler::ResampleArea(TBitmap32* dst, TRect dstRect, TRect dstClip, TBitmap32* src, TRect srcRect,
                                     TDrawMode combineOp, const TPixelCombineEvent& combineCallBack) {
@@ -255,6 +260,7 @@ void TKernelResampler::WeightsFor(float frac, std::vector<int>& w) {
 }
 
 TColor32 TKernelResampler::SampleFloat(float x, float y) {
+  TBitmap32& bitmap = Sampled();
   // Sampling without BeginSampling still gets what the mode needs.
   if (FKernelMode != kmDynamic && !FWeightTable) BuildWeightTable();
   int k = KernelReach(*FKernel);
@@ -274,7 +280,7 @@ TColor32 TKernelResampler::SampleFloat(float x, float y) {
   }
   WeightsFor(static_cast<float>(cx - static_cast<long double>(x)), FHorzWeights);
   WeightsFor(static_cast<float>(cy - static_cast<long double>(y)), FVertWeights);
-  TWrapProc wrap = WRAP_PROCS[FBitmap->WrapMode()];
+  TWrapProc wrap = WRAP_PROCS[bitmap.WrapMode()];
   if (FPixelAccessMode == pamWrap) {
     FColumnMap.resize(static_cast<size_t>(2 * k + 1));
     for (int i = -k; i <= k; ++i) FColumnMap[i + k] = wrap(cx + i, FClipRect.left, FClipRect.right - 1);
@@ -287,7 +293,7 @@ TColor32 TKernelResampler::SampleFloat(float x, float y) {
     int64_t rs[4] = {0, 0, 0, 0};
     for (int i = x0; i <= x1; ++i) {
       int col = FPixelAccessMode == pamWrap ? FColumnMap[i + k] : cx + i;
-      TColor32 p = FBitmap->GetPixel(col, row);
+      TColor32 p = bitmap.GetPixel(col, row);
       int wx = FHorzWeights[i + k];
       for (int c = 0; c < 4; ++c) rs[c] += static_cast<int64_t>(wx) * ((p >> (8 * c)) & 0xFF);
     }
@@ -486,12 +492,17 @@ std::vector<TMapEntry> BilinearMap(int dstLo, int dstHi, int clipLo, int clipHi,
   int64_t srcW = static_cast<int64_t>(srcHi) - srcLo, dstW = static_cast<int64_t>(dstHi) - dstLo;
   int clipW = clipHi - clipLo;
   std::vector<TMapEntry> map(static_cast<size_t>(std::max(clipW, 0)));
+  // One destination pixel without area mapping has no spacing to divide
+  // by: it sits on the middle of the source.
+  bool single = !PixelAreaMapping && dstW <= 1;
   float scale = PixelAreaMapping ? static_cast<float>(srcW) / static_cast<float>(dstW)
-                                 : static_cast<float>(srcW - 1) / static_cast<float>(dstW - 1);
+                : single        ? 0.0f
+                                : static_cast<float>(srcW - 1) / static_cast<float>(dstW - 1);
   for (int i = 0; i < clipW; ++i) {
     long double x = PixelAreaMapping ? scale * (i + clipLo - dstLo + 0.5L) + srcLo - 0.5L
+                    : single         ? srcLo + (srcW - 1) / 2.0L
                                      : static_cast<long double>(i + clipLo - dstLo) * scale + srcLo;
-    x = std::clamp<long double>(x, 0, srcSize - 1);
+    x = std::isnan(x) ? 0 : std::clamp<long double>(x, 0, srcSize - 1);
     long double pos = std::floor(x);
     uint32_t w = static_cast<uint32_t>(256 - Rnd((x - pos) * 256));
     map[i] = {static_cast<int>(pos), w + w * 65536};

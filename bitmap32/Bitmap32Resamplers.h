@@ -32,6 +32,8 @@ class TBitmap32Resampler : public TCustomResampler {
 
  protected:
   void AssignTo(TPersistent* dest) const override;
+  // The bitmap sampled; EBitmapException "Source bitmap is nil" without one.
+  TBitmap32& Sampled() const;
   TBitmap32* FBitmap;
   TRect FClipRect;
   TPixelAccessMode FPixelAccessMode = pamSafe;

@@ -267,3 +267,26 @@ TEST(BilinearEnlarge, WholeRowFormAgreesWithThePerPixelMix) {
     }
   PixelAreaMapping = true;
 }
+
+TEST(ResampleArea, DraftOnePixelWideWithoutAreaMapping) {
+  // Narrowing to one column while growing in height goes the bilinear way,
+  // with no spacing between destination columns to divide by.
+  PixelAreaMapping = false;
+  TBitmap32 src, dst;
+  Noise(src, 3, 2, 10);
+  src.UseResampler<TDraftResampler>();
+  dst.SetSize(1, 5);
+  dst.Draw(TRect(0, 0, 1, 5), TRect(0, 0, 3, 2), &src);
+  PixelAreaMapping = true;
+  EXPECT_EQ(dst.GetPixel(0, 0), src.GetPixel(1, 0));
+  EXPECT_EQ(dst.GetPixel(0, 4), src.GetPixel(1, 1));
+}
+
+TEST(Resamplers, WithoutABitmapSamplingRaises) {
+  TNearestResampler n;
+  TLinearResampler l;
+  TKernelResampler k;
+  EXPECT_THROW(n.SampleInt(0, 0), EBitmapException);
+  EXPECT_THROW(l.SampleFloat(0, 0), EBitmapException);
+  EXPECT_THROW(k.SampleFloat(0, 0), EBitmapException);
+}
