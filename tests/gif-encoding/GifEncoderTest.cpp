@@ -176,3 +176,32 @@ TEST(GifRLE, MixedRunLengthsRoundTrip) {
 }
 
 }  // namespace
+
+namespace {
+
+// Takes a few bytes, then refuses.
+class TShortStream : public TMemoryStream {
+ public:
+  explicit TShortStream(int64_t room) : FRoom(room) {}
+  int64_t Write(const void* buffer, int64_t count) override {
+    int64_t n = std::min(count, FRoom - Size());
+    return n > 0 ? TMemoryStream::Write(buffer, n) : 0;
+  }
+
+ private:
+  int64_t FRoom;
+};
+
+TEST(GifEncoder, TargetWriteErrorsPassThrough) {
+  TRaster r = NoiseRaster(100, 100, 256, 9);
+  for (int64_t room : {0, 1, 100, 300}) {
+    SCOPED_TRACE(room);
+    TShortStream s(room);
+    TLZWEncoder e(nullptr);
+    EXPECT_THROW(e.Encode(s, 8, 256, r.Pixels.data(), false, 100, 100), EWriteError);
+    // What went out in whole blocks stays.
+    EXPECT_LE(s.Size(), room);
+  }
+}
+
+}  // namespace

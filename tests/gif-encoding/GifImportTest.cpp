@@ -240,3 +240,37 @@ TEST(GifImportImage, PicturesBecomeOneFrameImages) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GifImportImage, ConversionAlwaysReportsItsEnd) {
+  struct TEvent {
+    TProgressStage Stage;
+    int Percent;
+    std::string Message;
+  };
+  std::vector<TEvent> events;
+  TGIFImage image;
+  image.ReductionMethod = ReduceNone;
+  image.OnProgress = [&](TObject*, TProgressStage stage, uint8_t percent, bool, const TRect&, const std::string& m) {
+    if (m == "Converting...") events.push_back({stage, percent, m});
+  };
+  auto ok = Bitmap(pf24bit, 3, 40);
+  auto frame = std::make_unique<TGIFSubImage>(&image);
+  ImportIntoFrame(*frame, ok.get());
+  ASSERT_GE(events.size(), 4u);  // starting, rows 0 and 32, ending
+  EXPECT_EQ(events.front().Stage, psStarting);
+  EXPECT_EQ(events[2].Percent, 80);  // before row 32 of 40
+  EXPECT_EQ(events.back().Stage, psEnding);
+  EXPECT_EQ(events.back().Percent, 100);
+
+  events.clear();
+  auto many = Bitmap(pf24bit, 300, 1);
+  for (int x = 0; x < 300; ++x) Put24(*many, x, 0, x & 255, x >> 8, 1);
+  EXPECT_THROW(ImportIntoFrame(*frame, many.get()), GIFException);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back().Stage, psEnding);
+  EXPECT_EQ(events.back().Percent, 0);
+}
+
+}  // namespace

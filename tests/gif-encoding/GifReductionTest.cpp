@@ -282,6 +282,12 @@ TEST(GifReduce, EdgesOfTheArguments) {
   // Depths outside 1..8 are held to that range.
   EXPECT_LE(Entries(ReduceToPalette(*bmp, ReduceOctree, 0, 0, nullptr)->Palette()).size(), 2u);
   EXPECT_EQ(Entries(ReduceToPalette(*bmp, ReduceOctree, 0, 40, nullptr)->Palette()).size(), 20u);
+  // Large pictures take the small-bitmap path first; the result is whole all the same.
+  auto large = MakeBitmap(1000, 520, [](int x, int y) { return TRGB{x & 255, y & 255, 128}; });
+  auto reduced = ReduceToPalette(*large, ReduceWebCube, DitherNearest, 8, nullptr);
+  ASSERT_EQ(reduced->PixelFormat(), pf8bit);
+  EXPECT_EQ(reduced->Width(), 1000);
+  EXPECT_EQ(static_cast<uint8_t*>(reduced->ScanLine(519))[999], 36 * ((999 % 256 + 3) / 51) + 6 * ((519 % 256 + 3) / 51) + (128 + 3) / 51);
   // Grey ramp through the 256 greys keeps each grey exactly.
   auto ramp = MakeBitmap(256, 1, [](int x, int) { return TRGB{x, x, x}; });
   auto grey = ReduceToPalette(*ramp, ReduceGray256, 0, 8, nullptr);
