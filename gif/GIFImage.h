@@ -54,7 +54,8 @@ class TGIFImage : public TGraphic, public TGIFImageCore {
                       const std::string& message) override;
   void PaletteChanged() override { SetPalette(nullptr); }
   bool DitherWanted() const override;
-  void ScreenSizeChanged() override {}
+  // Frames placed past the screen grew it: the composite no longer fits.
+  void ScreenSizeChanged() override { FreeCompositeBitmap(); }
   HPALETTE ImagePalette() override { return Palette(); }
   bool IsPaletteModified() const override { return PaletteModified; }
   void SetPaletteModified(bool value) override { PaletteModified = value; }
