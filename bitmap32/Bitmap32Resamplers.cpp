@@ -261,9 +261,12 @@ void TKernelResampler::WeightsFor(float frac, std::vector<int>& w) {
 
 TColor32 TKernelResampler::SampleFloat(float x, float y) {
   TBitmap32& bitmap = Sampled();
-  // Sampling without BeginSampling still gets what the mode needs.
-  if (FKernelMode != kmDynamic && !FWeightTable) BuildWeightTable();
   int k = KernelReach(*FKernel);
+  // Sampling without BeginSampling, or after the kernel or table size
+  // changed, still gets a table of the right shape.
+  if (FKernelMode != kmDynamic &&
+      (!FWeightTable || FWeightTable->Width() != 2 * k + 1 || FWeightTable->Height() != FTableSize + 1))
+    BuildWeightTable();
   double cxd = std::ceil(static_cast<double>(x)), cyd = std::ceil(static_cast<double>(y));
   if (!(std::fabs(cxd) < 1.0e9 && std::fabs(cyd) < 1.0e9)) return FOuterColor;
   int cx = static_cast<int>(cxd), cy = static_cast<int>(cyd);

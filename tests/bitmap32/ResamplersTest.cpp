@@ -109,6 +109,14 @@ TEST(Resamplers, KernelSamplingModes) {
     EXPECT_EQ(k.SampleFloat(9.5f, 4.5f), dynamicHalf) << int(mode);
     k.EndSampling();
   }
+  // Changing the table or the kernel while sampling gets a table that fits.
+  k.SetKernelMode(kmTableLinear);
+  k.BeginSampling();
+  k.SetTableSize(64);
+  k.SetKernelClassName("TLanczosKernel");
+  EXPECT_EQ(k.SampleFloat(7, 9), b.GetPixel(7, 9));
+  k.EndSampling();
+  k.SetKernelClassName("TCubicKernel");
   k.SetKernelMode(kmDynamic);
   // Wrapping reads round the clip and never leaves the bitmap.
   k.SetPixelAccessMode(pamWrap);
