@@ -284,7 +284,7 @@ void TransferPixels(const TPixelView& dst, const RECT& clip, int dx, int dy, int
       uint8_t* d = drow + static_cast<int64_t>(first) * bytes;
       size_t n = static_cast<size_t>(last - first);
       if (rop == 0xCC) {
-        std::memmove(d, s, n * bytes);
+        std::memcpy(d, s, n * bytes);  // never overlapping: a shared source was copied first
         continue;
       }
       if (dst.Bpp == 32) {
