@@ -44,6 +44,30 @@ struct TMMXBlockGuard {
   ~TMMXBlockGuard() { EndMMXBlock(); }
 };
 
+// One row of a non-opaque transfer: blend or merge by the source's combine
+// mode and master alpha, the transparent key, or the callback.
+void CombineRow(TDrawMode mode, const TColor32* s, TColor32* d, int w, TBitmap32* src,
+                const TPixelCombineEvent& callback) {
+  uint32_t master = src->MasterAlpha();
+  switch (mode) {
+    case dmBlend:
+      if (master >= 255)
+        BlendPixelRunByMode[src->CombineMode()](s, d, w);
+      else
+        BlendPixelRunMasterByMode[src->CombineMode()](s, d, w, master);
+      break;
+    case dmTransparent: {
+      TColor32 outer = src->OuterColor;
+      for (int i = 0; i < w; ++i)
+        if (s[i] != outer) d[i] = s[i];
+      break;
+    }
+    default:
+      for (int i = 0; i < w; ++i) callback(s[i], d[i], master);
+      break;
+  }
+}
+
 [[noreturn]] void AssertFailed() { throw EAssertionFailed("Assertion failed (Bitmap32Resamplers)"); }
 
 }  // namespace
@@ -78,9 +102,6 @@ void CombineBlockRows(TBitmap32* dst, const TRect& dstRect, TBitmap32* src, int 
   bool upwards = sameBitmap && srcY < dstRect.top;
   int first = upwards ? rows - 1 : 0;
   int step = upwards ? -1 : 1;
-  uint32_t master = src->MasterAlpha();
-  TBlendLine run = BlendPixelRunByMode[src->CombineMode()];
-  TBlendLineEx runMaster = BlendPixelRunMasterByMode[src->CombineMode()];
   std::vector<TColor32> copy;
   if (sameBitmap && combineOp != dmOpaque) copy.resize(static_cast<size_t>(w));
   for (int k = 0, row = first; k < rows; ++k, row += step) {
@@ -95,23 +116,7 @@ void CombineBlockRows(TBitmap32* dst, const TRect& dstRect, TBitmap32* src, int 
       std::copy(s, s + w, copy.begin());
       s = copy.data();
     }
-    switch (combineOp) {
-      case dmBlend:
-        if (master >= 255)
-          run(s, d, w);
-        else
-          runMaster(s, d, w, master);
-        break;
-      case dmTransparent: {
-        TColor32 outer = src->OuterColor;
-        for (int i = 0; i < w; ++i)
-          if (s[i] != outer) d[i] = s[i];
-        break;
-      }
-      default:
-        for (int i = 0; i < w; ++i) combineCallBack(s[i], d[i], master);
-        break;
-    }
+    CombineRow(combineOp, s, d, w, src, combineCallBack);
   }
 }
 
@@ -228,8 +233,6 @@ void NearestStretch(TBitmap32* dst, TRect dstRect, TRect dstClip, TBitmap32* src
     return;
   }
   std::vector<TColor32> buffer(static_cast<size_t>(clipW));
-  TBlendLine run = BlendPixelRunByMode[src->CombineMode()];
-  TBlendLineEx runMaster = BlendPixelRunMasterByMode[src->CombineMode()];
   for (int j = 0; j < clipH; ++j, d += dstStride) {
     if (dstH > 1) EndMMXBlock();
     int row = sourceRow(j);
@@ -238,24 +241,7 @@ void NearestStretch(TBitmap32* dst, TRect dstRect, TRect dstClip, TBitmap32* src
       for (int i = 0; i < clipW; ++i) buffer[i] = s[map[i]];
       previous = row;
     }
-    uint32_t master = src->MasterAlpha();
-    switch (combineOp) {
-      case dmBlend:
-        if (master >= 255)
-          run(buffer.data(), d, clipW);
-        else
-          runMaster(buffer.data(), d, clipW, master);
-        break;
-      case dmTransparent: {
-        TColor32 outer = src->OuterColor;
-        for (int i = 0; i < clipW; ++i)
-          if (buffer[i] != outer) d[i] = buffer[i];
-        break;
-      }
-      default:
-        for (int i = 0; i < clipW; ++i) combineCallBack(buffer[i], d[i], master);
-        break;
-    }
+    CombineRow(combineOp, buffer.data(), d, clipW, src, combineCallBack);
   }
 }
 

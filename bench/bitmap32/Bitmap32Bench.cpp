@@ -100,62 +100,35 @@ int main() {
   Noise(src, SW, SH, false);
   pixman_image_t* ps = Wrap(src);
 
-  // Nearest enlargement, 3 MP to 4.3 MP.
-  {
-    const int DW = 2400, DH = 1800;
+  // One stretch of the whole source, ours and pixman's, to dw x dh.
+  auto stretch = [&](const std::string& what, int dw, int dh, int reps, const std::function<void()>& peerFilter) {
     TBitmap32 dst, pdst;
-    dst.SetSize(DW, DH);
-    pdst.SetSize(DW, DH);
+    dst.SetSize(dw, dh);
+    pdst.SetSize(dw, dh);
     pixman_image_t* pd = Wrap(pdst);
-    pixman_transform_t t = Scale(double(SW) / DW, double(SH) / DH);
+    pixman_transform_t t = Scale(double(SW) / dw, double(SH) / dh);
     pixman_image_set_transform(ps, &t);
-    pixman_image_set_filter(ps, PIXMAN_FILTER_NEAREST, nullptr, 0);
-    double p = BestMs([&] { pixman_image_composite32(PIXMAN_OP_SRC, ps, nullptr, pd, 0, 0, 0, 0, 0, 0, DW, DH); }, 3);
-    double o = BestMs([&] { dst.Draw(TRect(0, 0, DW, DH), TRect(0, 0, SW, SH), &src); }, 3);
-    Row("nearest stretch 2000x1500 to 2400x1800", o, p);
+    peerFilter();
+    double p = BestMs([&] { pixman_image_composite32(PIXMAN_OP_SRC, ps, nullptr, pd, 0, 0, 0, 0, 0, 0, dw, dh); }, reps);
+    double o = BestMs([&] { dst.Draw(TRect(0, 0, dw, dh), TRect(0, 0, SW, SH), &src); }, reps);
+    Row(what, o, p);
     pixman_image_unref(pd);
-  }
-
-  // Bilinear enlargement through the linear resampler.
-  {
-    const int DW = 2400, DH = 1800;
-    TBitmap32 dst, pdst;
-    dst.SetSize(DW, DH);
-    pdst.SetSize(DW, DH);
-    pixman_image_t* pd = Wrap(pdst);
-    pixman_transform_t t = Scale(double(SW) / DW, double(SH) / DH);
-    pixman_image_set_transform(ps, &t);
-    pixman_image_set_filter(ps, PIXMAN_FILTER_BILINEAR, nullptr, 0);
-    src.UseResampler<TLinearResampler>();
-    double p = BestMs([&] { pixman_image_composite32(PIXMAN_OP_SRC, ps, nullptr, pd, 0, 0, 0, 0, 0, 0, DW, DH); }, 3);
-    double o = BestMs([&] { dst.Draw(TRect(0, 0, DW, DH), TRect(0, 0, SW, SH), &src); }, 3);
-    Row("bilinear stretch 2000x1500 to 2400x1800", o, p);
-    pixman_image_unref(pd);
-  }
-
-  // Kernel reduction with Lanczos 3 against pixman's separable convolution.
-  {
-    const int DW = 1300, DH = 975;
-    TBitmap32 dst, pdst;
-    dst.SetSize(DW, DH);
-    pdst.SetSize(DW, DH);
-    pixman_image_t* pd = Wrap(pdst);
-    double sx = double(SW) / DW, sy = double(SH) / DH;
-    pixman_transform_t t = Scale(sx, sy);
-    pixman_image_set_transform(ps, &t);
+  };
+  stretch("nearest stretch 2000x1500 to 2400x1800", 2400, 1800, 3,
+          [&] { pixman_image_set_filter(ps, PIXMAN_FILTER_NEAREST, nullptr, 0); });
+  src.UseResampler<TLinearResampler>();
+  stretch("bilinear stretch 2000x1500 to 2400x1800", 2400, 1800, 3,
+          [&] { pixman_image_set_filter(ps, PIXMAN_FILTER_BILINEAR, nullptr, 0); });
+  // Lanczos 3 against pixman's separable convolution with the same kernel.
+  src.UseResampler<TKernelResampler>().SetKernelClassName("TLanczosKernel");
+  stretch("Lanczos3 kernel stretch 2000x1500 to 1300x975", 1300, 975, 2, [&] {
     int n = 0;
     pixman_fixed_t* params = pixman_filter_create_separable_convolution(
-        &n, pixman_double_to_fixed(sx), pixman_double_to_fixed(sy), PIXMAN_KERNEL_LANCZOS3, PIXMAN_KERNEL_LANCZOS3,
-        PIXMAN_KERNEL_BOX, PIXMAN_KERNEL_BOX, 4, 4);
+        &n, pixman_double_to_fixed(double(SW) / 1300), pixman_double_to_fixed(double(SH) / 975), PIXMAN_KERNEL_LANCZOS3,
+        PIXMAN_KERNEL_LANCZOS3, PIXMAN_KERNEL_BOX, PIXMAN_KERNEL_BOX, 4, 4);
     pixman_image_set_filter(ps, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params, n);
     free(params);
-    auto& k = src.UseResampler<TKernelResampler>();
-    k.SetKernelClassName("TLanczosKernel");
-    double p = BestMs([&] { pixman_image_composite32(PIXMAN_OP_SRC, ps, nullptr, pd, 0, 0, 0, 0, 0, 0, DW, DH); }, 2);
-    double o = BestMs([&] { dst.Draw(TRect(0, 0, DW, DH), TRect(0, 0, SW, SH), &src); }, 2);
-    Row("Lanczos3 kernel stretch 2000x1500 to 1300x975", o, p);
-    pixman_image_unref(pd);
-  }
+  });
   pixman_image_unref(ps);
   return 0;
 }
