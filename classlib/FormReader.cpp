@@ -178,7 +178,12 @@ class TFormParser {
     root->SetLoading(true);
     FLoaded.push_back(root);
     try {
-      root->SetName(name);
+      // A second form of one class takes the next free name: Name_1, Name_2...
+      std::string unique = name;
+      TComponent* owner = root->Owner();
+      for (int i = 1; owner && owner->FindComponent(unique) && owner->FindComponent(unique) != root; ++i)
+        unique = name + "_" + IntToStr(i);
+      root->SetName(unique);
     } catch (const Exception& e) {
       Fail(e.Message());
     }

@@ -390,3 +390,48 @@ TEST_F(FormTest, AlignedChildrenFillTheirParent) {
   top->SetVisible(false);
   EXPECT_EQ(client->BoundsRect(), Bounds(0, 0, 250, 150));
 }
+
+TEST_F(FormTest, PicturesOfAFormResourceComeThroughTheirClass) {
+  auto* form = new TForm(Application);
+  ReadFormText(form, "TPICTUREFORM",
+               "object PictureForm: TForm\n"
+               "  object img1: TImage\n"
+               "    Picture = TBitmap resource 'BMP' 'BLUEGREEN'\n"
+               "  end\n"
+               "end\n");
+  auto* img = static_cast<TImage*>(form->FindComponent("img1"));
+  ASSERT_TRUE(img);
+  ASSERT_TRUE(dynamic_cast<TBitmap*>(img->Picture().Graphic()));
+  EXPECT_EQ(img->Picture().Width(), 4);
+
+  struct {
+    const char* picture;
+    const char* what;
+  } bad[] = {
+      {"TNoSuchPicture {00}", "Picture class TNoSuchPicture is not registered"},
+      {"TBitmap {424D00}", "Bitmap image is not valid"},
+      {"TBitmap resource 'BMP' 'NOSUCH'", "Resource NOSUCH not found"},
+      {"'logo.png'", "a picture class and its data expected"},
+  };
+  for (auto& b : bad) {
+    auto* f = new TForm(Application);
+    try {
+      ReadFormText(f, "TPICTUREFORM",
+                   std::string("object PictureForm: TForm\n  object img1: TImage\n    Picture = ") + b.picture +
+                       "\n  end\nend\n");
+      ADD_FAILURE() << b.picture;
+    } catch (const EFormResourceError& e) {
+      EXPECT_NE(e.Message().find("TPICTUREFORM line 3: Picture: "), std::string::npos) << e.Message();
+      EXPECT_NE(e.Message().find(b.what), std::string::npos) << e.Message();
+    }
+    FreeComponent(f);
+  }
+}
+
+TEST_F(FormTest, TwoFormsOfOneClassGetNamesOfTheirOwn) {
+  TTestForm* a = CreateFormOf<TTestForm>(Application);
+  TTestForm* b = CreateFormOf<TTestForm>(Application);
+  EXPECT_EQ(a->Name(), "TestForm");
+  EXPECT_EQ(b->Name(), "TestForm_1");
+  EXPECT_EQ(b->lblCaption->Owner(), b);
+}
