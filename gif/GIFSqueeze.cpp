@@ -123,3 +123,8 @@ void SqueezeImage(TGIFImage& image, int options, int reductionMethod, int reduct
   image.FreeCompositeBitmap();
   image.ReportProgress(&image, gpsEnding, 100, true, OptimizingMessage);
 }
+
+void WriteImageData(TGIFImage& image, TStream& stream) {
+  if (SqueezeOnWrite) SqueezeImage(image, soAll, ReduceNone, 8, 0);
+  image.SaveToStream(stream);
+}

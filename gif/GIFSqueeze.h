@@ -17,3 +17,8 @@ constexpr int soAll = 31;
 // method (9) raises "Invalid reduction method" before anything changes.
 // Colours are not reduced here.
 void SqueezeImage(TGIFImage& image, int options, int reductionMethod, int reductionDepth, int ditherKind);
+
+class TStream;
+// What the picture class writes into a form's stream: squeezed first (all
+// options, no reduction) when SqueezeOnWrite is set, then saved.
+void WriteImageData(TGIFImage& image, TStream& stream);

@@ -122,3 +122,27 @@ TEST(GifSqueeze, CallersPaletteCannotBeAskedFor) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GifSqueeze, FormStreamsAreSqueezedOnlyWhenAsked) {
+  TGifBuilder b;
+  b.Header(2, 2, 1);
+  Comment(b);
+  Frame(b, 0, 0, {0, 1, 2, 3});
+  b.Trailer();
+  for (bool squeeze : {false, true}) {
+    TGIFImage image;
+    Load(image, b.Data);
+    SqueezeOnWrite = squeeze;
+    TMemoryStream s;
+    WriteImageData(image, s);
+    SqueezeOnWrite = false;
+    TGIFImage again;
+    s.SetPosition(0);
+    again.LoadFromStream(s);
+    EXPECT_EQ(ExtensionCount(again, 0), squeeze ? 0 : 1);
+  }
+}
+
+}  // namespace
