@@ -302,12 +302,12 @@ TColor32 LinearMix2x2SSE2(uint32_t pwx, uint32_t pwy, const TColor32* c11, const
 TAverageBlock AverageBlock = AverageBlockPlain;
 TLinearMix2x2 LinearMix2x2 = LinearMix2x2Plain;
 
+void SelectProcessorRoutines() {
+  bool fast = CPUHasFeature(cfSSE2);
+  AverageBlock = fast ? AverageBlockSSE2 : AverageBlockPlain;
+  LinearMix2x2 = fast ? LinearMix2x2SSE2 : LinearMix2x2Plain;
+}
+
 namespace {
-const bool TransfersReady = [] {
-  if (CPUHasFeature(cfSSE2)) {
-    AverageBlock = AverageBlockSSE2;
-    LinearMix2x2 = LinearMix2x2SSE2;
-  }
-  return true;
-}();
+const bool TransfersReady = (SelectProcessorRoutines(), true);
 }  // namespace

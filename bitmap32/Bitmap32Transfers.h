@@ -49,6 +49,10 @@ struct TPixelStore {
   const TPixelCombineEvent* Callback;
 };
 
+// Points AverageBlock and LinearMix2x2 at the forms the processor runs best;
+// start-up does it once.
+void SelectProcessorRoutines();
+
 // Per channel the block's sum times $1000000 div (dlx * dly), shifted right 24.
 using TAverageBlock = TColor32 (*)(int dlx, int dly, const TColor32* rowSrc, int64_t offSrc);
 extern TAverageBlock AverageBlock;
