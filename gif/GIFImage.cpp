@@ -139,6 +139,14 @@ void TGIFImage::Assign(const TPersistent* source) {
   Progress(this, psEnding, 100, false, TRect(), "Copying...");
 }
 
+void TGIFImage::AssignTo(TPersistent* dest) const {
+  if (auto* bitmap = dynamic_cast<TBitmap*>(dest)) {
+    bitmap->Assign(const_cast<TGIFImage*>(this)->GetCompositeBitmap());
+    return;
+  }
+  TGraphic::AssignTo(dest);
+}
+
 int TGIFImage::AddFrame(std::unique_ptr<TGIFSubImage> frame) {
   if (!frame) RaiseGIF("Object type not supported for operation");
   int index = FFrames->Add(std::move(frame));

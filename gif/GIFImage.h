@@ -91,6 +91,10 @@ class TGIFImage : public TGraphic, public TGIFImageCore {
   TThreadList<TGIFPainter> PainterList;
   TBitmap* CompositeBitmap() const { return FComposite.get(); }
 
+ protected:
+  // A bitmap receives the composite picture; anything else cannot.
+  void AssignTo(TPersistent* dest) const override;
+
  private:
   void DrawComposite(TCanvas& canvas, const TRect& rect);
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);

@@ -240,6 +240,11 @@ TEST(GifImageClass, FailedLoadRestoresPositionAndReportsEnd) {
   copy.Assign(ok.get());
   EXPECT_EQ(copy.Images().Count(), 1);
   EXPECT_EQ(copy.Images()[0]->PixelAt(3, 2), 1);
+  // A bitmap takes the composite picture.
+  TBitmap bitmap;
+  bitmap.Assign(&copy);
+  EXPECT_EQ(bitmap.Width(), 4);
+  EXPECT_EQ(bitmap.Canvas().Pixel(3, 2), static_cast<TColor>(Entry(1)));
   ok->Assign(nullptr);
   EXPECT_TRUE(ok->Empty());
   EXPECT_THROW(copy.LoadFromClipboardFormat(1234, nullptr, nullptr), GIFException);
