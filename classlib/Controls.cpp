@@ -9,6 +9,8 @@
 void HandleControlException(TObject* sender, const std::exception& e);
 // With the application object too: it shows hints for the control under the mouse.
 void MouseControlChanged(TControl* control);
+// And its form's KeyPreview.
+void PreviewKey(TWinControl* target, UINT msg, WORD& key, char16_t& ch);
 
 namespace {
 
@@ -459,6 +461,8 @@ TWinControl::~TWinControl() {
   DestroyHandle();
   if (FObjectProc) FreeObjectWindowProc(FObjectProc);
   FObjectProc = nullptr;
+  // What is left of us from here on is a plain control.
+  FWindowed = false;
 }
 
 TControl* TWinControl::Controls(int index) const {
@@ -908,6 +912,9 @@ void TWinControl::Dispatch(TMessage& m) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
       WORD key = static_cast<WORD>(m.WParam);
+      char16_t none = 0;
+      PreviewKey(this, m.Msg, key, none);
+      if (key == 0) return;
       KeyDown(key, KeyboardShiftState());
       if (key == 0) return;
       m.WParam = key;
@@ -916,6 +923,9 @@ void TWinControl::Dispatch(TMessage& m) {
     case WM_KEYUP:
     case WM_SYSKEYUP: {
       WORD key = static_cast<WORD>(m.WParam);
+      char16_t none = 0;
+      PreviewKey(this, m.Msg, key, none);
+      if (key == 0) return;
       KeyUp(key, KeyboardShiftState());
       if (key == 0) return;
       m.WParam = key;
@@ -923,6 +933,9 @@ void TWinControl::Dispatch(TMessage& m) {
     }
     case WM_CHAR: {
       char16_t ch = static_cast<char16_t>(m.WParam);
+      WORD none = 0;
+      PreviewKey(this, m.Msg, none, ch);
+      if (ch == 0) return;
       KeyPress(ch);
       if (ch == 0) return;
       m.WParam = ch;

@@ -28,6 +28,21 @@ void MouseControlChanged(TControl* control) {
   if (gApplication) gApplication->MouseControlChanged(control);
 }
 
+TCustomForm* GetParentForm(TControl* control) {
+  while (control && control->Parent()) control = control->Parent();
+  return dynamic_cast<TCustomForm*>(control);
+}
+
+// A control's key, seen by its form first when the form asks for it;
+// key 0 afterwards means the form took it.
+void PreviewKey(TWinControl* target, UINT msg, WORD& key, char16_t& ch) {
+  TCustomForm* form = GetParentForm(target);
+  if (!form || form == target || !form->KeyPreview) return;
+  if (msg == WM_CHAR) form->PreviewKeyPress(ch);
+  else if (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) form->PreviewKeyDown(key, KeyboardShiftState());
+  else form->PreviewKeyUp(key, KeyboardShiftState());
+}
+
 const TApplicationRef Application{};
 const TScreenRef Screen{};
 

@@ -52,7 +52,12 @@ class TCustomForm : public TWinControl {
   void SetPosition(TPosition position) { FPosition = position; }
   bool ScreenSnap = false;
   int SnapBuffer = 10;
+  // The form's key events see the keys of its controls first.
   bool KeyPreview = false;
+  // For KeyPreview: the form's own key handling of a control's key.
+  void PreviewKeyDown(WORD& key, TShiftState shift) { KeyDown(key, shift); }
+  void PreviewKeyUp(WORD& key, TShiftState shift) { KeyUp(key, shift); }
+  void PreviewKeyPress(char16_t& key) { KeyPress(key); }
   TWindowState WindowState() const;
   void SetWindowState(TWindowState state);
 
@@ -104,6 +109,9 @@ class TForm : public TCustomForm {
  public:
   using TCustomForm::TCustomForm;
 };
+
+// The form a control stands on (the top of its parents), or nullptr.
+TCustomForm* GetParentForm(TControl* control);
 
 // Makes a form of class T owned by owner, reads its form resource and runs
 // OnCreate: the way every form of a class of its own comes to life.

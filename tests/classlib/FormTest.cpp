@@ -435,3 +435,25 @@ TEST_F(FormTest, TwoFormsOfOneClassGetNamesOfTheirOwn) {
   EXPECT_EQ(b->Name(), "TestForm_1");
   EXPECT_EQ(b->lblCaption->Owner(), b);
 }
+
+TEST_F(FormTest, KeyPreviewLetsTheFormSeeKeysFirst) {
+  auto* form = new TForm(Application);
+  form->SetBounds(0, 0, 100, 100);
+  auto* child = new TWinControl(form);
+  child->SetParent(form);
+  child->SetBounds(10, 10, 50, 20);
+  std::vector<std::string> keys;
+  form->OnKeyDown = [&](TObject*, WORD& key, TShiftState) {
+    keys.push_back("form " + std::to_string(key));
+    if (key == VK_ESCAPE) key = 0;  // taken by the form
+  };
+  child->OnKeyDown = [&](TObject*, WORD& key, TShiftState) { keys.push_back("child " + std::to_string(key)); };
+  form->Show();
+  ASSERT_TRUE(child->HandleAllocated());
+  SendMessageA(child->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  form->KeyPreview = true;
+  SendMessageA(child->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  SendMessageA(child->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(keys, (std::vector<std::string>{"child 13", "form 13", "child 13", "form 27"}));
+  EXPECT_EQ(GetParentForm(child), form);
+}
