@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "platform/Modules.h"
+#include "platform/Window.h"
 
 bool NativeCPUID(uint32_t leaf, TCPUIDRegs& r) {
   unsigned a, b, c, d;
@@ -109,16 +110,35 @@ void FreeThemeLibrary() {
 
 bool CanUseThemes() { return ThemeLibrary && ThemeAPI.IsAppThemed() && ThemeAPI.IsThemeActive(); }
 
-TThemeNexus::TThemeNexus() { OpenThemes(); }
-TThemeNexus::~TThemeNexus() { CloseThemes(); }
+namespace {
+LRESULT NexusWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (auto* nexus = reinterpret_cast<TThemeNexus*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)))
+    nexus->WindowProc(msg, wParam, lParam);
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+}  // namespace
+
+TThemeNexus::TThemeNexus() {
+  FWindowHandle = CreateHelperWindow(NexusWindowProc);
+  if (FWindowHandle) SetWindowLongPtrA(FWindowHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  OpenThemes();
+}
+
+TThemeNexus::~TThemeNexus() {
+  CloseThemes();
+  if (FWindowHandle) {
+    SetWindowLongPtrA(FWindowHandle, GWLP_USERDATA, 0);
+    DestroyWindow(FWindowHandle);
+  }
+}
 
 void TThemeNexus::OpenThemes() {
   UseThemes = false;
   if (!LoadThemeLibrary()) return;
   UseThemes = CanUseThemes();
   if (UseThemes) {
-    ScrollbarTheme = ThemeAPI.OpenThemeData(nullptr, u"SCROLLBAR");
-    GlobalsTheme = ThemeAPI.OpenThemeData(nullptr, u"GLOBALS");
+    ScrollbarTheme = ThemeAPI.OpenThemeData(FWindowHandle, u"SCROLLBAR");
+    GlobalsTheme = ThemeAPI.OpenThemeData(FWindowHandle, u"GLOBALS");
   }
 }
 

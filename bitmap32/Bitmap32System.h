@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "platform/Messages.h"
 #include "platform/Types.h"
 
 enum TCPUFeature { cfMMX, cfExtMMX, cfSSE, cfSSE2, cf3DNow, cf3DNowExt };
@@ -55,8 +56,6 @@ void FreeThemeLibrary();
 bool ThemeLibraryLoaded();
 bool CanUseThemes();
 
-constexpr UINT WM_THEMECHANGED = 0x031A;
-
 // Keeps the theme handles open for a hidden window and reopens them when the
 // visual style changes.
 class TThemeNexus {
@@ -65,10 +64,15 @@ class TThemeNexus {
   ~TThemeNexus();
   TThemeNexus(const TThemeNexus&) = delete;
   TThemeNexus& operator=(const TThemeNexus&) = delete;
+  // The hidden window that hears of style changes.
+  HWND Handle() const { return FWindowHandle; }
   void OpenThemes();
   void CloseThemes();
   // The hidden window's procedure: a style change reopens the handles.
   LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
+
+ private:
+  HWND FWindowHandle = nullptr;
 };
 
 // The one instance, made on first use.

@@ -8,6 +8,7 @@
 #include "bitmap32/Bitmap32OrdinalMaps.h"
 #include "bitmap32/Bitmap32System.h"
 #include "bitmap32/Bitmap32Transforms.h"
+#include "platform/Messages.h"
 
 TEST(WrapFunctions, TableOfCases) {
   struct Case {
@@ -106,7 +107,9 @@ int gLoads, gFrees, gOpened, gClosed;
 bool gMissingEnable;
 BOOL FakeIsThemeActive() { return TRUE; }
 BOOL FakeIsAppThemed() { return TRUE; }
-HTHEME FakeOpen(HWND, const char16_t*) { return reinterpret_cast<HTHEME>(static_cast<intptr_t>(++gOpened)); }
+HWND gOpenedFor;
+HTHEME FakeOpen(HWND hwnd, const char16_t*) {
+  gOpenedFor = hwnd; return reinterpret_cast<HTHEME>(static_cast<intptr_t>(++gOpened)); }
 LONG FakeClose(HTHEME) {
   ++gClosed;
   return 0;
@@ -149,7 +152,9 @@ TEST(Themes, FakeLibraryOpensAndReopensOnStyleChange) {
     EXPECT_NE(ScrollbarTheme, nullptr);
     EXPECT_NE(GlobalsTheme, nullptr);
     EXPECT_EQ(gOpened, 2);
-    nexus.WindowProc(WM_THEMECHANGED, 0, 0);
+    EXPECT_EQ(gOpenedFor, nexus.Handle());
+    ASSERT_NE(nexus.Handle(), nullptr);
+    SendMessageA(nexus.Handle(), WM_THEMECHANGED, 0, 0);
     EXPECT_EQ(gClosed, 2);
     EXPECT_EQ(gOpened, 4);
     EXPECT_EQ(gLoads, 2);
