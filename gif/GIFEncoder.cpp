@@ -116,7 +116,8 @@ void TLZWEncoder::EncodePixels() {
       const int pixel = *p++;
       if (pixel >= colors) ColorNotInTable();
       const uint32_t key = (static_cast<uint32_t>(prefix) << 8) | static_cast<uint32_t>(pixel);
-      const int code = table.FindCode(key);
+      int slot;
+      const int code = table.FindCode(key, slot);
       if (code >= 0) {
         prefix = code;
         continue;
@@ -126,7 +127,7 @@ void TLZWEncoder::EncodePixels() {
       if (FFreeCode >= 4095) {
         EmitClear();
       } else {
-        table.StoreCode(key, FFreeCode);
+        table.StoreAt(slot, key, FFreeCode);
         ++FFreeCode;
       }
     }

@@ -26,6 +26,18 @@ class THashTable {
       if ((e >> 12) == key) return static_cast<int>(e & 0xFFF);
     }
   }
+  // FindCode that also gives the free slot where the key would go.
+  int FindCode(uint32_t key, int& freeSlot) const {
+    for (int h = HashOf(key);; h = NextProbe(h)) {
+      uint32_t e = FTable[h];
+      if (e >= 0xFFFFF000u) {
+        freeSlot = h;
+        return -1;
+      }
+      if ((e >> 12) == key) return static_cast<int>(e & 0xFFF);
+    }
+  }
+  void StoreAt(int slot, uint32_t key, int code) { FTable[slot] = (key << 12) | (static_cast<uint32_t>(code) & 0xFFF); }
   static int HashOf(uint32_t key) { return static_cast<int>(((key >> 4) ^ key) % Size); }
   // One slot down, wrapping: every slot is reached, so a probe always ends at
   // a free one (the table never holds more than 4096 of its 8009 entries).
