@@ -67,11 +67,12 @@ TFont::~TFont() {
 }
 
 void TFont::Changed() {
+  // Canvases let go of the old handle first: a selected object is not deleted.
+  TGraphicsObject::Changed();
   if (FHandle) {
     DeleteObject(reinterpret_cast<HGDIOBJ>(FHandle));
     FHandle = nullptr;
   }
-  TGraphicsObject::Changed();
 }
 
 void TFont::Assign(const TPersistent* source) {
@@ -157,11 +158,12 @@ TPen::~TPen() {
 }
 
 void TPen::Changed() {
+  // Canvases let go of the old handle first: a selected object is not deleted.
+  TGraphicsObject::Changed();
   if (FHandle) {
     DeleteObject(reinterpret_cast<HGDIOBJ>(FHandle));
     FHandle = nullptr;
   }
-  TGraphicsObject::Changed();
 }
 
 void TPen::Assign(const TPersistent* source) {
@@ -213,11 +215,12 @@ TBrush::~TBrush() {
 }
 
 void TBrush::Changed() {
+  // Canvases let go of the old handle first: a selected object is not deleted.
+  TGraphicsObject::Changed();
   if (FHandle) {
     DeleteObject(reinterpret_cast<HGDIOBJ>(FHandle));
     FHandle = nullptr;
   }
-  TGraphicsObject::Changed();
 }
 
 void TBrush::Assign(const TPersistent* source) {
@@ -258,9 +261,15 @@ HBRUSH TBrush::Handle() {
 
 TCanvas::TCanvas() : FPen(std::make_unique<TPen>()), FBrush(std::make_unique<TBrush>()), FFont(std::make_unique<TFont>()) {
   FFont->SetColor(clBlack);
-  FPen->OnChange = [this](TObject*) { FState &= ~csPenValid; };
-  FBrush->OnChange = [this](TObject*) { FState &= ~csBrushValid; };
-  FFont->OnChange = [this](TObject*) { FState &= ~csFontValid; };
+  // A changed object is put out of the DC at once, so it can go.
+  auto deselect = [this](HGDIOBJ& old, int bit) {
+    if (FHandle && old) SelectObject(FHandle, old);
+    old = nullptr;
+    FState &= ~bit;
+  };
+  FPen->OnChange = [this, deselect](TObject*) { deselect(FOldPen, csPenValid); };
+  FBrush->OnChange = [this, deselect](TObject*) { deselect(FOldBrush, csBrushValid); };
+  FFont->OnChange = [this, deselect](TObject*) { deselect(FOldFont, csFontValid); };
 }
 
 TCanvas::~TCanvas() { DeselectHandles(); }

@@ -229,3 +229,24 @@ TEST(Canvas, LockIsReentrantAndExcludesOtherThreads) {
   EXPECT_TRUE(other);
   EXPECT_EQ(c.LockCount(), 0);
 }
+
+TEST(Canvas, ChangedObjectsAreFreedNotLeaked) {
+  TBitmap b;
+  b.SetSize(20, 10);
+  TCanvas& c = b.Canvas();
+  c.TextOut(0, 0, "x");
+  c.Rectangle(0, 0, 5, 5);
+  HGDIOBJ font = reinterpret_cast<HGDIOBJ>(c.Font().Handle());
+  HGDIOBJ pen = reinterpret_cast<HGDIOBJ>(c.Pen().Handle());
+  HGDIOBJ brush = reinterpret_cast<HGDIOBJ>(c.Brush().Handle());
+  EXPECT_EQ(GetObjectType(font), OBJ_FONT);
+  c.Font().SetSize(20);
+  c.Pen().SetColor(clRed);
+  c.Brush().SetColor(clBlue);
+  // The old ones were selected into the canvas's DC, and still went.
+  EXPECT_EQ(GetObjectType(font), 0u);
+  EXPECT_EQ(GetObjectType(pen), 0u);
+  EXPECT_EQ(GetObjectType(brush), 0u);
+  c.FillRect(Rect(0, 0, 20, 10));
+  EXPECT_EQ(ColorToRGB(c.Pixel(3, 3)), 0xFF0000u);
+}
