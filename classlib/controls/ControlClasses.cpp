@@ -8,6 +8,7 @@
 #include "classlib/controls/Edits.h"
 #include "classlib/controls/ListBoxes.h"
 #include "classlib/controls/Menus.h"
+#include "classlib/controls/MessageDialogs.h"
 #include "classlib/controls/PageLists.h"
 #include "classlib/controls/Timer.h"
 #include "classlib/controls/TrackBars.h"
@@ -169,5 +170,7 @@ void RegisterStandardControls() {
     RegisterTrackBars();
     RegisterPages();
     RegisterMenusAndTimers();
+    // On a display, MessageBoxA shows our own window.
+    hk::SetMessageBoxPresenter(&hk::ShowMessageBoxWindow);
   });
 }

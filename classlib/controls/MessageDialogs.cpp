@@ -1,0 +1,142 @@
+#include "classlib/controls/MessageDialogs.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+
+#include "classlib/Forms.h"
+#include "classlib/StdCtrls.h"
+#include "classlib/Threads.h"
+#include "classlib/controls/Buttons.h"
+
+namespace {
+
+struct TBoxState {
+  std::atomic<bool> Done{false};
+  int Answer = 0;
+  DWORD Thread = 0;
+};
+std::atomic<TBoxState*> gBox{nullptr};
+
+const char* ButtonCaption(int id) {
+  switch (id) {
+    case IDOK: return "OK";
+    case IDCANCEL: return "Cancel";
+    case IDABORT: return "&Abort";
+    case IDRETRY: return "&Retry";
+    case IDIGNORE: return "&Ignore";
+    case IDYES: return "&Yes";
+    case IDNO: return "&No";
+    default: return "?";
+  }
+}
+
+// The icon: a disc in the kind's colour with its sign, 32 pixels.
+void PaintIcon(TCanvas& c, UINT icon, int x, int y) {
+  TColor fill;
+  const char* sign;
+  switch (icon) {
+    case MB_ICONERROR: fill = static_cast<TColor>(0x2020D0); sign = "X"; break;
+    case MB_ICONQUESTION: fill = static_cast<TColor>(0xC06020); sign = "?"; break;
+    case MB_ICONWARNING: fill = static_cast<TColor>(0x00C0F0); sign = "!"; break;
+    case MB_ICONINFORMATION: fill = static_cast<TColor>(0xC06020); sign = "i"; break;
+    default: return;
+  }
+  c.Brush().SetStyle(bsSolid);
+  c.Brush().SetColor(fill);
+  for (int row = 0; row < 32; ++row) {  // a disc, one line a row
+    int dy = row - 16;
+    int half = 0;
+    while (half * half + dy * dy < 256) ++half;
+    c.FillRect(TRect(x + 16 - half, y + row, x + 16 + half, y + row + 1));
+  }
+  c.Brush().SetStyle(bsClear);
+  c.Font().SetStyle(fsBold);
+  c.Font().SetSize(14);
+  c.Font().SetColor(clWhite);
+  SIZE s = c.TextExtent(sign);
+  c.TextOut(x + 16 - s.cx / 2, y + 16 - s.cy / 2, sign);
+}
+
+}  // namespace
+
+namespace hk {
+
+int ShowMessageBoxWindow(const MessageBoxRecord& box) {
+  TBoxState state;
+  state.Thread = GetCurrentThreadId();
+  state.Answer = MessageBoxDefaultButton(box.Type);
+  TBoxState* previous = gBox.exchange(&state);
+  std::vector<int> ids = MessageBoxButtons(box.Type);
+  bool hasCancel = std::find(ids.begin(), ids.end(), IDCANCEL) != ids.end();
+  int escape = hasCancel ? IDCANCEL : ids.size() == 1 ? ids[0] : 0;
+  const UINT icon = box.Type & MB_ICONMASK;
+
+  auto form = std::make_unique<TForm>(nullptr);
+  form->InitializeForm();
+  form->SetCaption(box.Caption);
+  form->SetBorderStyle(bsDialog);
+  form->SetPosition(poScreenCenter);
+  if (box.Type & (MB_TOPMOST | MB_SYSTEMMODAL)) form->SetFormStyle(fsStayOnTop);
+  const int textLeft = icon ? 64 : 16;
+  auto* text = new TLabel(form.get());
+  text->SetParent(form.get());
+  text->SetWordWrap(true);
+  text->SetAutoSize(false);
+  text->SetBounds(textLeft, 20, 340, 60);
+  text->SetCaption(box.Text);
+  const int buttonsWidth = static_cast<int>(ids.size()) * 81 - 6;
+  const int width = std::max(textLeft + 340 + 16, buttonsWidth + 32);
+  form->SetClientSize(width, 130);
+  form->OnPaint = [&, icon](TObject*) { PaintIcon(form->Canvas(), icon, 16, 20); };
+  TButton* focus = nullptr;
+  int x = (width - buttonsWidth) / 2;
+  for (int id : ids) {
+    auto* b = new TButton(form.get());
+    b->SetParent(form.get());
+    b->SetBounds(x, 92, 75, 25);
+    b->SetCaption(ButtonCaption(id));
+    b->SetDefault(id == state.Answer);
+    b->SetCancel(id == escape);
+    b->OnClick = [&state, id](TObject*) {
+      state.Answer = id;
+      state.Done = true;
+    };
+    if (id == state.Answer) focus = b;
+    x += 81;
+  }
+  form->OnClose = [&](TObject*, TCloseAction& action) {
+    action = caHide;
+    if (escape) state.Answer = escape;
+    state.Done = true;
+  };
+  bool ownerWasEnabled = box.Owner && IsWindowEnabled(box.Owner);
+  if (ownerWasEnabled) EnableWindow(box.Owner, FALSE);
+  form->Show();
+  if (focus) focus->SetFocus();
+  while (!state.Done) {
+    MSG msg;
+    BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (got < 0) break;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    if (CurrentKernelThreadId() == MainThreadID) CheckSynchronize();
+  }
+  if (ownerWasEnabled) EnableWindow(box.Owner, TRUE);
+  form.reset();
+  gBox = previous;
+  return state.Answer;
+}
+
+void CancelMessageBoxWindow() {
+  if (TBoxState* state = gBox) {
+    state->Done = true;
+    PostThreadMessageA(state->Thread, WM_NULL, 0, 0);
+  }
+}
+
+}  // namespace hk
