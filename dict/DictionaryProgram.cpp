@@ -4,6 +4,7 @@
 
 #include "common/WindowUtils.h"
 #include "dict/DataFiles.h"
+#include "gif/GIFImage.h"
 #include "png/PngObject.h"
 
 extern "C" void HkKeepResources_hk_dict();
@@ -15,5 +16,6 @@ void InitializeDictionaryProgram() {
     InitializeDataFiles();
     InitializeWindowUtils();
     RegisterPNGPicture();
+    InitializeGIFCodec();
   });
 }

@@ -9,10 +9,8 @@
 #include "dict/AboutLinks.h"
 #include "dict/DataFiles.h"
 #include "dict/Markers.h"
-#include "png/PngObject.h"
-#if __has_include("classlib/controls/Dialogs.h")
 #include "classlib/controls/Dialogs.h"
-#endif
+#include "png/PngObject.h"
 
 TURESearch* SearchEngine = nullptr;
 THanakumoForm* HanakumoForm = nullptr;
@@ -233,9 +231,7 @@ const bool registered = [] {
   F("lbl4", &THanakumoForm::lbl4);
   F("lblMakerLink", &THanakumoForm::lblMakerLink);
   F("lblDonate", &THanakumoForm::lblDonate);
-#if __has_include("classlib/controls/Dialogs.h")
   F("dlgOpen1", &THanakumoForm::dlgOpen1);
-#endif
 
   auto H = [](const char* name, auto method) { RegisterHandler(name, method); };
   H("FormCreate", &THanakumoForm::FormCreate);

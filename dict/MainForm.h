@@ -139,6 +139,8 @@ class THanakumoForm : public TForm {
   void RunSearch(const WideString& query);
   void ScanDictionary(const WideString& query);
   void EndSearch();
+  void PumpDuringSearch();
+  void ShowCounts();
   void ReloadDictionary();
 
   // Window-button and search-box pictures, loaded from the PNG resources.
@@ -158,6 +160,8 @@ class THanakumoForm : public TForm {
   // the dictionary file Apply asked for, read once no search runs.
   std::shared_ptr<const WideString> FSearchText;
   std::string FPendingDictFile;
+  DWORD FLastPump = 0;
+  bool FCountsShown = true;
   // Gloss list reused by every match.
   TWideStringList FGlosses;
 };

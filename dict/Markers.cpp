@@ -1,5 +1,7 @@
 #include "dict/Markers.h"
 
+#include <unordered_set>
+
 #include "dict/EntryParser.h"
 #include "unicode/UnicodeData.h"
 #include "unicode/WideUnicode.h"
@@ -11,6 +13,12 @@ namespace {
 // Keys converted once: the routines run per search match and per repaint.
 std::vector<WideString>& WideKeys() {
   static std::vector<WideString> keys;
+  return keys;
+}
+
+// The same keys as a set, for the membership test of every group.
+std::unordered_set<WideString>& KeySet() {
+  static std::unordered_set<WideString> keys;
   return keys;
 }
 
@@ -42,14 +50,11 @@ void SetMarkersFromLines(const std::vector<AnsiString>& lines) {
     Markers[i].Description = lines[i].substr(bar + 1);
     WideKeys()[i] = AnsiToWideCP(Markers[i].Key, 0);
   }
+  KeySet().clear();
+  for (size_t i = 0; i < lines.size(); ++i) KeySet().insert(WideKeys()[i]);
 }
 
-bool IsMarkerKey(const WideString& text) {
-  const std::vector<WideString>& keys = WideKeys();
-  for (size_t i = 0; i < Markers.size() && i < keys.size(); ++i)
-    if (keys[i] == text) return true;
-  return false;
-}
+bool IsMarkerKey(const WideString& text) { return KeySet().count(text) != 0; }
 
 bool IsMarkerText(const WideString& text) {
   if (text.find(u',') == WideString::npos) return IsMarkerKey(text);

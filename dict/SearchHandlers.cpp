@@ -54,6 +54,7 @@ void THanakumoForm::RunSearch(const WideString& query) {
 }
 
 void THanakumoForm::EndSearch() {
+  ShowCounts();
   imgLoading->Hide();
   lblStop->Hide();
   FSearching = false;
@@ -77,6 +78,7 @@ void THanakumoForm::ScanDictionary(const WideString& query) {
   FStopRequested = false;
   FExactCount = 0;
   FSimiliarCount = 0;
+  FCountsShown = true;
   FCurrentLine.clear();
   pbResult->Invalidate();
   Application->ProcessMessages();
@@ -129,13 +131,36 @@ void THanakumoForm::SearchResultFound(int64_t start, int64_t stop) {
     if (!similar) {
       lstExactMatch->Items().AddObject(display, data);
       ++FExactCount;
-      lblExactMatch->SetCaption("Exact match (" + std::to_string(FExactCount) + ")");
     } else {
       lstSimiliarMatch->Items().AddObject(display, data);
       ++FSimiliarCount;
-      lblSimiliarMatch->SetCaption("Similiar match (" + std::to_string(FSimiliarCount) + ")");
     }
+    FCountsShown = false;
   }
+  PumpDuringSearch();
+}
+
+// The counts reach the captions whenever the window may repaint, and when
+// the search ends: measuring a caption per match would cost more than the
+// match.
+void THanakumoForm::ShowCounts() {
+  if (FCountsShown) return;
+  FCountsShown = true;
+  if (FExactCount > 0) lblExactMatch->SetCaption("Exact match (" + std::to_string(FExactCount) + ")");
+  if (FSimiliarCount > 0) lblSimiliarMatch->SetCaption("Similiar match (" + std::to_string(FSimiliarCount) + ")");
+}
+
+// Every match lets the queue run, so the window stays live and Stop can be
+// clicked. Input, posted messages and timers are handled at once; a repaint
+// alone waits until 15 ms have passed since the last one, since repainting
+// the counts after each of hundreds of thousands of matches would cost far
+// more than the search.
+void THanakumoForm::PumpDuringSearch() {
+  const DWORD now = GetTickCount();
+  const bool waiting = (GetQueueStatus(QS_ALLINPUT & ~QS_PAINT) & 0xFFFF) != 0;
+  if (!waiting && now - FLastPump < 15) return;
+  FLastPump = now;
+  ShowCounts();
   Application->ProcessMessages();
 }
 

@@ -2,6 +2,7 @@
 // and the about page's links.
 #include "classlib/IniFiles.h"
 #include "classlib/SysUtils.h"
+#include "classlib/controls/Dialogs.h"
 #include "dict/AboutLinks.h"
 #include "dict/DataFiles.h"
 #include "dict/MainForm.h"
@@ -19,14 +20,9 @@ void SaveSettings(THanakumoForm& form) {
   ini.WriteString("Dictionary", "DictionaryFileName", form.edtDictFileName->Text());
 }
 
-#if __has_include("classlib/controls/Dialogs.h")
-#include "classlib/controls/Dialogs.h"
 void THanakumoForm::btnBrowseDictFileClick(TObject*) {
-  if (dlgOpen1->Execute()) edtDictFileName->SetText(dlgOpen1->FileName());
+  if (dlgOpen1->Execute()) edtDictFileName->SetText(dlgOpen1->FileName);
 }
-#else
-void THanakumoForm::btnBrowseDictFileClick(TObject*) {}
-#endif
 
 void THanakumoForm::btnApplyClick(TObject*) {
   const std::string name = edtDictFileName->Text();

@@ -81,12 +81,12 @@ int main() {
     const std::string name = WideToUTF8(query);
     // The bare scan: the same engine and text, no handler.
     TURESearch bare(nullptr);
-    bare.PreparePattern(query, 8);
     int64_t matches = 0;
     bare.OnMatch = [&](int64_t, int64_t) { ++matches; };
     const double scan = Best(3, [&] {
       matches = 0;
       bare.ClearMatches();
+      bare.PreparePattern(query, 8);
       bare.FindAllMatches(*DictionaryText);
     });
     HanakumoForm->edtSearch->SetText(query);

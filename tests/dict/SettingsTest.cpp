@@ -2,6 +2,7 @@
 
 #include "MainFormTestSupport.h"
 #include "classlib/IniFiles.h"
+#include "classlib/controls/Dialogs.h"
 
 TEST_F(MainFormTest, WithoutConfigLineNumbersAreOn) {
   EXPECT_TRUE(form->chkShowLineNumber->Checked());
@@ -60,3 +61,4 @@ TEST_F(MainFormTest, ConfigRoundTrip) {
   EXPECT_FALSE(form->chkShowLineNumber->Checked());
   EXPECT_EQ(form->edtDictFileName->Text(), "/some/where/dict.txt");
 }
+
