@@ -457,3 +457,26 @@ TEST_F(FormTest, KeyPreviewLetsTheFormSeeKeysFirst) {
   EXPECT_EQ(keys, (std::vector<std::string>{"child 13", "form 13", "child 13", "form 27"}));
   EXPECT_EQ(GetParentForm(child), form);
 }
+
+TEST_F(FormTest, CursorAndBevelOfGraphicControls) {
+  TTestForm* form = CreateFormOf<TTestForm>(Application);
+  auto* bevel = new TBevel(form);
+  bevel->SetParent(form);
+  bevel->SetBounds(10, 60, 80, 9);
+  bevel->SetShape(bsTopLine);
+  form->Show();
+  form->Update();
+  Pixels p = Read(form->Handle());
+  EXPECT_EQ(p.At(40, 60), ColorToRGB(clBtnShadow));
+  EXPECT_EQ(p.At(40, 61), ColorToRGB(clBtnHighlight));
+  EXPECT_EQ(p.At(40, 62), 0xF5F5F5u);
+  // Over the label the hand shows; over the form the arrow.
+  TRect r = form->lblCaption->BoundsRect();
+  MoveMouse(form, r.left + 2, r.top + 2);
+  SendMessageA(form->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(form->Handle()), MAKELONG(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_HAND));
+  MoveMouse(form, 150, 100);
+  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+  SendMessageA(form->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(form->Handle()), MAKELONG(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_ARROW));
+}
