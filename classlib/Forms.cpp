@@ -354,18 +354,17 @@ HWND TApplication::Handle() {
   if (!FHandle) {
     FProc = MakeObjectWindowProc([this](HWND h, UINT msg, WPARAM w, LPARAM l) { return WndProc(h, msg, w, l); });
     FHandle = CreateHelperWindow(FProc);
+#ifdef HK_HAVE_THREADS
+    // A thread's synchronised call wakes the loop through our window.
+    HWND h = FHandle;
+    WakeMainThread = [h]() { PostMessageA(h, WM_NULL, 0, 0); };
+#endif
+    if (FHandle) SetWindowTextA(FHandle, FTitle.c_str());
   }
   return FHandle;
 }
 
-void TApplication::Initialize() {
-  HWND h = Handle();
-#ifdef HK_HAVE_THREADS
-  WakeMainThread = [h]() { PostMessageA(h, WM_NULL, 0, 0); };
-#else
-  (void)h;
-#endif
-}
+void TApplication::Initialize() { Handle(); }
 
 LRESULT TApplication::WndProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
   TMessage m{msg, w, l, 0};
@@ -467,6 +466,7 @@ void TApplication::HandleMessage() {
 void TApplication::Terminate() { PostQuitMessage(0); }
 
 void TApplication::Run() {
+  Handle();
   FRunning = true;
   if (FMainForm && ShowMainForm) FMainForm->Show();
   while (!FTerminated) {

@@ -5,6 +5,7 @@
 #include "classlib/ExtCtrls.h"
 #include "classlib/FormReader.h"
 #include "classlib/StdCtrls.h"
+#include "classlib/Threads.h"
 #include "platform/Windows.h"
 #include "platform/services/MessageBox.h"
 #include "platform/text/FontEngine.h"
@@ -479,4 +480,28 @@ TEST_F(FormTest, CursorAndBevelOfGraphicControls) {
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
   SendMessageA(form->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(form->Handle()), MAKELONG(HTCLIENT, WM_MOUSEMOVE));
   EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_ARROW));
+}
+
+namespace {
+struct TTerminatingThread : TThread {
+  TTerminatingThread() : TThread(false) {}
+  ~TTerminatingThread() override { TerminateAndWait(); }
+  void Execute() override {
+    Synchronize([this] {
+      RanOnMain = GetCurrentThreadId() == MainThreadID;
+      Application->Terminate();
+    });
+  }
+  bool RanOnMain = false;
+};
+}  // namespace
+
+TEST_F(FormTest, AThreadsSynchronisedCallWakesTheIdleLoop) {
+  Application->Initialize();
+  auto* thread = TThread::Create<TTerminatingThread>();
+  // Returns only once the thread's call has run on this thread.
+  Application->Run();
+  thread->WaitFor();
+  EXPECT_TRUE(thread->RanOnMain);
+  delete thread;
 }
