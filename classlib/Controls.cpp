@@ -456,6 +456,7 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) { FWindowed = true
 
 TWinControl::~TWinControl() {
   MarkDestroying();
+  ClearMessageHandlers();
   // Children go with their parent, whoever owns them.
   while (!FControls.empty()) delete FControls.back();
   DestroyHandle();

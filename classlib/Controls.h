@@ -190,6 +190,9 @@ class TControl : public TComponent {
   virtual void ColorChanged() { Invalidate(); }
   virtual void TextChanged() { Invalidate(); }
   void UpdateAnchorRules();
+  // Destructors call it before the window goes: the handlers of a derived
+  // class must not run once that class is gone.
+  void ClearMessageHandlers() { FMessageHandlers.clear(); }
   // Mouse messages arrive here already in client coordinates.
   void HandleMouse(TMessage& m);
   virtual HCURSOR CursorHandle() const;

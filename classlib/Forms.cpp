@@ -81,6 +81,7 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner), FCanvas(std::m
 
 TCustomForm::~TCustomForm() {
   DoDestroy();
+  ClearMessageHandlers();
   if (gApplication && gApplication->MainForm() == this) gApplication->SetMainForm(nullptr);
   // Our components go while we are still a form.
   DestroyComponents();

@@ -505,3 +505,24 @@ TEST_F(FormTest, AThreadsSynchronisedCallWakesTheIdleLoop) {
   EXPECT_TRUE(thread->RanOnMain);
   delete thread;
 }
+
+TEST_F(FormTest, HandlersOfAGoneClassDoNotRunWhileTheWindowCloses) {
+  struct THandled : TForm {
+    explicit THandled(TComponent* owner) : TForm(owner) {
+      SetMessageHandler(WM_WINDOWPOSCHANGED, [this](TMessage& m) {
+        ++*Count;
+        Dispatch(m);
+      });
+    }
+    std::shared_ptr<int> Count = std::make_shared<int>(0);
+  };
+  auto* form = new THandled(Application);
+  std::shared_ptr<int> count = form->Count;
+  form->SetBounds(0, 0, 50, 50);
+  form->Show();
+  form->SetBounds(10, 10, 60, 60);
+  int seen = *count;
+  EXPECT_GT(seen, 0);
+  FreeComponent(form);  // the visible window goes: no handler of ours runs
+  EXPECT_EQ(*count, seen);
+}
