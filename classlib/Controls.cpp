@@ -457,6 +457,14 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) { FWindowed = true
 TWinControl::~TWinControl() {
   MarkDestroying();
   ClearMessageHandlers();
+  // Closing the window sends focus and size messages; the handlers bound
+  // to them may belong to a form whose own part is gone already.
+  OnEnter = nullptr;
+  OnExit = nullptr;
+  OnKeyDown = nullptr;
+  OnKeyUp = nullptr;
+  OnKeyPress = nullptr;
+  OnResize = nullptr;
   // Children go with their parent, whoever owns them.
   while (!FControls.empty()) delete FControls.back();
   DestroyHandle();

@@ -82,6 +82,10 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner), FCanvas(std::m
 TCustomForm::~TCustomForm() {
   DoDestroy();
   ClearMessageHandlers();
+  // The derived form's handlers must not run while the window goes.
+  OnShow = OnHide = OnPaint = OnActivate = OnDeactivate = nullptr;
+  OnClose = nullptr;
+  OnCloseQuery = nullptr;
   if (gApplication && gApplication->MainForm() == this) gApplication->SetMainForm(nullptr);
   // Our components go while we are still a form.
   DestroyComponents();
