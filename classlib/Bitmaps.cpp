@@ -496,6 +496,62 @@ void TBitmap::LoadFromResourceName(HINSTANCE instance, const std::string& name) 
   LoadFromStream(m);
 }
 
+namespace {
+HPALETTE CopyPalette(HPALETTE palette) {
+  if (!palette) return nullptr;
+  PALETTEENTRY e[256];
+  UINT n = GetPaletteEntries(palette, 0, 256, e);
+  if (n == 0) return nullptr;
+  std::vector<uint8_t> buf(sizeof(LOGPALETTE) + n * sizeof(PALETTEENTRY));
+  auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
+  lp->palVersion = 0x300;
+  lp->palNumEntries = static_cast<WORD>(n);
+  std::memcpy(lp->palPalEntry, e, n * sizeof(PALETTEENTRY));
+  return CreatePalette(lp);
+}
+}  // namespace
+
+void TBitmap::LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE palette) {
+  if (format != CF_BITMAP_FORMAT || !data) throw EInvalidGraphic("Unsupported clipboard format");
+  auto* src = static_cast<HBITMAP>(data);
+  BITMAP bm{};
+  if (GetObjectA(reinterpret_cast<HGDIOBJ>(src), sizeof bm, &bm) == 0) throw EInvalidGraphic("Invalid bitmap handle");
+  int w = bm.bmWidth, h = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
+  FreeHandle();
+  FWidth = FHeight = 0;
+  NewImage(w, h, bm.bmBitsPixel == 1 ? pf1bit : bm.bmBitsPixel == 8 ? pf8bit : bm.bmBitsPixel == 24 ? pf24bit : pf32bit,
+           nullptr, 0);
+  if (FHandle) {
+    HDC from = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(from, reinterpret_cast<HGDIOBJ>(src));
+    if (!old) {
+      // The handle is selected elsewhere; its bits still read.
+      DeleteDC(from);
+      BITMAPINFO bi{};
+      bi.bmiHeader = {sizeof(BITMAPINFOHEADER), FWidth, FHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+      if (FPixelFormat == pf32bit)
+        GetDIBits(Canvas().Handle(), src, 0, static_cast<UINT>(FHeight), FBits, &bi, DIB_RGB_COLORS);
+    } else {
+      BitBlt(Canvas().Handle(), 0, 0, FWidth, FHeight, from, 0, 0, SRCCOPY);
+      SelectObject(from, old);
+      DeleteDC(from);
+    }
+  }
+  SetPalette(CopyPalette(palette));
+  Changed(this);
+}
+
+void TBitmap::SaveToClipboardFormat(UINT& format, HANDLE& data, HPALETTE& palette) {
+  format = CF_BITMAP_FORMAT;
+  data = nullptr;
+  palette = nullptr;
+  if (Empty()) return;
+  TBitmap copy;
+  copy.Assign(this);
+  data = copy.ReleaseHandle();
+  palette = CopyPalette(FPalette);
+}
+
 // ---- TIcon
 
 TIcon::~TIcon() = default;

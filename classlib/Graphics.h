@@ -261,6 +261,9 @@ class TGraphic : public TPersistent {
   bool FTransparent = false;
 };
 
+// The platform's clipboard format of a bitmap handle.
+constexpr UINT CF_BITMAP_FORMAT = 2;
+
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
 enum TBitmapHandleType { bmDIB, bmDDB };
 enum TTransparentMode { tmAuto, tmFixed };
@@ -303,6 +306,10 @@ class TBitmap : public TGraphic {
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
   void LoadFromResourceName(HINSTANCE instance, const std::string& name);
+  // The clipboard's bitmap format: data is a bitmap handle (and a palette),
+  // copied in; the handles given out are new ones the receiver owns.
+  void LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE palette) override;
+  void SaveToClipboardFormat(UINT& format, HANDLE& data, HPALETTE& palette) override;
   HPALETTE Palette() override { return FPalette; }
   void SetPalette(HPALETTE palette) override;
   bool Equals(TGraphic* other) override;

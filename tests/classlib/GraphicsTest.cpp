@@ -250,3 +250,25 @@ TEST(Canvas, ChangedObjectsAreFreedNotLeaked) {
   c.FillRect(Rect(0, 0, 20, 10));
   EXPECT_EQ(ColorToRGB(c.Pixel(3, 3)), 0xFF0000u);
 }
+
+TEST(Bitmap, ClipboardBitmapHandlesAreCopies) {
+  TBitmap b;
+  b.LoadFromFile(HK_SOURCE_DIR "/tests/classlib/data/blue-green.bmp");
+  UINT format = 0;
+  HANDLE data = nullptr;
+  HPALETTE palette = nullptr;
+  b.SaveToClipboardFormat(format, data, palette);
+  EXPECT_EQ(format, CF_BITMAP_FORMAT);
+  ASSERT_NE(data, nullptr);
+  EXPECT_NE(static_cast<HBITMAP>(data), b.Handle());
+  TBitmap c;
+  c.LoadFromClipboardFormat(format, data, palette);
+  EXPECT_EQ(c.Width(), 4);
+  EXPECT_EQ(Rgb(c, 0, 0), 0xFF0000u);
+  EXPECT_EQ(Rgb(c, 3, 1), 0x00FF00u);
+  // The handle stays the giver's.
+  EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(data)), OBJ_BITMAP);
+  DeleteObject(reinterpret_cast<HGDIOBJ>(data));
+  EXPECT_THROW(c.LoadFromClipboardFormat(format, nullptr, nullptr), EInvalidGraphic);
+  EXPECT_THROW(c.LoadFromClipboardFormat(12345, data, nullptr), EInvalidGraphic);
+}
