@@ -324,6 +324,8 @@ class TFormParser {
     std::string name, cls;
     int line = FLine;
     ReadObjectHeader(name, cls);
+    // Deeper than any form needs, and shallow enough for the stack.
+    if (++FDepth > kMaxDepth) Fail("objects nested too deeply");
     const TClassInfo* info = FindClassInfo(cls);
     if (!info || !info->Create) Fail("class " + cls + " not found");
     TComponent* root = FContext.Root;
@@ -342,6 +344,7 @@ class TFormParser {
       Fail(e.what());
     }
     ReadBody(c);
+    --FDepth;
   }
 
   void BindField(TComponent* root, TComponent* c, const std::string& name, int line) {
@@ -435,6 +438,7 @@ class TFormParser {
     }
     if (c == '(') {
       ++FPos;
+      if (++FDepth > kMaxDepth) Fail("lists nested too deeply");
       v.Kind = TFormValue::vkList;
       for (;;) {
         SkipBlankInside();
@@ -445,6 +449,7 @@ class TFormParser {
         }
         v.Items.push_back(ReadValue());
       }
+      --FDepth;
       return v;
     }
     if (c == '{') {
@@ -611,8 +616,10 @@ class TFormParser {
     }
   }
 
+  static constexpr int kMaxDepth = 64;
   const std::string& FText;
   TFormContext FContext;
+  int FDepth = 0;
   size_t FPos = 0;
   int FLine = 1;
   std::vector<TComponent*> FLoaded;

@@ -150,6 +150,21 @@ TEST(FormReader, BrokenTextNamesResourceAndLine) {
   EXPECT_THROW(ReadFormResource(&root, "NOSUCHFORM"), EResNotFound);
 }
 
+TEST(FormReader, DeepNestingIsAnErrorNotACrash) {
+  std::string objects = "object R: TReaderRoot\n", lists = "object R: TReaderRoot\n  object c: TReaderChild\n    Lines = ";
+  for (int i = 0; i < 100000; ++i) objects += "object c" + IntToStr(i) + ": TReaderChild\n";
+  lists += std::string(100000, '(');
+  for (const std::string& text : {objects, lists}) {
+    TReaderRoot root(nullptr);
+    try {
+      ReadFormText(&root, "DEEP", text);
+      ADD_FAILURE();
+    } catch (const EFormResourceError& e) {
+      EXPECT_NE(e.Message().find("nested too deeply"), std::string::npos) << e.Message();
+    }
+  }
+}
+
 TEST(FormReader, SurvivesEveryCutOfAValidText) {
   const std::string text =
       "object R: TReaderRoot\n  Text = 'ab'#65 +\n 'c'\n  Flags = [fB]\n  Data = {00FF}\n"
