@@ -11,7 +11,7 @@ TEST(IniFile, ReadsCaseInsensitiveWithDefaults) {
   std::string path = dir.Write("c.ini",
                                "; comment\r\n[Dictionary]\r\n DictionaryFileName = /x/edict.txt \r\n"
                                "ShowLineNumber=0\r\n[Card]\nAlpha=0x1F\nBad=12a\nNeg=-7\nBig=99999999999\n"
-                               "Empty=\nFirstRun=2\nHex=0xFFFFFFFF\n");
+                               "Empty=\nFirstRun=2\nHex=0xFFFFFFFF\nDollar=$1F\n");
   TIniFile ini(path);
   EXPECT_EQ(ini.ReadString("dictionary", "DICTIONARYFILENAME", "d"), "/x/edict.txt");
   EXPECT_EQ(ini.ReadString("Dictionary", "Missing", "d"), "d");
@@ -20,7 +20,7 @@ TEST(IniFile, ReadsCaseInsensitiveWithDefaults) {
   struct {
     const char* key;
     int32_t expected;
-  } ints[] = {{"Alpha", 31}, {"Bad", 5}, {"Neg", -7}, {"Big", 5}, {"Empty", 5}, {"Missing", 5}, {"Hex", -1}};
+  } ints[] = {{"Alpha", 31}, {"Bad", 5}, {"Neg", -7}, {"Big", 5}, {"Empty", 5}, {"Missing", 5}, {"Hex", -1}, {"Dollar", 5}};
   for (auto& c : ints) EXPECT_EQ(ini.ReadInteger("card", c.key, 5), c.expected) << c.key;
   EXPECT_TRUE(ini.ReadBool("Card", "FirstRun", false));
   EXPECT_TRUE(ini.ReadBool("Card", "Bad", true));
