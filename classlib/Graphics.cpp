@@ -275,7 +275,9 @@ TCanvas::TCanvas() : FPen(std::make_unique<TPen>()), FBrush(std::make_unique<TBr
 TCanvas::~TCanvas() { DeselectHandles(); }
 
 HDC TCanvas::Handle() {
+  // The DC a caller draws on by itself has the canvas's pen, brush and font.
   if (!FHandle) CreateHandle();
+  if (FHandle) RequiredState(csHandleValid | csPenValid | csBrushValid | csFontValid);
   return FHandle;
 }
 
@@ -307,19 +309,18 @@ void TCanvas::RequiredState(int state) {
     HGDIOBJ old = SelectObject(FHandle, reinterpret_cast<HGDIOBJ>(FPen->Handle()));
     if (!FOldPen) FOldPen = old;
   }
+  // Colours and modes go with the object they belong to, as it is selected,
+  // so what a caller sets on the DC itself afterwards stays.
   if (need & csBrushValid) {
     HGDIOBJ old = SelectObject(FHandle, reinterpret_cast<HGDIOBJ>(FBrush->Handle()));
     if (!FOldBrush) FOldBrush = old;
+    SetBkColor(FHandle, ColorToRGB(FBrush->Color()));
+    SetBkMode(FHandle, FBrush->Style() == bsClear ? TRANSPARENT : OPAQUE);
   }
   if (need & csFontValid) {
     HGDIOBJ old = SelectObject(FHandle, reinterpret_cast<HGDIOBJ>(FFont->Handle()));
     if (!FOldFont) FOldFont = old;
-  }
-  // Colours and modes are cheap: set them for every call that draws text.
-  if (state & csFontValid) {
     SetTextColor(FHandle, ColorToRGB(FFont->Color()));
-    SetBkColor(FHandle, ColorToRGB(FBrush->Color()));
-    SetBkMode(FHandle, FBrush->Style() == bsClear ? TRANSPARENT : OPAQUE);
   }
   FState |= state | csHandleValid;
 }

@@ -526,3 +526,25 @@ TEST_F(FormTest, HandlersOfAGoneClassDoNotRunWhileTheWindowCloses) {
   FreeComponent(form);  // the visible window goes: no handler of ours runs
   EXPECT_EQ(*count, seen);
 }
+
+TEST_F(FormTest, ATransparentLabelDrawsInItsOwnFont) {
+  auto* form = new TForm(Application);
+  form->SetBorderStyle(bsNone);
+  form->SetBounds(0, 0, 100, 60);
+  form->SetColor(clWhite);
+  auto* label = new TLabel(form);
+  label->SetParent(form);
+  label->SetTransparent(true);
+  label->Font().SetSize(20);  // fixed metrics: cells 27 high, 13 wide
+  label->Font().SetColor(clBlack);
+  label->SetLeft(10);
+  label->SetCaption("WW");
+  EXPECT_EQ(label->Width(), 26);
+  EXPECT_EQ(label->Height(), 27);
+  form->Show();
+  form->Update();
+  Pixels p = Read(form->Handle());
+  EXPECT_EQ(p.At(10 + 13 + 6, 12), 0x000000u);  // inside the second glyph's box
+  EXPECT_EQ(p.At(10 + 13, 12), 0xFFFFFFu);      // the gap between the cells
+  EXPECT_EQ(p.At(50, 12), 0xFFFFFFu);
+}
