@@ -1,5 +1,8 @@
 #include "gif/GIFImage.h"
 
+#include "gif/GIFImport.h"
+#include "gif/GIFSqueeze.h"
+
 #include <algorithm>
 #include <mutex>
 
@@ -106,7 +109,8 @@ void TGIFImage::Assign(const TPersistent* source) {
   }
   const auto* gif = dynamic_cast<const TGIFImage*>(source);
   if (!gif) {
-    TGraphic::Assign(source);
+    // Other pictures become a GIF of their own colours.
+    if (!AssignToImage(*this, source)) TGraphic::Assign(source);
     return;
   }
   ResetImage();
@@ -140,11 +144,18 @@ void TGIFImage::Assign(const TPersistent* source) {
 }
 
 void TGIFImage::AssignTo(TPersistent* dest) const {
+  if (ExportImage(const_cast<TGIFImage&>(*this), dest)) return;
   if (auto* bitmap = dynamic_cast<TBitmap*>(dest)) {
     bitmap->Assign(const_cast<TGIFImage*>(this)->GetCompositeBitmap());
     return;
   }
   TGraphic::AssignTo(dest);
+}
+
+int TGIFImage::AddFrame(const TPersistent* graphic) { return AddGraphicFrame(*this, graphic); }
+
+void TGIFImage::Squeeze(int options, int reductionMethod, int reductionDepth, int ditherKind) {
+  SqueezeImage(*this, options, reductionMethod, reductionDepth, ditherKind);
 }
 
 int TGIFImage::AddFrame(std::unique_ptr<TGIFSubImage> frame) {

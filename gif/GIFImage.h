@@ -63,6 +63,10 @@ class TGIFImage : public TGraphic, public TGIFImageCore {
 
   void ResetImage();
   int AddFrame(std::unique_ptr<TGIFSubImage> frame);
+  // A bitmap, icon, graphic or picture added as a new frame.
+  int AddFrame(const TPersistent* graphic);
+  // Trims, masks, tidies and packs the frames (options: the so* bits).
+  void Squeeze(int options, int reductionMethod, int reductionDepth, int ditherKind);
   COLORREF ScreenBackgroundColor() { return FHeader->BackgroundColor(); }
   TBitmap* GetCompositeBitmap();
   TBitmap* NewCompositeBitmap();

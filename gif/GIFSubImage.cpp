@@ -1,5 +1,7 @@
 #include "gif/GIFSubImage.h"
 
+#include "gif/GIFImport.h"
+
 #include <cstring>
 
 #include "gif/GIFDecoder.h"
@@ -48,7 +50,8 @@ void TGIFSubImage::Reset() {
 void TGIFSubImage::Assign(const TPersistent* source) {
   const auto* src = dynamic_cast<const TGIFSubImage*>(source);
   if (!src) {
-    TPersistent::Assign(source);
+    // Bitmaps, icons, graphics and pictures are imported as a frame.
+    if (!ImportIntoFrame(*this, source)) TPersistent::Assign(source);
     return;
   }
   if (src == this) return;
@@ -196,3 +199,7 @@ void TGIFSubImage::DecodeImageData(TStream& stream) {
 
 // The frame's save is written by the encoder's unit: descriptor, table and data.
 void TGIFSubImage::SaveToStream(TStream& stream) { SaveSubImage(*this, stream); }
+
+void TGIFSubImage::AssignTo(TPersistent* dest) const {
+  if (!ExportFrame(const_cast<TGIFSubImage&>(*this), dest)) TPersistent::AssignTo(dest);
+}

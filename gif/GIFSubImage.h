@@ -40,6 +40,7 @@ class TGIFSubImage : public TGIFItem {
   void Reset();
   // Copies another frame: descriptor, local table, pixels and extensions.
   void Assign(const TPersistent* source) override;
+  void AssignTo(TPersistent* dest) const override;
 
   int Left() const { return FDescriptor.Left; }
   int Top() const { return FDescriptor.Top; }

@@ -274,3 +274,22 @@ TEST(GifImportImage, ConversionAlwaysReportsItsEnd) {
 }
 
 }  // namespace
+
+TEST(GifImport, PictureAssignmentGoesThroughTheImport) {
+  auto b = Bitmap(pf24bit, 2, 1);
+  Put24(*b, 0, 0, 255, 0, 0);
+  Put24(*b, 1, 0, 0, 0, 255);
+  TGIFImage image;
+  image.ReductionMethod = ReduceNone;
+  image.Assign(b.get());
+  ASSERT_EQ(image.Images().Count(), 1);
+  EXPECT_EQ(image.Width(), 2);
+  image.AddFrame(b.get());
+  EXPECT_EQ(image.Images().Count(), 2);
+
+  TBitmap back;
+  back.Assign(&image);
+  ASSERT_EQ(back.Width(), 2);
+  EXPECT_EQ(back.Canvas().Pixel(0, 0) & 0xFFFFFF, 0x0000FF);  // red, as $00BBGGRR
+  EXPECT_EQ(back.Canvas().Pixel(1, 0) & 0xFFFFFF, 0xFF0000);
+}
