@@ -1,6 +1,7 @@
 // Image data encoding: round trips through libpng and pngcheck, IDAT
 // splitting, filter choice, gamma.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <zlib.h>
 
@@ -44,7 +45,8 @@ Bytes InflatedIdat(const Bytes& file) {
 }
 
 bool PngcheckAccepts(const Bytes& file) {
-  const std::string path = ::testing::TempDir() + "/hk_png_check.png";
+  // One file per process: the tests run side by side.
+  const std::string path = ::testing::TempDir() + "/hk_png_check_" + std::to_string(::getpid()) + ".png";
   WriteFileBytes(path, file);
   return std::system(("pngcheck -q " + path + " > /dev/null 2>&1").c_str()) == 0;
 }
