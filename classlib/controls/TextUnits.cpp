@@ -1,6 +1,6 @@
 #include "classlib/controls/TextUnits.h"
 
-#include <mutex>
+#include "platform/Clipboard.h"
 
 std::u16string Utf8ToUtf16(const std::string& text) {
   std::u16string out;
@@ -85,17 +85,9 @@ std::string Utf16ToUtf8(const std::u16string& text) {
   return out;
 }
 
-namespace {
-std::mutex gClipboardLock;
-std::u16string gClipboard;
-}  // namespace
-
-void SetClipboardText(const std::u16string& text) {
-  std::lock_guard<std::mutex> guard(gClipboardLock);
-  gClipboard = text;
-}
+void SetClipboardText(const std::u16string& text) { SetClipboardTextW(text); }
 
 std::u16string GetClipboardText() {
-  std::lock_guard<std::mutex> guard(gClipboardLock);
-  return gClipboard;
+  std::u16string text;
+  return GetClipboardTextW(&text) ? text : std::u16string();
 }

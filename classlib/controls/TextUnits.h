@@ -9,7 +9,7 @@
 std::u16string Utf8ToUtf16(const std::string& text);
 std::string Utf16ToUtf8(const std::u16string& text);
 
-// The clipboard's text. Until the platform offers its clipboard here, the
-// text stays within the program.
+// The clipboard's text (on X11 the CLIPBOARD selection); empty when it
+// holds none.
 void SetClipboardText(const std::u16string& text);
 std::u16string GetClipboardText();
