@@ -1,5 +1,6 @@
 #include "classlib/controls/Buttons.h"
 #include "classlib/controls/ControlClasses.h"
+#include "classlib/controls/PaintScope.h"
 
 #include "classlib/controls/DialogKeys.h"
 
@@ -14,17 +15,10 @@ void TButtonControl::SetDown(bool down) {
 }
 
 void TButtonControl::PaintWindow(HDC dc) {
-  FCanvas.FreeHandle();
-  FCanvas.SetHandle(dc);
-  try {
-    FCanvas.Font().Assign(&Font());
-    if (!Enabled()) FCanvas.Font().SetColor(clGrayText);
-    Paint();
-  } catch (...) {
-    FCanvas.SetHandle(nullptr);
-    throw;
-  }
-  FCanvas.SetHandle(nullptr);
+  TPaintScope scope(FCanvas, dc);
+  FCanvas.Font().Assign(&Font());
+  if (!Enabled()) FCanvas.Font().SetColor(clGrayText);
+  Paint();
 }
 
 void TButtonControl::KeyDown(WORD& key, TShiftState shift) {

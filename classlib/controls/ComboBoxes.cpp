@@ -1,10 +1,11 @@
 #include "classlib/controls/ComboBoxes.h"
 #include "classlib/controls/ControlClasses.h"
+#include "classlib/controls/PaintScope.h"
+#include "classlib/controls/ModalLoop.h"
 
 #include <algorithm>
 #include <atomic>
 
-#include "classlib/Threads.h"
 #include "classlib/controls/DialogKeys.h"
 
 namespace {
@@ -154,14 +155,7 @@ int TDropDownList::Run() {
   Highlight(std::max(0, FBox.ItemIndex()));
   ShowWindow(FWindow, SW_SHOWNOACTIVATE);
   SetCapture(FWindow);
-  while (!FDone) {
-    MSG msg;
-    BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-    if (got == 0) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    if (got < 0) break;
+  RunModalLoop(FDone, [&](MSG& msg) {
     if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
       switch (msg.wParam) {
         case VK_UP: Highlight(FHighlight - 1); break;
@@ -179,18 +173,17 @@ int TDropDownList::Run() {
         case VK_TAB: FDone = true; break;
         default: break;
       }
-      continue;
+      return true;
     }
     if (msg.message == WM_CHAR || msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP ||
         msg.message == WM_SYSCHAR)
-      continue;
+      return true;
     if (msg.message >= WM_NCLBUTTONDOWN && msg.message <= WM_NCMBUTTONDBLCLK) {
       FDone = true;
-      continue;
+      return true;
     }
-    DispatchMessageA(&msg);
-    if (CurrentKernelThreadId() == MainThreadID) CheckSynchronize();
-  }
+    return false;
+  });
   if (GetCapture() == FWindow) ReleaseCapture();
   DestroyWindow(FWindow);
   return FChosen;
@@ -290,44 +283,37 @@ void TComboBox::CloseDropDown() {
 }
 
 void TComboBox::PaintWindow(HDC dc) {
-  FCanvas.FreeHandle();
-  FCanvas.SetHandle(dc);
-  try {
-    TCanvas& c = FCanvas;
-    TRect r = ClientRect();
-    c.Brush().SetStyle(bsSolid);
-    c.Brush().SetColor(Enabled() ? Color() : clBtnFace);
-    c.FillRect(r);
-    c.Brush().SetColor(clBtnShadow);
-    c.FrameRect(r);
-    TRect button(r.right - kButtonWidth - 1, r.top + 1, r.right - 1, r.bottom - 1);
-    c.Brush().SetColor(FDropped ? clBtnShadow : clBtnFace);
-    c.FillRect(button);
-    c.Pen().SetColor(Enabled() ? clBtnText : clGrayText);
-    int cx = button.left + button.Width() / 2, cy = button.top + button.Height() / 2;
-    for (int k = 0; k < 4; ++k) {
-      c.MoveTo(cx - 3 + k, cy - 1 + k);
-      c.LineTo(cx + 4 - k, cy - 1 + k);
-    }
-    TRect text(r.left + 2, r.top + 2, button.left - 1, r.bottom - 2);
-    c.Font().Assign(&Font());
-    if (!Enabled()) c.Font().SetColor(clGrayText);
-    if (Focused() && !FDropped) {
-      c.Brush().SetColor(clHighlight);
-      c.FillRect(text);
-      c.Font().SetColor(clHighlightText);
-    }
-    if (FItemIndex >= 0) {
-      c.Brush().SetStyle(bsClear);
-      std::string s = FItems.Strings(FItemIndex);
-      c.TextRect(text, text.left + 1, text.top + (text.Height() - c.TextHeight(s)) / 2, s);
-    }
-    if (Focused()) c.DrawFocusRect(text);
-  } catch (...) {
-    FCanvas.SetHandle(nullptr);
-    throw;
+  TPaintScope scope(FCanvas, dc);
+  TCanvas& c = FCanvas;
+  TRect r = ClientRect();
+  c.Brush().SetStyle(bsSolid);
+  c.Brush().SetColor(Enabled() ? Color() : clBtnFace);
+  c.FillRect(r);
+  c.Brush().SetColor(clBtnShadow);
+  c.FrameRect(r);
+  TRect button(r.right - kButtonWidth - 1, r.top + 1, r.right - 1, r.bottom - 1);
+  c.Brush().SetColor(FDropped ? clBtnShadow : clBtnFace);
+  c.FillRect(button);
+  c.Pen().SetColor(Enabled() ? clBtnText : clGrayText);
+  int cx = button.left + button.Width() / 2, cy = button.top + button.Height() / 2;
+  for (int k = 0; k < 4; ++k) {
+    c.MoveTo(cx - 3 + k, cy - 1 + k);
+    c.LineTo(cx + 4 - k, cy - 1 + k);
   }
-  FCanvas.SetHandle(nullptr);
+  TRect text(r.left + 2, r.top + 2, button.left - 1, r.bottom - 2);
+  c.Font().Assign(&Font());
+  if (!Enabled()) c.Font().SetColor(clGrayText);
+  if (Focused() && !FDropped) {
+    c.Brush().SetColor(clHighlight);
+    c.FillRect(text);
+    c.Font().SetColor(clHighlightText);
+  }
+  if (FItemIndex >= 0) {
+    c.Brush().SetStyle(bsClear);
+    std::string s = FItems.Strings(FItemIndex);
+    c.TextRect(text, text.left + 1, text.top + (text.Height() - c.TextHeight(s)) / 2, s);
+  }
+  if (Focused()) c.DrawFocusRect(text);
 }
 
 void TComboBox::KeyDown(WORD& key, TShiftState shift) {

@@ -11,8 +11,8 @@
 #include <mutex>
 
 #include "classlib/Forms.h"
-#include "classlib/Threads.h"
 #include "classlib/controls/Buttons.h"
+#include "classlib/controls/ModalLoop.h"
 #include "classlib/controls/ComboBoxes.h"
 #include "classlib/controls/Edits.h"
 #include "classlib/controls/ListBoxes.h"
@@ -228,18 +228,7 @@ class TChooserWindow {
     Fill();
     FForm->Show();
     FName->SetFocus();
-    while (!FDone) {
-      MSG msg;
-      BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-      if (got == 0) {
-        PostQuitMessage(static_cast<int>(msg.wParam));
-        break;
-      }
-      if (got < 0) break;
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-      if (CurrentKernelThreadId() == MainThreadID) CheckSynchronize();
-    }
+    RunModalLoop(FDone);
     FForm.reset();
     return FAccepted;
   }

@@ -1,5 +1,6 @@
 #include "classlib/controls/Edits.h"
 #include "classlib/controls/ControlClasses.h"
+#include "classlib/controls/PaintScope.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -351,61 +352,54 @@ void TCustomEdit::Dispatch(TMessage& m) {
 }
 
 void TCustomEdit::PaintWindow(HDC dc) {
-  FCanvas.FreeHandle();  // a DC it asked for outside a paint
-  FCanvas.SetHandle(dc);
-  try {
-    TRect client = ClientRect();
-    FCanvas.Brush().SetStyle(bsSolid);
-    FCanvas.Brush().SetColor(Color());
-    FCanvas.FillRect(client);
-    if (FBorderStyle == bsSingle) {
-      FCanvas.Brush().SetColor(clBtnShadow);
-      FCanvas.FrameRect(client);
+  TPaintScope scope(FCanvas, dc);
+  TRect client = ClientRect();
+  FCanvas.Brush().SetStyle(bsSolid);
+  FCanvas.Brush().SetColor(Color());
+  FCanvas.FillRect(client);
+  if (FBorderStyle == bsSingle) {
+    FCanvas.Brush().SetColor(clBtnShadow);
+    FCanvas.FrameRect(client);
+  }
+  FCanvas.Font().Assign(&Font());
+  if (!Enabled()) FCanvas.Font().SetColor(clGrayText);
+  const int inset = FBorderStyle == bsSingle ? 1 : 0;
+  TRect textBox(client.left + inset, client.top + inset, client.right - inset, client.bottom - inset);
+  int height = FCanvas.WideTextExtent(u"Wg").cy;
+  int y = std::max<int>(textBox.top, (client.Height() - height) / 2);
+  int x = TextLeft() - FScroll;
+  bool focused = Focused();
+  int selFrom = SelStart(), selTo = SelStart() + SelLength();
+  std::u16string before = FBuffer.substr(0, static_cast<size_t>(selFrom));
+  std::u16string selected = FBuffer.substr(static_cast<size_t>(selFrom), static_cast<size_t>(selTo - selFrom));
+  std::u16string after = FBuffer.substr(static_cast<size_t>(selTo));
+  FCanvas.Brush().SetStyle(bsClear);
+  FCanvas.WideTextRect(textBox, x, y, before);
+  int xs = x + FCanvas.WideTextWidth(before);
+  int xe = xs + FCanvas.WideTextWidth(selected);
+  if (!selected.empty()) {
+    // The selection shows highlighted while the edit has the focus.
+    TRect band(std::max<int>(xs, textBox.left), y, std::min<int>(xe, textBox.right), y + height);
+    if (focused) {
+      FCanvas.Brush().SetStyle(bsSolid);
+      FCanvas.Brush().SetColor(clHighlight);
+      FCanvas.FillRect(band);
+      FCanvas.Brush().SetStyle(bsClear);
+      FCanvas.Font().SetColor(clHighlightText);
     }
+    FCanvas.WideTextRect(textBox, xs, y, selected);
     FCanvas.Font().Assign(&Font());
     if (!Enabled()) FCanvas.Font().SetColor(clGrayText);
-    const int inset = FBorderStyle == bsSingle ? 1 : 0;
-    TRect textBox(client.left + inset, client.top + inset, client.right - inset, client.bottom - inset);
-    int height = FCanvas.WideTextExtent(u"Wg").cy;
-    int y = std::max<int>(textBox.top, (client.Height() - height) / 2);
-    int x = TextLeft() - FScroll;
-    bool focused = Focused();
-    int selFrom = SelStart(), selTo = SelStart() + SelLength();
-    std::u16string before = FBuffer.substr(0, static_cast<size_t>(selFrom));
-    std::u16string selected = FBuffer.substr(static_cast<size_t>(selFrom), static_cast<size_t>(selTo - selFrom));
-    std::u16string after = FBuffer.substr(static_cast<size_t>(selTo));
-    FCanvas.Brush().SetStyle(bsClear);
-    FCanvas.WideTextRect(textBox, x, y, before);
-    int xs = x + FCanvas.WideTextWidth(before);
-    int xe = xs + FCanvas.WideTextWidth(selected);
-    if (!selected.empty()) {
-      // The selection shows highlighted while the edit has the focus.
-      TRect band(std::max<int>(xs, textBox.left), y, std::min<int>(xe, textBox.right), y + height);
-      if (focused) {
-        FCanvas.Brush().SetStyle(bsSolid);
-        FCanvas.Brush().SetColor(clHighlight);
-        FCanvas.FillRect(band);
-        FCanvas.Brush().SetStyle(bsClear);
-        FCanvas.Font().SetColor(clHighlightText);
-      }
-      FCanvas.WideTextRect(textBox, xs, y, selected);
-      FCanvas.Font().Assign(&Font());
-      if (!Enabled()) FCanvas.Font().SetColor(clGrayText);
-    }
-    FCanvas.WideTextRect(textBox, xe, y, after);
-    if (focused) {
-      int cx = x + UnitsWidth(0, FCaret);
-      if (cx >= textBox.left && cx < textBox.right) {
-        FCanvas.Pen().SetColor(Font().Color());
-        FCanvas.MoveTo(cx, y);
-        FCanvas.LineTo(cx, y + height);
-      }
-    }
-  } catch (...) {
-    FCanvas.SetHandle(nullptr);
-    throw;
   }
-  FCanvas.SetHandle(nullptr);
+  FCanvas.WideTextRect(textBox, xe, y, after);
+  if (focused) {
+    int cx = x + UnitsWidth(0, FCaret);
+    if (cx >= textBox.left && cx < textBox.right) {
+      FCanvas.Pen().SetColor(Font().Color());
+      FCanvas.MoveTo(cx, y);
+      FCanvas.LineTo(cx, y + height);
+    }
+  }
 }
 
 namespace {

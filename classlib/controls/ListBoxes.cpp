@@ -1,5 +1,6 @@
 #include "classlib/controls/ListBoxes.h"
 #include "classlib/controls/ControlClasses.h"
+#include "classlib/controls/PaintScope.h"
 
 #include <algorithm>
 
@@ -194,44 +195,37 @@ void TCustomListBox::DrawItem(int index, const TRect& rect, TOwnerDrawState stat
 }
 
 void TCustomListBox::PaintWindow(HDC dc) {
-  FCanvas.FreeHandle();  // a DC it asked for outside a paint
-  FCanvas.SetHandle(dc);
+  TPaintScope scope(FCanvas, dc);
   FScrollBarInvalid = false;
-  try {
-    FCanvas.Font().Assign(&Font());
-    RECT clip{};
-    GetClipBox(dc, &clip);
-    const int count = ItemCount();
-    const int width = ClientWidth() - (ScrollBarVisible() ? TInnerScrollBar::DefaultWidth() : 0);
-    // Only the rows the paint touches: independent of the item count.
-    int first = FTopIndex + std::max<int>(0, clip.top) / FItemHeight;
-    int last = std::min<int>(count - 1, FTopIndex + (std::max<int>(0, clip.bottom) - 1) / FItemHeight);
-    bool focused = Focused();
-    int saved = SaveDC(dc);
-    IntersectClipRect(dc, 0, 0, width, ClientHeight());
-    for (int i = first; i <= last; ++i) {
-      TOwnerDrawState state = 0;
-      if (i == FItemIndex) state |= odSelected;
-      if (focused && i == FItemIndex) state |= odFocused;
-      if (!Enabled()) state |= odDisabled | odGrayed;
-      DrawItem(i, ItemRect(i), state);
-    }
-    int below = (std::max(first, last + 1) - FTopIndex) * FItemHeight;
-    if (count == 0) below = 0;
-    if (below < ClientHeight()) {
-      FCanvas.Brush().SetStyle(bsSolid);
-      FCanvas.Brush().SetColor(Color());
-      FCanvas.FillRect(TRect(0, below, width, ClientHeight()));
-      // An empty focused list shows its focus on the first row.
-      if (focused && count == 0) FCanvas.DrawFocusRect(TRect(0, 0, width, FItemHeight));
-    }
-    RestoreDC(dc, saved);
-    if (ScrollBarVisible()) FScrollBar.Paint(FCanvas, FPressed);
-  } catch (...) {
-    FCanvas.SetHandle(nullptr);
-    throw;
+  FCanvas.Font().Assign(&Font());
+  RECT clip{};
+  GetClipBox(dc, &clip);
+  const int count = ItemCount();
+  const int width = ClientWidth() - (ScrollBarVisible() ? TInnerScrollBar::DefaultWidth() : 0);
+  // Only the rows the paint touches: independent of the item count.
+  int first = FTopIndex + std::max<int>(0, clip.top) / FItemHeight;
+  int last = std::min<int>(count - 1, FTopIndex + (std::max<int>(0, clip.bottom) - 1) / FItemHeight);
+  bool focused = Focused();
+  int saved = SaveDC(dc);
+  IntersectClipRect(dc, 0, 0, width, ClientHeight());
+  for (int i = first; i <= last; ++i) {
+    TOwnerDrawState state = 0;
+    if (i == FItemIndex) state |= odSelected;
+    if (focused && i == FItemIndex) state |= odFocused;
+    if (!Enabled()) state |= odDisabled | odGrayed;
+    DrawItem(i, ItemRect(i), state);
   }
-  FCanvas.SetHandle(nullptr);
+  int below = (std::max(first, last + 1) - FTopIndex) * FItemHeight;
+  if (count == 0) below = 0;
+  if (below < ClientHeight()) {
+    FCanvas.Brush().SetStyle(bsSolid);
+    FCanvas.Brush().SetColor(Color());
+    FCanvas.FillRect(TRect(0, below, width, ClientHeight()));
+    // An empty focused list shows its focus on the first row.
+    if (focused && count == 0) FCanvas.DrawFocusRect(TRect(0, 0, width, FItemHeight));
+  }
+  RestoreDC(dc, saved);
+  if (ScrollBarVisible()) FScrollBar.Paint(FCanvas, FPressed);
 }
 
 void TCustomListBox::SelectByUser(int index) {

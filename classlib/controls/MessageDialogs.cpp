@@ -6,8 +6,8 @@
 
 #include "classlib/Forms.h"
 #include "classlib/StdCtrls.h"
-#include "classlib/Threads.h"
 #include "classlib/controls/Buttons.h"
+#include "classlib/controls/ModalLoop.h"
 
 namespace {
 
@@ -114,18 +114,7 @@ int ShowMessageBoxWindow(const MessageBoxRecord& box) {
   if (ownerWasEnabled) EnableWindow(box.Owner, FALSE);
   form->Show();
   if (focus) focus->SetFocus();
-  while (!state.Done) {
-    MSG msg;
-    BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-    if (got == 0) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    if (got < 0) break;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-    if (CurrentKernelThreadId() == MainThreadID) CheckSynchronize();
-  }
+  RunModalLoop(state.Done);
   if (ownerWasEnabled) EnableWindow(box.Owner, TRUE);
   form.reset();
   gBox = previous;

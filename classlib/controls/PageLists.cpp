@@ -1,5 +1,6 @@
 #include "classlib/controls/PageLists.h"
 #include "classlib/controls/ControlClasses.h"
+#include "classlib/controls/PaintScope.h"
 
 #include <algorithm>
 
@@ -96,20 +97,13 @@ void TStandardPage::SetParent(TWinControl* parent) {
 }
 
 void TStandardPage::PaintWindow(HDC dc) {
-  FCanvas.FreeHandle();
-  FCanvas.SetHandle(dc);
-  try {
-    TRect r = ClientRect();
-    FCanvas.Brush().SetStyle(bsSolid);
-    FCanvas.Brush().SetColor(Color());
-    FCanvas.FillRect(r);
-    FCanvas.Font().Assign(&Font());
-    if (OnPaint) OnPaint(this, &FCanvas, r);
-  } catch (...) {
-    FCanvas.SetHandle(nullptr);
-    throw;
-  }
-  FCanvas.SetHandle(nullptr);
+  TPaintScope scope(FCanvas, dc);
+  TRect r = ClientRect();
+  FCanvas.Brush().SetStyle(bsSolid);
+  FCanvas.Brush().SetColor(Color());
+  FCanvas.FillRect(r);
+  FCanvas.Font().Assign(&Font());
+  if (OnPaint) OnPaint(this, &FCanvas, r);
 }
 
 namespace {

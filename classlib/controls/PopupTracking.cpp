@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "classlib/Graphics.h"
-#include "classlib/Threads.h"
 #include "classlib/controls/Menus.h"
+#include "classlib/controls/ModalLoop.h"
 #include "platform/Windows.h"
 
 namespace {
@@ -388,14 +388,7 @@ TMenuItem* TMenuTracker::Run(TMenuItem* root, int x, int y) {
   GetCursorPos(&FStart);
   if (!Open(root, x, y, nullptr)) return nullptr;
   SetCapture(FLevels[0]->Window);
-  while (!FDone) {
-    MSG msg;
-    BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-    if (got == 0) {
-      PostQuitMessage(static_cast<int>(msg.wParam));  // the application still ends
-      break;
-    }
-    if (got < 0) break;
+  RunModalLoop(FDone, [&](MSG& msg) {
     switch (msg.message) {
       case WM_KEYDOWN:
       case WM_SYSKEYDOWN:
@@ -405,14 +398,14 @@ TMenuItem* TMenuTracker::Run(TMenuItem* root, int x, int y) {
           TranslateMessage(&msg);  // makes the WM_CHAR of a mnemonic
           Key(static_cast<int>(msg.wParam));
         }
-        continue;
+        return true;
       case WM_CHAR:
       case WM_SYSCHAR:
         Char(static_cast<char16_t>(msg.wParam));
-        continue;
+        return true;
       case WM_KEYUP:
       case WM_SYSKEYUP:
-        continue;
+        return true;
       default:
         break;
     }
@@ -422,16 +415,15 @@ TMenuItem* TMenuTracker::Run(TMenuItem* root, int x, int y) {
       for (auto& level : FLevels) ours |= level->Window == msg.hwnd;
       if (!ours) {
         Mouse(msg.message, msg.pt);
-        continue;
+        return true;
       }
     }
     if (msg.message >= WM_NCMOUSEMOVE && msg.message <= WM_NCMBUTTONDBLCLK) {
       if (msg.message == WM_NCLBUTTONDOWN || msg.message == WM_NCRBUTTONDOWN) FDone = true;
-      continue;
+      return true;
     }
-    DispatchMessageA(&msg);
-    if (CurrentKernelThreadId() == MainThreadID) CheckSynchronize();
-  }
+    return false;
+  });
   if (GetCapture() == FLevels[0]->Window) ReleaseCapture();
   CloseFrom(0);
   return FChosen;

@@ -1,5 +1,6 @@
 #include "classlib/controls/TrackBars.h"
 #include "classlib/controls/ControlClasses.h"
+#include "classlib/controls/PaintScope.h"
 
 #include <algorithm>
 
@@ -97,47 +98,40 @@ TRect TTrackBar::ThumbRect() const {
 }
 
 void TTrackBar::PaintWindow(HDC dc) {
-  FCanvas.FreeHandle();
-  FCanvas.SetHandle(dc);
-  try {
-    TCanvas& c = FCanvas;
-    c.Brush().SetStyle(bsSolid);
-    c.Brush().SetColor(Color());
-    c.FillRect(ClientRect());
-    bool selRange = SelectionRangeEnabled();
-    int channelHeight = selRange ? 8 : 4;
-    TRect channel(ChannelLeft() - 4, kChannelTop, ChannelRight() + 4, kChannelTop + channelHeight);
-    c.Brush().SetColor(clWindow);
-    c.FillRect(channel);
-    if (selRange && FSelEnd > FSelStart) {
-      c.Brush().SetColor(clHighlight);
-      c.FillRect(TRect(PositionToX(std::max(FSelStart, FMin)), kChannelTop + 1, PositionToX(std::min(FSelEnd, FMax)),
-                       kChannelTop + channelHeight - 1));
-    }
-    c.Brush().SetColor(clBtnShadow);
-    c.FrameRect(channel);
-    // Ticks: every Frequency steps from Min, and one at Max.
-    c.Pen().SetColor(clBtnText);
-    int tickTop = kThumbTop + kThumbHeight + 2;
-    for (int64_t p = FMin; p <= FMax; p += FFrequency) {
-      int x = PositionToX(static_cast<int>(p));
-      c.MoveTo(x, tickTop);
-      c.LineTo(x, tickTop + 4);
-    }
-    int last = PositionToX(FMax);
-    c.MoveTo(last, tickTop);
-    c.LineTo(last, tickTop + 4);
-    TRect thumb = ThumbRect();
-    c.Brush().SetColor(FDragging ? clBtnShadow : clBtnFace);
-    c.FillRect(thumb);
-    c.Brush().SetColor(cl3DDkShadow);
-    c.FrameRect(thumb);
-    if (Focused()) c.DrawFocusRect(ClientRect());
-  } catch (...) {
-    FCanvas.SetHandle(nullptr);
-    throw;
+  TPaintScope scope(FCanvas, dc);
+  TCanvas& c = FCanvas;
+  c.Brush().SetStyle(bsSolid);
+  c.Brush().SetColor(Color());
+  c.FillRect(ClientRect());
+  bool selRange = SelectionRangeEnabled();
+  int channelHeight = selRange ? 8 : 4;
+  TRect channel(ChannelLeft() - 4, kChannelTop, ChannelRight() + 4, kChannelTop + channelHeight);
+  c.Brush().SetColor(clWindow);
+  c.FillRect(channel);
+  if (selRange && FSelEnd > FSelStart) {
+    c.Brush().SetColor(clHighlight);
+    c.FillRect(TRect(PositionToX(std::max(FSelStart, FMin)), kChannelTop + 1, PositionToX(std::min(FSelEnd, FMax)),
+                     kChannelTop + channelHeight - 1));
   }
-  FCanvas.SetHandle(nullptr);
+  c.Brush().SetColor(clBtnShadow);
+  c.FrameRect(channel);
+  // Ticks: every Frequency steps from Min, and one at Max.
+  c.Pen().SetColor(clBtnText);
+  int tickTop = kThumbTop + kThumbHeight + 2;
+  for (int64_t p = FMin; p <= FMax; p += FFrequency) {
+    int x = PositionToX(static_cast<int>(p));
+    c.MoveTo(x, tickTop);
+    c.LineTo(x, tickTop + 4);
+  }
+  int last = PositionToX(FMax);
+  c.MoveTo(last, tickTop);
+  c.LineTo(last, tickTop + 4);
+  TRect thumb = ThumbRect();
+  c.Brush().SetColor(FDragging ? clBtnShadow : clBtnFace);
+  c.FillRect(thumb);
+  c.Brush().SetColor(cl3DDkShadow);
+  c.FrameRect(thumb);
+  if (Focused()) c.DrawFocusRect(ClientRect());
 }
 
 void TTrackBar::KeyDown(WORD& key, TShiftState shift) {
