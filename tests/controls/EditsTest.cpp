@@ -2,43 +2,20 @@
 
 #include <memory>
 
-#include "ControlsFixture.h"
+#include "ControlsForm.h"
 #include "classlib/controls/TextUnits.h"
 
 namespace {
 
-class EditsTest : public HeadlessTest {
+class EditsTest : public FormTest {
  protected:
   void SetUp() override {
-    HeadlessTest::SetUp();
-    Form = std::make_unique<TForm>(nullptr);
-    Form->InitializeForm();
-    Form->SetBorderStyle(bsNone);
-    Form->SetBounds(0, 0, 400, 200);
-    Edit = new TWideEdit(Form.get());
-    Edit->SetParent(Form.get());
-    Edit->SetBounds(10, 10, 200, 21);
+    FormTest::SetUp();
+    Edit = Add<TWideEdit>(10, 10, 200, 21);
     Edit->OnChange = [this](TObject*) { ++Changes; };
-    Other = new TEdit(Form.get());
-    Other->SetParent(Form.get());
-    Other->SetBounds(10, 50, 200, 21);
-    Form->Show();
-    HeadlessPumpMessages();
+    Other = Add<TEdit>(10, 50, 200, 21);
+    ShowForm();
     Edit->SetFocus();
-    HeadlessPumpMessages();
-  }
-  void TearDown() override {
-    Form.reset();
-    HeadlessTest::TearDown();
-  }
-  void Keys(std::initializer_list<int> keys) {
-    for (int vk : keys) HeadlessKeyPress(vk);
-    HeadlessPumpMessages();
-  }
-  void Chord(int modifier, int vk) {
-    HeadlessKeyDown(modifier);
-    HeadlessKeyPress(vk);
-    HeadlessKeyUp(modifier);
     HeadlessPumpMessages();
   }
   void Type(const std::u16string& text) {
@@ -46,7 +23,6 @@ class EditsTest : public HeadlessTest {
     HeadlessPumpMessages();
   }
 
-  std::unique_ptr<TForm> Form;
   TWideEdit* Edit = nullptr;
   TEdit* Other = nullptr;
   int Changes = 0;

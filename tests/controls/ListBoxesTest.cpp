@@ -2,21 +2,15 @@
 
 #include <memory>
 
-#include "ControlsFixture.h"
+#include "ControlsForm.h"
 
 namespace {
 
-class ListBoxesTest : public HeadlessTest {
+class ListBoxesTest : public FormTest {
  protected:
   void SetUp() override {
-    HeadlessTest::SetUp();
-    Form = std::make_unique<TForm>(nullptr);
-    Form->InitializeForm();
-    Form->SetBorderStyle(bsNone);
-    Form->SetBounds(0, 0, 400, 300);
-    List = new TWideListBox(Form.get());
-    List->SetParent(Form.get());
-    List->SetBounds(10, 10, 180, 200);  // 10 rows of 20
+    FormTest::SetUp();
+    List = Add<TWideListBox>(10, 10, 180, 200);  // 10 rows of 20
     List->SetItemHeight(20);
     List->SetStyle(lbOwnerDrawFixed);
     List->OnClick = [this](TObject*) { ++Clicks; };
@@ -24,12 +18,7 @@ class ListBoxesTest : public HeadlessTest {
       EXPECT_EQ(control, List);
       Drawn.push_back({index, rect.top, state});
     };
-    Form->Show();
-    HeadlessPumpMessages();
-  }
-  void TearDown() override {
-    Form.reset();
-    HeadlessTest::TearDown();
+    ShowForm();
   }
   void Fill(int count) {
     List->Items().BeginUpdate();
@@ -53,7 +42,6 @@ class ListBoxesTest : public HeadlessTest {
     int Top;
     TOwnerDrawState State;
   };
-  std::unique_ptr<TForm> Form;
   TWideListBox* List = nullptr;
   std::vector<DrawnItem> Drawn;
   int Clicks = 0;
