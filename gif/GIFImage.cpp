@@ -4,9 +4,13 @@
 #include "gif/GIFSqueeze.h"
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 
 #include "gif/GIFDIB.h"
+#include "classlib/Streams.h"
+#include "platform/ClipboardData.h"
+#include "platform/GlobalMemory.h"
 #include "platform/services/Synch.h"
 
 TGIFPaintOptions GIFDefaultPaintOptions = gpThreaded | gpTransparent | gpAnimate | gpLoop | gpDither | gpAutoDither;
@@ -97,9 +101,85 @@ void TGIFImage::SaveToStream(TStream& stream) {
   Progress(this, psEnding, 100, true, TRect(), "Saving...");
 }
 
-void TGIFImage::LoadFromClipboardFormat(UINT, HANDLE, HPALETTE) { RaiseGIF("Unsupported clipboard format"); }
+void TGIFImage::LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE palette) {
+  if (!data) data = GetClipboardData(format);
+  if (data && format == GIFClipboardFormat && format != 0) {
+    auto* block = static_cast<HGLOBAL>(data);
+    size_t size = GlobalSize(block);
+    const void* bytes = size > 0 ? GlobalLock(block) : nullptr;
+    if (!bytes) RaiseGIF("Unsupported clipboard format");
+    TMemoryStream stream;
+    try {
+      stream.WriteBuffer(bytes, static_cast<int64_t>(size));
+    } catch (...) {
+      GlobalUnlock(block);
+      throw;
+    }
+    GlobalUnlock(block);
+    // A damaged paste must not cost the picture it lands on: the stream is
+    // read once aside, and only a stream that reads is loaded for real.
+    {
+      TGIFImage trial;
+      stream.SetPosition(0);
+      trial.LoadFromStream(stream);
+    }
+    stream.SetPosition(0);
+    LoadFromStream(stream);
+    return;
+  }
+  if (data && format == CF_BITMAP) {
+    TBitmap bitmap;
+    try {
+      bitmap.LoadFromClipboardFormat(format, data, palette);
+    } catch (const GIFException&) {
+      throw;
+    } catch (const EInvalidGraphic& e) {
+      RaiseGIF(e.what());
+    }
+    Assign(&bitmap);
+    return;
+  }
+  RaiseGIF("Unsupported clipboard format");
+}
 
-void TGIFImage::SaveToClipboardFormat(UINT&, HANDLE&, HPALETTE&) {}
+void TGIFImage::SaveToClipboardFormat(UINT& format, HANDLE& data, HPALETTE& palette) {
+  // Callers hand the results on to the clipboard: never leave them unset.
+  format = 0;
+  data = nullptr;
+  palette = nullptr;
+  if (Empty()) return;
+  TBitmap* composite = GetCompositeBitmap();
+  if (composite) composite->SaveToClipboardFormat(format, data, palette);
+  // Once this raises, the caller never sees the bitmap form: free it here.
+  auto dropBitmapForm = [&] {
+    if (data) DeleteObject(static_cast<HGDIOBJ>(data));
+    if (palette) DeleteObject(reinterpret_cast<HGDIOBJ>(palette));
+    format = 0;
+    data = nullptr;
+    palette = nullptr;
+  };
+  HGLOBAL block = nullptr;
+  try {
+    TMemoryStream stream;
+    SaveToStream(stream);
+    size_t size = static_cast<size_t>(stream.Size());
+    block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
+    if (!block) return;
+    void* bytes = GlobalLock(block);
+    if (!bytes) {
+      GlobalFree(block);
+      return;
+    }
+    std::memcpy(bytes, stream.Memory(), size);
+    GlobalUnlock(block);
+    if (!SetClipboardData(GIFClipboardFormat, block)) RaiseGIF("Failed to store GIF on clipboard");
+  } catch (...) {
+    // A block the clipboard took is the clipboard's; only a refused one is ours.
+    if (block) GlobalFree(block);
+    dropBitmapForm();
+    throw;
+  }
+}
 
 void TGIFImage::Assign(const TPersistent* source) {
   if (source == this) return;
@@ -404,8 +484,7 @@ void InitializeGIFCodec() {
   std::lock_guard<std::mutex> lock(RegistrationLock);
   if (Registrations++ > 0) return;
   TPicture::RegisterFileFormat("GIF", "GIF Image", GraphicClassOf<TGIFImage>());
-  // The platform has no shared clipboard: the format is the codec's own number.
-  GIFClipboardFormat = 0xC0F1;
+  GIFClipboardFormat = RegisterClipboardFormatA("GIF Image");
   TPicture::RegisterClipboardFormat(GIFClipboardFormat, GraphicClassOf<TGIFImage>());
   HDC screen = CreateScreenDC();
   if (screen) {

@@ -3,7 +3,9 @@
 
 #include "platform/Types.h"
 #include "platform/Clipboard.h"
+#include "platform/ClipboardData.h"
 #include "platform/Clock.h"
+#include "platform/GlobalMemory.h"
 #include "platform/Icons.h"
 #include "platform/Input.h"
 #include "platform/Layered.h"
