@@ -6,6 +6,7 @@
 #include "classlib/Streams.h"
 #include "classlib/StdCtrls.h"
 #include "classlib/SysUtils.h"
+#include "classlib/controls/ControlClasses.h"
 
 namespace {
 
@@ -206,4 +207,6 @@ void RegisterControlClasses() {
 void RegisterStandardClasses() {
   RegisterPersistentClasses();
   RegisterControlClasses();
+  // The standard controls too, whichever of their units the program links.
+  RegisterStandardControls();
 }

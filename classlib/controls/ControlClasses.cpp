@@ -5,6 +5,7 @@
 #include "classlib/FormReader.h"
 #include "classlib/controls/Buttons.h"
 #include "classlib/controls/ComboBoxes.h"
+#include "classlib/controls/Dialogs.h"
 #include "classlib/controls/Edits.h"
 #include "classlib/controls/ListBoxes.h"
 #include "classlib/controls/Menus.h"
@@ -159,6 +160,15 @@ void RegisterMenusAndTimers() {
   RegisterEventSetter<TTimer>("OnTimer", &TTimer::SetOnTimer);
 }
 
+void RegisterDialogs() {
+  RegisterClass<TOpenDialog, TComponent>("TOpenDialog");
+  RegisterProperty<TOpenDialog>("Filter", [](TOpenDialog& d, V v) { d.Filter = v.AsString(); });
+  RegisterProperty<TOpenDialog>("FilterIndex", [](TOpenDialog& d, V v) { d.FilterIndex = v.AsInteger(); });
+  RegisterProperty<TOpenDialog>("FileName", [](TOpenDialog& d, V v) { d.FileName = v.AsString(); });
+  RegisterProperty<TOpenDialog>("InitialDir", [](TOpenDialog& d, V v) { d.InitialDir = v.AsString(); });
+  RegisterProperty<TOpenDialog>("Title", [](TOpenDialog& d, V v) { d.Title = v.AsString(); });
+}
+
 }  // namespace
 
 void RegisterStandardControls() {
@@ -170,6 +180,7 @@ void RegisterStandardControls() {
     RegisterTrackBars();
     RegisterPages();
     RegisterMenusAndTimers();
+    RegisterDialogs();
     // On a display, MessageBoxA shows our own window.
     hk::SetMessageBoxPresenter(&hk::ShowMessageBoxWindow);
   });

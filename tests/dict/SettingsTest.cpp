@@ -62,3 +62,17 @@ TEST_F(MainFormTest, ConfigRoundTrip) {
   EXPECT_EQ(form->edtDictFileName->Text(), "/some/where/dict.txt");
 }
 
+TEST_F(MainFormTest, BrowseOnlyFillsTheEdit) {
+  const std::string chosen = TempFile("chosen.txt");
+  std::ofstream(chosen, std::ios::binary) << "y /z/\n";
+  hk::SetOpenDialogAnswerer([&](TOpenDialog& dialog) {
+    EXPECT_EQ(dialog.Filter, "Text Files (*.txt)|*.txt|All Files (*.*)|*.*");
+    dialog.FileName = chosen;
+    return true;
+  });
+  form->btnBrowseDictFileClick(form->btnBrowseDictFile);
+  hk::SetOpenDialogAnswerer(nullptr);
+  EXPECT_EQ(form->edtDictFileName->Text(), chosen);
+  EXPECT_EQ(*DictionaryText, kTestDictionary);
+  EXPECT_FALSE(std::filesystem::exists(ConfigFileName));
+}
