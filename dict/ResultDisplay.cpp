@@ -17,11 +17,8 @@ constexpr TColor ListColor = 0xF0F0F0;
 // text is drawn as written: "&" is an ampersand, not a mnemonic.
 void DrawWide(TCanvas& canvas, const WideString& text, TRect rect, UINT flags) {
   HDC dc = canvas.Handle();
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(canvas.Font().Handle()));
-  SetTextColor(dc, ColorToRGB(canvas.Font().Color()));
   SetBkMode(dc, TRANSPARENT);
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, flags | DT_NOPREFIX);
-  SelectObject(dc, old);
 }
 
 void UseFont(TCanvas& canvas, int points, TColor color, TFontStyles style = 0) {
