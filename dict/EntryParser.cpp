@@ -33,16 +33,14 @@ void SplitText(const WideString& text, char16_t separator, TWideStringList& list
   list.Clear();
   if (text.empty()) return;
   const WideString t = WideTrimSpace(text);
-  WideString token;
-  for (size_t i = 0; i < t.size(); ++i) {
-    if (t[i] == separator) {
-      if (i > 0) list.Add(token);
-      token.clear();
-    } else {
-      token.push_back(t[i]);
-      if (i + 1 == t.size()) list.Add(token);
-    }
+  // Each separator ends the token before it (none before the first
+  // position); text after the last separator is the last token.
+  size_t start = 0;
+  for (size_t i = t.find(separator); i != WideString::npos; i = t.find(separator, start)) {
+    if (i > 0) list.Add(t.substr(start, i - start));
+    start = i + 1;
   }
+  if (start < t.size()) list.Add(t.substr(start));
 }
 
 namespace {
