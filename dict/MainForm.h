@@ -140,6 +140,7 @@ class THanakumoForm : public TForm {
   void ScanDictionary(const WideString& query);
   void EndSearch();
   void PumpDuringSearch();
+  void ShowResultList(TWideListBox* shown, TLabel* shownCaption, TWideListBox* hidden, TLabel* hiddenCaption);
   void ShowCounts();
   void ReloadDictionary();
 

@@ -167,27 +167,26 @@ void THanakumoForm::PumpDuringSearch() {
 void THanakumoForm::lblStopClick(TObject*) { FStopRequested = true; }
 
 void THanakumoForm::lblExactMatchClick(TObject*) {
-  lblExactMatch->Font().SetColor(AccentColor);
-  lblSimiliarMatch->Font().SetColor(MutedColor);
-  lstExactMatch->Show();
-  lstSimiliarMatch->Hide();
-  if (lstExactMatch->Items().Count() > 0) {
-    if (lstExactMatch->ItemIndex() < 0) lstExactMatch->SetItemIndex(0);
-    if (plMain->ActivePage() == pageSearch && lstExactMatch->CanFocus()) lstExactMatch->SetFocus();
-    ResultListClick(lstExactMatch);
-  }
+  ShowResultList(lstExactMatch, lblExactMatch, lstSimiliarMatch, lblSimiliarMatch);
 }
 
 void THanakumoForm::lblSimiliarMatchClick(TObject*) {
-  lblSimiliarMatch->Font().SetColor(AccentColor);
-  lblExactMatch->Font().SetColor(MutedColor);
-  lstSimiliarMatch->Show();
-  lstExactMatch->Hide();
-  if (lstSimiliarMatch->Items().Count() > 0) {
-    if (lstSimiliarMatch->ItemIndex() < 0) lstSimiliarMatch->SetItemIndex(0);
-    if (plMain->ActivePage() == pageSearch && lstSimiliarMatch->CanFocus()) lstSimiliarMatch->SetFocus();
-    ResultListClick(lstSimiliarMatch);
-  }
+  ShowResultList(lstSimiliarMatch, lblSimiliarMatch, lstExactMatch, lblExactMatch);
+}
+
+// One list is shown under its accent-coloured caption, the other hidden
+// under a grey one; the shown list's selection (its first item by default)
+// is drawn in the pane.
+void THanakumoForm::ShowResultList(TWideListBox* shown, TLabel* shownCaption, TWideListBox* hidden,
+                                   TLabel* hiddenCaption) {
+  shownCaption->Font().SetColor(AccentColor);
+  hiddenCaption->Font().SetColor(MutedColor);
+  shown->Show();
+  hidden->Hide();
+  if (shown->Items().Count() == 0) return;
+  if (shown->ItemIndex() < 0) shown->SetItemIndex(0);
+  if (plMain->ActivePage() == pageSearch && shown->CanFocus()) shown->SetFocus();
+  ResultListClick(shown);
 }
 
 void THanakumoForm::edtSearchEnter(TObject*) { ShowPicture(imgSearch, FPngSearchEnter.get()); }
