@@ -146,7 +146,7 @@ HANDLE SetClipboardData(UINT format, HANDLE data) {
     // leave the other stale.
     for (auto& e : s.Entries)
       if (e.Data == data && e.Format != format) return nullptr;
-    if (!IsGdiFormat(format)) global_memory::SetClipboardOwned(static_cast<HGLOBAL>(data), true);
+    if (!IsGdiFormat(format) && !global_memory::SetClipboardOwned(static_cast<HGLOBAL>(data), true)) return nullptr;
     auto it = std::find_if(s.Entries.begin(), s.Entries.end(), [&](const TClipboardEntry& e) { return e.Format == format; });
     if (it == s.Entries.end()) {
       s.Entries.push_back({format, data});

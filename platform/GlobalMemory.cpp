@@ -17,6 +17,7 @@ struct TGlobalBlock {
   size_t Size = 0;
   UINT Locks = 0;
   bool ClipboardOwned = false;
+  bool Freed = false;  // out of the table; a lookup made before then must not use it
 };
 
 HandleTable<HGLOBAL, TGlobalBlock>& Blocks() {
@@ -54,7 +55,7 @@ void* GlobalLock(HGLOBAL handle) {
   auto block = Blocks().Get(handle);
   if (!block) return nullptr;
   std::lock_guard<std::mutex> guard(BlockLock());
-  if (!block->Memory) return nullptr;
+  if (block->Freed || !block->Memory) return nullptr;
   if (block->Locks < GMEM_LOCKCOUNT) ++block->Locks;
   return block->Memory.get();
 }
@@ -82,11 +83,11 @@ UINT GlobalFlags(HGLOBAL handle) {
 HGLOBAL GlobalFree(HGLOBAL handle) {
   auto block = Blocks().Get(handle);
   if (!block) return handle;
-  {
-    std::lock_guard<std::mutex> guard(BlockLock());
-    if (block->Locks > 0 || block->ClipboardOwned) return handle;
-  }
-  return Blocks().Remove(handle) ? nullptr : handle;
+  std::lock_guard<std::mutex> guard(BlockLock());
+  if (block->Freed || block->Locks > 0 || block->ClipboardOwned) return handle;
+  block->Freed = true;
+  Blocks().Remove(handle);
+  return nullptr;
 }
 
 namespace global_memory {
@@ -94,6 +95,7 @@ bool SetClipboardOwned(HGLOBAL handle, bool owned) {
   auto block = Blocks().Get(handle);
   if (!block) return false;
   std::lock_guard<std::mutex> guard(BlockLock());
+  if (block->Freed) return false;
   block->ClipboardOwned = owned;
   return true;
 }
@@ -104,6 +106,7 @@ void FreeOwned(HGLOBAL handle) {
   auto block = Blocks().Remove(handle);
   if (!block) return;
   std::lock_guard<std::mutex> guard(BlockLock());
+  block->Freed = true;
   if (block->Locks > 0) Orphans().push_back(std::move(block));
 }
 }  // namespace global_memory
