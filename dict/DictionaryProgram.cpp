@@ -4,7 +4,7 @@
 
 #include "common/WindowUtils.h"
 #include "dict/DataFiles.h"
-#include "gif/GIFImage.h"
+#include "gif/GifCodec.h"
 #include "png/PngObject.h"
 
 extern "C" void HkKeepResources_hk_dict();

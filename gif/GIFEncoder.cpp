@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "gif/GIFImage.h"
+#include "gif/GifCodec.h"
 #include "gif/GIFSubImage.h"
 #include "gif/GIFTypes.h"
 

@@ -5,7 +5,7 @@
 
 #include "gif/GIFColorReduction.h"
 #include "gif/GIFDIB.h"
-#include "gif/GIFImage.h"
+#include "gif/GifCodec.h"
 #include "gif/GIFSubImage.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "classlib/Forms.h"
 #include "gif/GIFDIB.h"
-#include "gif/GIFImage.h"
+#include "gif/GifCodec.h"
 #include "platform/Clock.h"
 #include "platform/Messages.h"
 #include "platform/services/Synch.h"

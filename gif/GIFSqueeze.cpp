@@ -4,7 +4,7 @@
 
 #include "gif/GIFColorReduction.h"
 #include "gif/GIFDIB.h"
-#include "gif/GIFImage.h"
+#include "gif/GifCodec.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "png/PngErrors.h"
 #include "png/PngHeaderChunk.h"
-#include "png/PngImage.h"
+#include "png/PngCodec.h"
 #include "png/PngZlib.h"
 
 namespace {
@@ -14,7 +14,7 @@ uint32_t Rgb(uint8_t r, uint8_t g, uint8_t b) { return uint32_t(r) | (uint32_t(g
 
 // The displayed value of a grey or colour sample at the image's depth: what
 // the decoder puts on screen for it (high byte, grey ramp, gamma).
-uint8_t DisplayedSample(const TPNGImage& png, uint8_t depth, uint16_t sample) {
+uint8_t DisplayedSample(const TPNGChunkList& png, uint8_t depth, uint16_t sample) {
   if (depth == 16) return png.GammaCurve[sample >> 8];
   if (depth >= 8) return png.GammaCurve[sample & 0xFF];
   const unsigned max = (1u << depth) - 1;
@@ -23,7 +23,7 @@ uint8_t DisplayedSample(const TPNGImage& png, uint8_t depth, uint16_t sample) {
 }
 
 // The sample at the image's depth that displays as `value`.
-uint16_t SampleForDisplayed(const TPNGImage& png, uint8_t depth, uint8_t value) {
+uint16_t SampleForDisplayed(const TPNGChunkList& png, uint8_t depth, uint8_t value) {
   const unsigned v = png.InverseGammaCurve[value];
   if (depth == 16) return static_cast<uint16_t>(v * 257);
   if (depth >= 8) return static_cast<uint16_t>(v);
@@ -142,7 +142,7 @@ bool TChunktRNS::SaveToStream(TStream& stream) {
 
 uint32_t TChunktRNS::TransparentColor() const {
   const TChunkIHDR& header = GetHeader();
-  const TPNGImage& png = *Owner();
+  const TPNGChunkList& png = *Owner();
   switch (header.ColorType) {
     case 0: {
       const uint8_t v = DisplayedSample(png, header.BitDepth, ReadBE16(Alphas));
@@ -171,7 +171,7 @@ void TChunktRNS::SetTransparentColor(uint32_t color) {
   std::memset(Alphas, 0, sizeof(Alphas));
   MaskTransparency = true;
   const TChunkIHDR& header = GetHeader();
-  const TPNGImage& png = *Owner();
+  const TPNGChunkList& png = *Owner();
   const uint8_t r = color & 0xFF, g = (color >> 8) & 0xFF, b = (color >> 16) & 0xFF;
   switch (header.ColorType) {
     case 0:
@@ -207,7 +207,7 @@ void TChunktRNS::SetTransparentColor(uint32_t color) {
 
 // --- gAMA -------------------------------------------------------------------
 
-TChunkgAMA::TChunkgAMA(TPNGImage* owner) : TChunk(owner) {
+TChunkgAMA::TChunkgAMA(TPNGChunkList* owner) : TChunk(owner) {
   SetNameFrom("gAMA");
   SetGamma(1);
 }
@@ -232,7 +232,7 @@ bool TChunkgAMA::LoadFromStream(TStream& stream, const TChunkName& type, uint32_
   if (DataSize() != 4) return true;
   const uint32_t g = Gamma();
   if (g == 0 || g > 0x7FFFFFFFu) return true;
-  TPNGImage& png = *Owner();
+  TPNGChunkList& png = *Owner();
   const uint8_t* curve = GammaCurveFor(g);
   for (int i = 0; i < 256; ++i) {
     png.GammaCurve[i] = curve[i];

@@ -8,9 +8,9 @@
 
 #define HK_PNG_CHUNK_CLASS_BODY(CLASS, NAME)                                                              \
  public:                                                                                                  \
-  explicit CLASS(TPNGImage* owner) : TChunk(owner) { SetNameFrom(NAME); }                                 \
+  explicit CLASS(TPNGChunkList* owner) : TChunk(owner) { SetNameFrom(NAME); }                                 \
   std::string GetName() const override { return NAME; }                                                  \
-  std::unique_ptr<TChunk> CreateSame(TPNGImage* owner) const override { return std::make_unique<CLASS>(owner); }
+  std::unique_ptr<TChunk> CreateSame(TPNGChunkList* owner) const override { return std::make_unique<CLASS>(owner); }
 
 class TChunkIEND : public TChunk {
   HK_PNG_CHUNK_CLASS_BODY(TChunkIEND, "IEND")
@@ -43,9 +43,9 @@ class TChunktRNS : public TChunk {
 
 class TChunkgAMA : public TChunk {
  public:
-  explicit TChunkgAMA(TPNGImage* owner);
+  explicit TChunkgAMA(TPNGChunkList* owner);
   std::string GetName() const override { return "gAMA"; }
-  std::unique_ptr<TChunk> CreateSame(TPNGImage* owner) const override { return std::make_unique<TChunkgAMA>(owner); }
+  std::unique_ptr<TChunk> CreateSame(TPNGChunkList* owner) const override { return std::make_unique<TChunkgAMA>(owner); }
   void Assign(const TChunk& source) override;
   bool LoadFromStream(TStream& stream, const TChunkName& type, uint32_t size) override;
   // The PNG value times 100,000; 1 when the data does not hold one.
@@ -80,9 +80,9 @@ class TChunktEXt : public TChunk {
 
 class TChunkzTXt : public TChunktEXt {
  public:
-  explicit TChunkzTXt(TPNGImage* owner) : TChunktEXt(owner) { SetNameFrom("zTXt"); }
+  explicit TChunkzTXt(TPNGChunkList* owner) : TChunktEXt(owner) { SetNameFrom("zTXt"); }
   std::string GetName() const override { return "zTXt"; }
-  std::unique_ptr<TChunk> CreateSame(TPNGImage* owner) const override { return std::make_unique<TChunkzTXt>(owner); }
+  std::unique_ptr<TChunk> CreateSame(TPNGChunkList* owner) const override { return std::make_unique<TChunkzTXt>(owner); }
   bool LoadFromStream(TStream& stream, const TChunkName& type, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
 };

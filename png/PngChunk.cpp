@@ -6,15 +6,15 @@
 #include "png/PngCrc.h"
 #include "png/PngErrors.h"
 #include "png/PngHeaderChunk.h"
-#include "png/PngImage.h"
+#include "png/PngCodec.h"
 
-TChunk::TChunk(TPNGImage* owner) : FOwner(owner) {}
+TChunk::TChunk(TPNGChunkList* owner) : FOwner(owner) {}
 
 void TChunk::SetNameFrom(const char* name) {
   if (std::strlen(name) == 4) std::memcpy(FName.data(), name, 4);
 }
 
-std::unique_ptr<TChunk> TChunk::CreateSame(TPNGImage* owner) const { return std::make_unique<TChunk>(owner); }
+std::unique_ptr<TChunk> TChunk::CreateSame(TPNGChunkList* owner) const { return std::make_unique<TChunk>(owner); }
 
 void TChunk::Assign(const TChunk& source) {
   FName = source.FName;
@@ -76,7 +76,7 @@ std::map<std::string, TChunkFactory>& Registry() {
 
 void RegisterChunkClass(const char* name, TChunkFactory factory) { Registry()[name] = factory; }
 
-std::unique_ptr<TChunk> CreateChunkByName(TPNGImage* owner, const TChunkName& type, bool* known) {
+std::unique_ptr<TChunk> CreateChunkByName(TPNGChunkList* owner, const TChunkName& type, bool* known) {
   const auto& registry = Registry();
   const auto it = registry.find(std::string(reinterpret_cast<const char*>(type.data()), 4));
   std::unique_ptr<TChunk> chunk = it != registry.end() ? it->second(owner) : std::make_unique<TChunk>(owner);

@@ -10,7 +10,7 @@
 #include <vector>
 
 class TStream;
-class TPNGImage;
+class TPNGChunkList;
 class TChunkIHDR;
 
 // Big-endian helpers of the stream format.
@@ -33,7 +33,7 @@ using TChunkName = std::array<uint8_t, 4>;
 
 class TChunk {
  public:
-  explicit TChunk(TPNGImage* owner);
+  explicit TChunk(TPNGChunkList* owner);
   virtual ~TChunk() = default;
   TChunk(const TChunk&) = delete;
   TChunk& operator=(const TChunk&) = delete;
@@ -41,7 +41,7 @@ class TChunk {
   // The type a chunk class stands for ("IHDR"); empty for the plain chunk.
   virtual std::string GetName() const { return {}; }
   // A new chunk of the same class for another owner (the virtual constructor).
-  virtual std::unique_ptr<TChunk> CreateSame(TPNGImage* owner) const;
+  virtual std::unique_ptr<TChunk> CreateSame(TPNGChunkList* owner) const;
   virtual void Assign(const TChunk& source);
   // Called with the stream on the first data byte; reads data and CRC.
   virtual bool LoadFromStream(TStream& stream, const TChunkName& type, uint32_t size);
@@ -54,7 +54,7 @@ class TChunk {
   uint8_t* Data() { return FData.data(); }
   const uint8_t* Data() const { return FData.data(); }
   uint32_t DataSize() const { return static_cast<uint32_t>(FData.size()); }
-  TPNGImage* Owner() const { return FOwner; }
+  TPNGChunkList* Owner() const { return FOwner; }
   const TChunkName& Name() const { return FName; }
   std::string NameString() const { return std::string(reinterpret_cast<const char*>(FName.data()), 4); }
   void SetName(const TChunkName& name) { FName = name; }
@@ -66,7 +66,7 @@ class TChunk {
 
  private:
   std::vector<uint8_t> FData;
-  TPNGImage* FOwner;
+  TPNGChunkList* FOwner;
   TChunkName FName{};
 };
 
@@ -97,14 +97,14 @@ class TPNGList {
   std::vector<std::unique_ptr<TChunk>> FItems;
 };
 
-using TChunkFactory = std::unique_ptr<TChunk> (*)(TPNGImage* owner);
+using TChunkFactory = std::unique_ptr<TChunk> (*)(TPNGChunkList* owner);
 
 // Maps a type to the class that decodes it; the codec's own classes are
 // registered on first use.
 void RegisterChunkClass(const char* name, TChunkFactory factory);
 // A chunk of the registered class for the type, else a plain TChunk; either
 // way it carries the type as its Name. `known` tells which it was.
-std::unique_ptr<TChunk> CreateChunkByName(TPNGImage* owner, const TChunkName& type, bool* known = nullptr);
+std::unique_ptr<TChunk> CreateChunkByName(TPNGChunkList* owner, const TChunkName& type, bool* known = nullptr);
 
 // Fills a fresh registry with the codec's own chunk classes.
 void RegisterCodecChunkClasses(std::map<std::string, TChunkFactory>& registry);

@@ -8,7 +8,7 @@
 #include "png/PngFilters.h"
 #include "png/PngHeaderChunk.h"
 #include "png/PngIdatChunk.h"
-#include "png/PngImage.h"
+#include "png/PngCodec.h"
 #include "png/PngRows.h"
 #include "png/PngZlib.h"
 
@@ -182,7 +182,7 @@ bool TChunkIDAT::LoadFromStream(TStream& stream, const TChunkName& type, uint32_
   if (!IsValidPngFormat(h.ColorType, h.BitDepth) || h.Width == 0 || h.Height == 0 || h.FilterMethod != 0 ||
       !h.PixelBits)
     RaisePNGError<EPngInvalidIHDR>(PngMessages::InvalidIHDR);
-  TPNGImage& png = *Owner();
+  TPNGChunkList& png = *Owner();
   const uint8_t* gamma = png.GammaCurve;
   bool identity = true;
   for (int i = 0; i < 256; ++i) identity = identity && gamma[i] == i;

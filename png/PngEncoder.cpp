@@ -8,7 +8,7 @@
 #include "png/PngFilters.h"
 #include "png/PngHeaderChunk.h"
 #include "png/PngIdatChunk.h"
-#include "png/PngImage.h"
+#include "png/PngCodec.h"
 #include "png/PngRows.h"
 #include "png/PngZlib.h"
 
@@ -166,7 +166,7 @@ bool TChunkIDAT::SaveToStream(TStream& stream) {
   TChunkIHDR& h = GetHeader();
   if (!IsValidPngFormat(h.ColorType, h.BitDepth) || h.Width == 0 || h.Height == 0 || !h.PixelBits)
     RaisePNGError<EPngInvalidIHDR>(PngMessages::InvalidIHDR);
-  TPNGImage& png = *Owner();
+  TPNGChunkList& png = *Owner();
   // The DIB of a 2-bit image holds 4-bit pixels, and the header says so.
   const uint8_t depth = h.BitDepth == 2 ? 4 : h.BitDepth;
   PngLineSize(h.ColorType, depth, h.Width, FLineSize, FPixelStride);

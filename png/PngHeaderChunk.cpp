@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "png/PngErrors.h"
-#include "png/PngImage.h"
+#include "png/PngCodec.h"
 
 bool IsValidPngFormat(uint8_t colorType, uint8_t bitDepth) {
   switch (colorType) {

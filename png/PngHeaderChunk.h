@@ -54,9 +54,9 @@ constexpr uint64_t MaxImageBytes = uint64_t(1) << 30;
 
 class TChunkIHDR : public TChunk {
  public:
-  explicit TChunkIHDR(TPNGImage* owner) : TChunk(owner) { SetNameFrom("IHDR"); }
+  explicit TChunkIHDR(TPNGChunkList* owner) : TChunk(owner) { SetNameFrom("IHDR"); }
   std::string GetName() const override { return "IHDR"; }
-  std::unique_ptr<TChunk> CreateSame(TPNGImage* owner) const override { return std::make_unique<TChunkIHDR>(owner); }
+  std::unique_ptr<TChunk> CreateSame(TPNGChunkList* owner) const override { return std::make_unique<TChunkIHDR>(owner); }
   void Assign(const TChunk& source) override;
   bool LoadFromStream(TStream& stream, const TChunkName& type, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;

@@ -13,9 +13,9 @@ struct IdatWriteStream;
 
 class TChunkIDAT : public TChunk {
  public:
-  explicit TChunkIDAT(TPNGImage* owner) : TChunk(owner) { SetNameFrom("IDAT"); }
+  explicit TChunkIDAT(TPNGChunkList* owner) : TChunk(owner) { SetNameFrom("IDAT"); }
   std::string GetName() const override { return "IDAT"; }
-  std::unique_ptr<TChunk> CreateSame(TPNGImage* owner) const override { return std::make_unique<TChunkIDAT>(owner); }
+  std::unique_ptr<TChunk> CreateSame(TPNGChunkList* owner) const override { return std::make_unique<TChunkIDAT>(owner); }
   bool LoadFromStream(TStream& stream, const TChunkName& type, uint32_t size) override;
   bool SaveToStream(TStream& stream) override;
 

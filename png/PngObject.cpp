@@ -41,7 +41,7 @@ void TPNGObject::SetHeight(int) { RaisePNGError<EPngError>(PngMessages::CannotRe
 
 void TPNGObject::LoadFromStream(TStream& stream) {
   try {
-    TPNGImage::LoadFromStream(stream);
+    TPNGChunkList::LoadFromStream(stream);
   } catch (...) {
     Changed(this);
     throw;
@@ -49,7 +49,7 @@ void TPNGObject::LoadFromStream(TStream& stream) {
   Changed(this);
 }
 
-void TPNGObject::SaveToStream(TStream& stream) { TPNGImage::SaveToStream(stream); }
+void TPNGObject::SaveToStream(TStream& stream) { TPNGChunkList::SaveToStream(stream); }
 
 void TPNGObject::Assign(const TPersistent* source) {
   if (!source) {

@@ -1,12 +1,12 @@
 // TPNGObject: the PNG picture class of the class library, registered as
 // picture format "PNG". Drawing, bitmaps, the clipboard and pixel access on
-// top of the codec's TPNGImage.
+// top of the codec's TPNGChunkList.
 #pragma once
 
 #include "classlib/Graphics.h"
-#include "png/PngImage.h"
+#include "png/PngCodec.h"
 
-class TPNGObject : public TGraphic, public TPNGImage {
+class TPNGObject : public TGraphic, public TPNGChunkList {
  public:
   TPNGObject();
   ~TPNGObject() override;

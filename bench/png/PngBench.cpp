@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "classlib/Streams.h"
-#include "png/PngImage.h"
+#include "png/PngCodec.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ bool OursDecode(const Bytes& file) {
   TMemoryStream s;
   s.Write(file.data(), static_cast<int64_t>(file.size()));
   s.SetPosition(0);
-  TPNGImage png;
+  TPNGChunkList png;
   try {
     png.LoadFromStream(s);
   } catch (const Exception&) {

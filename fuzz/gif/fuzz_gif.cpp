@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "gif/GIFImage.h"
+#include "gif/GifCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Keep frames small so that huge claimed sizes do not exhaust the fuzzer's memory.

@@ -8,7 +8,7 @@
 #include "classlib/Streams.h"
 #include "png/PngCrc.h"
 #include "png/PngHeaderChunk.h"
-#include "png/PngImage.h"
+#include "png/PngCodec.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TMemoryStream in;
   if (size > 0) in.Write(file.data(), static_cast<int64_t>(size));
   in.SetPosition(0);
-  TPNGImage png;
+  TPNGChunkList png;
   try {
     png.LoadFromStream(in);
   } catch (const Exception&) {

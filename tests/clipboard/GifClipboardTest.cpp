@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "classlib/Streams.h"
-#include "gif/GIFImage.h"
+#include "gif/GifCodec.h"
 #include "platform/ClipboardData.h"
 #include "platform/GlobalMemory.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "../gif/GifTestUtil.h"
-#include "gif/GIFImage.h"
+#include "gif/GifCodec.h"
 
 // Frame rasters of a test: width x height indices, rows top to bottom.
 struct TRaster {

@@ -10,7 +10,7 @@
 #include "GifTestUtil.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
-#include "gif/GIFImage.h"
+#include "gif/GifCodec.h"
 #include "platform/Clock.h"
 #include "platform/Windows.h"
 

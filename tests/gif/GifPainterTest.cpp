@@ -8,7 +8,7 @@
 
 #include "GifTestUtil.h"
 #include "classlib/Forms.h"
-#include "gif/GIFImage.h"
+#include "gif/GifCodec.h"
 #include "platform/Clock.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "GifTestUtil.h"
 #include "gif/GIFDIB.h"
-#include "gif/GIFImage.h"
+#include "gif/GifCodec.h"
 
 namespace {
 

@@ -34,7 +34,7 @@ TEST(PngHeaderChunk, Checks) {
   for (const auto& c : cases) {
     PngBuilder b;
     b.Chunk("IHDR", c.ihdr).Chunk("IDAT", Deflate(Bytes(1 + 65535 / 8 + 1, 0))).End();
-    TPNGImage png;
+    TPNGChunkList png;
     if (!c.error) {
       EXPECT_NO_THROW(LoadBytes(png, b.Out));
     } else if (std::string(c.error) == "size") {
@@ -45,7 +45,7 @@ TEST(PngHeaderChunk, Checks) {
   }
   Bytes d = IhdrData(1, 1, 8, 0);
   d[10] = 1;
-  TPNGImage png;
+  TPNGChunkList png;
   EXPECT_THROW(LoadBytes(png, PngBuilder().Chunk("IHDR", d).End().Out), EPNGUnknownCompression);
   d = IhdrData(1, 1, 8, 0, 2);
   EXPECT_THROW(LoadBytes(png, PngBuilder().Chunk("IHDR", d).End().Out), EPNGUnknownInterlace);
@@ -54,10 +54,10 @@ TEST(PngHeaderChunk, Checks) {
 TEST(PngHeaderChunk, FormatsWithoutALayoutAreRefused) {
   // RGB below 8 bits, palette at 16, zero sizes, an unknown filter method.
   for (auto [depth, type] : {std::pair{4, 2}, {2, 6}, {16, 3}, {3, 0}, {8, 5}}) {
-    TPNGImage png;
+    TPNGChunkList png;
     EXPECT_THROW(LoadBytes(png, OnePixel(uint8_t(depth), uint8_t(type), {})), EPngInvalidIHDR) << depth << "/" << type;
   }
-  TPNGImage png;
+  TPNGChunkList png;
   EXPECT_THROW(LoadBytes(png, PngBuilder().Header(0, 1, 8, 0).Chunk("IDAT", Deflate({0})).End().Out), EPngInvalidIHDR);
   Bytes d = IhdrData(1, 1, 8, 0);
   d[11] = 1;
@@ -66,14 +66,14 @@ TEST(PngHeaderChunk, FormatsWithoutALayoutAreRefused) {
 
 TEST(PngHeaderChunk, TooLargeForMemoryIsOutOfMemoryNotACrash) {
   // 65535 x 65535 RGBA would need 16 GiB.
-  TPNGImage png;
+  TPNGChunkList png;
   EXPECT_THROW(LoadBytes(png, PngBuilder().Header(65535, 65535, 8, 6).Chunk("IDAT", Deflate({0})).End().Out),
                EPNGOutMemory);
   EXPECT_EQ(png.Chunks().Count(), 0);
 }
 
 TEST(PngHeaderChunk, TwoBitImagesSaveAsFourBit) {
-  TPNGImage png;
+  TPNGChunkList png;
   LoadBytes(png, SimplePng(4, 1, 2, 0, {0, 0b00011011}));
   // The grey levels are those of a 2-bit image: 0, 85, 170, 255.
   EXPECT_EQ(png.GetPixel(0, 0), 0x000000u);
@@ -83,13 +83,13 @@ TEST(PngHeaderChunk, TwoBitImagesSaveAsFourBit) {
   const Bytes saved = SaveBytes(png);
   EXPECT_EQ(png.Header().BitDepth, 4);
   EXPECT_EQ(saved[8 + 8 + 8], 4);
-  TPNGImage back;
+  TPNGChunkList back;
   LoadBytes(back, saved);
   for (int x = 0; x < 4; ++x) EXPECT_EQ(back.GetPixel(x, 0), png.GetPixel(x, 0));
 }
 
 TEST(PngHeaderChunk, SavedInterlaceComesFromThePicture) {
-  TPNGImage png;
+  TPNGChunkList png;
   LoadBytes(png, SimplePng(3, 3, 8, 0, Bytes(12, 0)));
   png.InterlaceMethod = 1;
   const Bytes saved = SaveBytes(png);
@@ -99,7 +99,7 @@ TEST(PngHeaderChunk, SavedInterlaceComesFromThePicture) {
 
 TEST(PngPaletteChunk, SizesAndEntries) {
   for (auto [size, ok] : {std::pair{0, true}, {768, true}, {769, false}, {771, false}, {4, false}}) {
-    TPNGImage png;
+    TPNGChunkList png;
     const Bytes file = OnePixel(8, 3, [&](PngBuilder& b) { b.Chunk("PLTE", Bytes(size_t(size), 9)); });
     if (ok) {
       LoadBytes(png, file);
@@ -108,7 +108,7 @@ TEST(PngPaletteChunk, SizesAndEntries) {
       EXPECT_THROW(LoadBytes(png, file), EPNGInvalidPalette) << size;
     }
   }
-  TPNGImage png;
+  TPNGChunkList png;
   LoadBytes(png, OnePixel(8, 3, [](PngBuilder& b) { b.Chunk("PLTE", {1, 2, 3, 0x10, 0x20, 0x30}); }));
   auto* plte = png.Chunks().ItemFromClass<TChunkPLTE>();
   EXPECT_EQ(plte->Item(1), 0x102030u);
@@ -125,26 +125,26 @@ TEST(PngTransparencyChunk, MaskOrAlphaOnPalettes) {
       {{255, 0, 255}, ptColorKey}, {{255, 128, 0}, ptColorKey}, {{128}, ptColorKey}, {{255, 255}, ptAlphaChannel}};
   // MaskTransparency is set whenever any entry differs from 255.
   for (const auto& c : cases) {
-    TPNGImage png;
+    TPNGChunkList png;
     LoadBytes(png, OnePixel(8, 3, [&](PngBuilder& b) { b.Chunk("PLTE", Bytes(12, 50)).Chunk("tRNS", c.alphas); }));
     EXPECT_EQ(png.TransparencyKind(), c.kind);
   }
-  TPNGImage png;
+  TPNGChunkList png;
   EXPECT_THROW(LoadBytes(png, OnePixel(8, 3, [](PngBuilder& b) { b.Chunk("tRNS", Bytes(257, 0)); })),
                EPNGInvalidPalette);
-  TPNGImage empty;
+  TPNGChunkList empty;
   EXPECT_THROW(empty.TransparencyKind(), EPNGHeaderNotPresent);
 }
 
 TEST(PngTransparencyChunk, ColourKeyMatchesTheDisplayedPixels) {
   // A palette key in the class library's colour order ($00BBGGRR).
-  TPNGImage pal;
+  TPNGChunkList pal;
   LoadBytes(pal, OnePixel(8, 3, [](PngBuilder& b) {
     b.Chunk("PLTE", {1, 2, 3, 0x10, 0x20, 0x30}).Chunk("tRNS", {255, 0});
   }));
   EXPECT_EQ(pal.TransparentColor(), 0x302010u);
   // A tRNS entry past the palette's end is black, not an error.
-  TPNGImage past;
+  TPNGChunkList past;
   LoadBytes(past, OnePixel(8, 3, [](PngBuilder& b) { b.Chunk("PLTE", {1, 2, 3}).Chunk("tRNS", {255, 255, 0}); }));
   EXPECT_EQ(past.TransparentColor(), 0u);
 
@@ -155,18 +155,18 @@ TEST(PngTransparencyChunk, ColourKeyMatchesTheDisplayedPixels) {
     uint8_t grey;
   } greys[] = {{16, {0x12, 0x34}, 0x12}, {8, {0, 0x40}, 0x40}, {4, {0, 3}, 3 * 17}, {2, {0, 2}, 170}, {1, {0, 1}, 255}};
   for (const auto& c : greys) {
-    TPNGImage png;
+    TPNGChunkList png;
     LoadBytes(png, OnePixel(c.depth, 0, [&](PngBuilder& b) { b.Chunk("tRNS", c.key); }));
     EXPECT_EQ(png.TransparencyKind(), ptColorKey);
     EXPECT_EQ(png.TransparentColor(), 0x010101u * c.grey) << int(c.depth);
   }
   // A key cut short keys nothing.
   for (auto [type, size] : {std::pair{0, 1}, {2, 4}}) {
-    TPNGImage png;
+    TPNGChunkList png;
     LoadBytes(png, OnePixel(8, uint8_t(type), [&](PngBuilder& b) { b.Chunk("tRNS", Bytes(size_t(size), 0)); }));
     EXPECT_EQ(png.TransparencyKind(), ptOpaque);
   }
-  TPNGImage rgb16;
+  TPNGChunkList rgb16;
   LoadBytes(rgb16, OnePixel(16, 2, [](PngBuilder& b) { b.Chunk("tRNS", {0x11, 0, 0x22, 0, 0x33, 0}); }));
   EXPECT_EQ(rgb16.TransparentColor(), 0x332211u);
 }
@@ -174,7 +174,7 @@ TEST(PngTransparencyChunk, ColourKeyMatchesTheDisplayedPixels) {
 TEST(PngTransparencyChunk, WritingTheColourReadsItBack) {
   for (auto [depth, type, color] : {std::tuple{8, 2, 0x123456u}, {16, 2, 0xFEDCBAu}, {8, 0, 0x000077u},
                                     {4, 0, 0x000088u}, {16, 0, 0x0000FFu}}) {
-    TPNGImage png;
+    TPNGChunkList png;
     LoadBytes(png, OnePixel(uint8_t(depth), uint8_t(type), {}));
     auto end = png.Chunks().Remove(png.Chunks().Item(png.Chunks().Count() - 1));
     auto* trns = static_cast<TChunktRNS*>(png.Chunks().Add(std::make_unique<TChunktRNS>(&png)));
@@ -190,12 +190,12 @@ TEST(PngTransparencyChunk, WritingTheColourReadsItBack) {
       EXPECT_EQ(back, 0x010101u * want);
     }
     // And the key survives a save and a load.
-    TPNGImage again;
+    TPNGChunkList again;
     LoadBytes(again, SaveBytes(png));
     EXPECT_EQ(again.TransparentColor(), back);
   }
   // Palette: the first entry of that colour becomes the only transparent one.
-  TPNGImage pal;
+  TPNGChunkList pal;
   LoadBytes(pal, OnePixel(8, 3, [](PngBuilder& b) { b.Chunk("PLTE", {1, 1, 1, 2, 2, 2, 3, 3, 3}); }));
   auto* trns = static_cast<TChunktRNS*>(pal.Chunks().Add(std::make_unique<TChunktRNS>(&pal)));
   trns->SetTransparentColor(0x030303);
@@ -207,7 +207,7 @@ TEST(PngTransparencyChunk, WritingTheColourReadsItBack) {
 
 TEST(PngGammaChunk, Curves) {
   auto curve = [](const Bytes& gama) {
-    auto png = std::make_unique<TPNGImage>();
+    auto png = std::make_unique<TPNGChunkList>();
     LoadBytes(*png, OnePixel(8, 2, [&](PngBuilder& b) { b.Chunk("gAMA", gama); }));
     return png;
   };
@@ -230,7 +230,7 @@ TEST(PngGammaChunk, Curves) {
 }
 
 TEST(PngTimeAndTextChunks, LoadAndSave) {
-  TPNGImage png;
+  TPNGChunkList png;
   LoadBytes(png, OnePixel(8, 0, [](PngBuilder& b) {
     b.Chunk("tIME", {0x07, 0xD5, 1, 2, 3, 4, 5})
         .Chunk("tEXt", {'T', 'i', 't', 'l', 'e', 0, 'a', 'b', 'c'})
@@ -255,7 +255,7 @@ TEST(PngTimeAndTextChunks, LoadAndSave) {
   // Compressed text survives a save and a load; an empty text goes out as " ".
   zMethod1->Text = std::string(5000, 'x') + "end";
   zBare->Text.clear();
-  TPNGImage back;
+  TPNGChunkList back;
   LoadBytes(back, SaveBytes(png));
   EXPECT_EQ(static_cast<TChunkzTXt*>(back.Chunks().Item(4))->Text, std::string(5000, 'x') + "end");
   EXPECT_EQ(static_cast<TChunkzTXt*>(back.Chunks().Item(5))->Text, " ");
@@ -269,7 +269,7 @@ TEST(PngTimeAndTextChunks, CompressedTextHasASizeCap) {
   const Bytes bomb = Deflate(Bytes(MaxInflatedTextSize + 1, 'a'));
   Bytes data = {'k', 0, 0};
   data.insert(data.end(), bomb.begin(), bomb.end());
-  TPNGImage png;
+  TPNGChunkList png;
   LoadBytes(png, OnePixel(8, 0, [&](PngBuilder& b) { b.Chunk("zTXt", data); }));
   EXPECT_EQ(png.Chunks().ItemFromClass<TChunkzTXt>()->Text, "");
 }

@@ -22,7 +22,7 @@ Bytes GreyWith(const std::function<void(PngBuilder&)>& before, const std::functi
 
 template <class E>
 void ExpectLoadError(const Bytes& file) {
-  TPNGImage png;
+  TPNGChunkList png;
   EXPECT_THROW(LoadBytes(png, file), E);
   // A failed load never leaves half a picture behind.
   EXPECT_EQ(png.Chunks().Count(), 0);
@@ -73,7 +73,7 @@ TEST(PngChunkStream, CrcIsCheckedAndIendCrcIsTheStandardOne) {
 }
 
 TEST(PngChunkStream, ChromaticitiesAreSkippedEvenWithABadCrc) {
-  TPNGImage png;
+  TPNGChunkList png;
   LoadBytes(png, GreyWith([](PngBuilder& b) { b.BadCrcChunk("cHRM", Bytes(32, 7)); }));
   ASSERT_EQ(png.Chunks().Count(), 3);
   for (int i = 0; i < 3; ++i) EXPECT_NE(png.Chunks().Item(i)->NameString(), "cHRM");
@@ -85,7 +85,7 @@ TEST(PngChunkStream, UnknownChunks) {
   // Ancillary: kept raw and written back byte for byte with its CRC.
   const Bytes teST = {1, 2, 3, 250};
   const Bytes file = GreyWith([&](PngBuilder& b) { b.Chunk("teST", teST); });
-  TPNGImage png;
+  TPNGChunkList png;
   LoadBytes(png, file);
   ASSERT_EQ(png.Chunks().Count(), 4);
   TChunk* raw = png.Chunks().Item(1);
@@ -96,7 +96,7 @@ TEST(PngChunkStream, UnknownChunks) {
   EXPECT_NE(std::search(saved.begin(), saved.end(), expected.begin() + 8, expected.end()), saved.end());
   // Critical: refused. A zero first byte is not taken as critical.
   ExpectLoadError<EPNGUnknownCriticalChunk>(GreyWith([](PngBuilder& b) { b.Chunk("TEST", {}); }));
-  TPNGImage zero;
+  TPNGChunkList zero;
   LoadBytes(zero, GreyWith([](PngBuilder& b) { b.Chunk(std::string("\0eST", 4).c_str(), {}); }));
 }
 
@@ -104,19 +104,19 @@ TEST(PngChunkStream, NoImageDataAndLaterIdatGroupsAreSkipped) {
   ExpectLoadError<EPNGNoImageData>(PngBuilder().Header(1, 1, 8, 0).End().Out);
   // A second IDAT group after another chunk is not decoded (its garbage
   // would otherwise fail).
-  TPNGImage png;
+  TPNGChunkList png;
   LoadBytes(png, GreyWith({}, [](PngBuilder& b) { b.Chunk("tEXt", {'a', 0, 'b'}).Chunk("IDAT", {1, 2, 3}); }));
   EXPECT_EQ(png.Chunks().Count(), 4);
   EXPECT_EQ(png.GetPixel(1, 1), 0x282828u);
 }
 
 TEST(PngChunkStream, SavingAnEmptyPictureWritesTheSignatureOnly) {
-  TPNGImage png;
+  TPNGChunkList png;
   EXPECT_EQ(SaveBytes(png), PngBuilder().Out);
 }
 
 TEST(PngChunkStream, ChunkListAndRegistry) {
-  TPNGImage png;
+  TPNGChunkList png;
   LoadBytes(png, GreyWith([](PngBuilder& b) { b.Chunk("zTXt", {'k', 0, 0, 0x78, 0x9c, 3, 0, 0, 0, 0, 1}); }));
   // Asking for tEXt finds the zTXt chunk, which descends from it.
   EXPECT_NE(png.Chunks().ItemFromClass<TChunktEXt>(), nullptr);

@@ -14,7 +14,7 @@ namespace {
 void ExpectSameAsLibpng(const Bytes& file, const std::string& what) {
   LibpngImage ref;
   ASSERT_TRUE(LibpngDecode(file, ref)) << what << ": " << ref.Error;
-  TPNGImage png;
+  TPNGChunkList png;
   ASSERT_NO_THROW(LoadBytes(png, file)) << what;
   ASSERT_EQ(png.Header().Width, ref.Width);
   ASSERT_EQ(png.Header().Height, ref.Height);
@@ -46,7 +46,7 @@ TEST(PngDecode, ManySmallIdatChunksDecodeLikeOne) {
   }
   const Bytes one = SimplePng(17, 20, 8, 6, rows), many = SimplePng(17, 20, 8, 6, rows, 7);
   ExpectSameAsLibpng(many, "split");
-  TPNGImage a, b;
+  TPNGChunkList a, b;
   LoadBytes(a, one);
   LoadBytes(b, many);
   for (int y = 0; y < 20; ++y)
@@ -69,7 +69,7 @@ TEST(PngDecode, MissingAndDamagedImageData) {
                                 .Chunk("IDAT", Bytes(z.begin() + 4, z.end()))
                                 .End()
                                 .Out;
-  TPNGImage png;
+  TPNGChunkList png;
   EXPECT_THROW(LoadBytes(png, interrupted), EPNGMissingMultipleIDAT);
   // The compressed data ends before the last row.
   EXPECT_THROW(LoadBytes(png, SimplePng(3, 4, 8, 0, Bytes(12, 0))), EPNGMissingMultipleIDAT);
@@ -94,7 +94,7 @@ TEST(PngDecode, RowsEndingBeforeTheDataDoesAreValid) {
   // after it: both only count for the CRC.
   Bytes z = Deflate({0, 1, 2, 0, 3, 4});
   z.insert(z.end(), 70000, 0);
-  TPNGImage png;
+  TPNGChunkList png;
   LoadBytes(png, PngBuilder().Header(2, 2, 8, 0).Chunk("IDAT", z).Chunk("IDAT", {}).End().Out);
   EXPECT_EQ(png.GetPixel(1, 1), 0x040404u);
   z.back() ^= 1;
@@ -105,7 +105,7 @@ TEST(PngDecode, RowsEndingBeforeTheDataDoesAreValid) {
 
 TEST(PngDecode, InterlaceCorners) {
   // 1x1: pass 0 alone.
-  TPNGImage one;
+  TPNGChunkList one;
   LoadBytes(one, PngBuilder().Header(1, 1, 8, 2, 1).Chunk("IDAT", Deflate({0, 10, 20, 30})).End().Out);
   EXPECT_EQ(one.GetPixel(0, 0), 0x1E140Au);
   // The first row of every pass is unfiltered against zeros, Up and Paeth included.
@@ -132,7 +132,7 @@ TEST(PngDecode, InterlaceCorners) {
       ExpectSameAsLibpng(file, "interlaced filter " + std::to_string(filter));
       if (type == 3) {
         // No bit outside the 2-byte rows of 10 pixels.
-        TPNGImage png;
+        TPNGChunkList png;
         LoadBytes(png, file);
         for (uint32_t y = 0; y < w; ++y) EXPECT_EQ(png.RowPointer(int(y))[1] & 0x3F, 0);
       }
@@ -142,7 +142,7 @@ TEST(PngDecode, InterlaceCorners) {
 
 TEST(PngDecode, SamplesAndUnknownFilters) {
   // 16-bit RGBA keeps the high bytes.
-  TPNGImage png;
+  TPNGChunkList png;
   LoadBytes(png, SimplePng(1, 1, 16, 6, {0, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0}));
   const uint8_t* p = png.RowPointer(0);
   EXPECT_EQ(p[0], 0x9A);
@@ -153,7 +153,7 @@ TEST(PngDecode, SamplesAndUnknownFilters) {
   LoadBytes(png, SimplePng(2, 1, 8, 0, {7, 5, 6}));
   EXPECT_EQ(png.GetPixel(1, 0), 0x060606u);
   // gAMA 45455 is the identity: the same bytes as without it.
-  TPNGImage plain, gamma;
+  TPNGChunkList plain, gamma;
   const Bytes rows = {0, 10, 200, 30, 40, 50, 250};
   LoadBytes(plain, SimplePng(2, 1, 8, 2, rows));
   PngBuilder b;

@@ -74,7 +74,7 @@ TEST(PngEncode, EveryFormatRoundTripsThroughLibpngAndPngcheck) {
         rows.push_back(0);
         for (uint64_t i = 0; i < line; ++i) rows.push_back(uint8_t(rng()));
       }
-      TPNGImage png;
+      TPNGChunkList png;
       LoadBytes(png, b.Chunk("IDAT", Deflate(rows)).End().Out);
       png.InterlaceMethod = interlace;
       png.RowFilters = AllRowFilters;
@@ -83,7 +83,7 @@ TEST(PngEncode, EveryFormatRoundTripsThroughLibpngAndPngcheck) {
       EXPECT_TRUE(PngcheckAccepts(saved)) << what;
       LibpngImage ref;
       ASSERT_TRUE(LibpngDecode(saved, ref)) << what << ": " << ref.Error;
-      TPNGImage back;
+      TPNGChunkList back;
       LoadBytes(back, saved);
       for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w; ++x) {
@@ -102,7 +102,7 @@ TEST(PngEncode, IdatChunksSplitAsConfigured) {
     rows.push_back(0);
     for (uint32_t i = 0; i < w * 3; ++i) rows.push_back(uint8_t(rng()));
   }
-  TPNGImage png;
+  TPNGChunkList png;
   LoadBytes(png, SimplePng(w, h, 8, 2, rows));
   png.SetIdatSplitSize(1000);
   EXPECT_EQ(png.IdatSplitSize(), 65535u);
@@ -133,7 +133,7 @@ TEST(PngEncode, FilterChoice) {
   auto typeOf = [](const Bytes& row, uint32_t w, uint8_t colorType, TPNGRowFilters filters) {
     Bytes rows = {0};
     rows.insert(rows.end(), row.begin(), row.end());
-    TPNGImage png;
+    TPNGChunkList png;
     LoadBytes(png, SimplePng(w, 1, colorType == 3 ? 1 : 8, colorType, rows, 0,
                              colorType == 3 ? Bytes{0, 0, 0, 9, 9, 9} : Bytes{}));
     png.RowFilters = filters;
@@ -154,7 +154,7 @@ TEST(PngEncode, FilterChoice) {
 TEST(PngEncode, GammaIsUndoneOnSave) {
   PngBuilder b;
   b.Header(2, 1, 8, 2).Chunk("gAMA", {0, 0x01, 0x86, 0xA0}).Chunk("IDAT", Deflate({0, 128, 64, 0, 255, 1, 2}));
-  TPNGImage png;
+  TPNGChunkList png;
   LoadBytes(png, b.End().Out);
   EXPECT_EQ(png.RowPointer(0)[2], 186);  // red of pixel 0, displayed
   png.RowFilters = 0;
@@ -162,19 +162,19 @@ TEST(PngEncode, GammaIsUndoneOnSave) {
   EXPECT_EQ(raw[1], 128);
   EXPECT_EQ(raw[2], 64);
   // A copy saves the same samples: it keeps the curves its pixels went through.
-  TPNGImage copy;
+  TPNGChunkList copy;
   copy.CopyFromPNG(png);
   EXPECT_EQ(InflatedIdat(SaveBytes(copy)), raw);
   // Without gAMA, and with no filter, 8-bit RGBA comes back exactly.
   const Bytes rgba = {0, 1, 2, 3, 4, 250, 251, 252, 253};
-  TPNGImage plain;
+  TPNGChunkList plain;
   LoadBytes(plain, SimplePng(2, 1, 8, 6, rgba));
   plain.RowFilters = 0;
   EXPECT_EQ(InflatedIdat(SaveBytes(plain)), rgba);
 }
 
 TEST(PngEncode, InterlacedSmallImageSkipsEmptyPasses) {
-  TPNGImage png;
+  TPNGChunkList png;
   LoadBytes(png, SimplePng(3, 3, 8, 0, {0, 1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9}));
   png.InterlaceMethod = 1;
   png.RowFilters = 0;
@@ -184,7 +184,7 @@ TEST(PngEncode, InterlacedSmallImageSkipsEmptyPasses) {
 }
 
 TEST(PngEncode, FormatsWithoutALayoutAreRefusedBeforeImageData) {
-  TPNGImage png;
+  TPNGChunkList png;
   LoadBytes(png, SimplePng(1, 1, 8, 2, {0, 1, 2, 3}));
   png.Header().ColorType = 5;
   TMemoryStream s;

@@ -10,7 +10,7 @@ namespace {
 
 // Loads and, when that succeeds, touches every pixel and saves again.
 void Exercise(const Bytes& data) {
-  TPNGImage png;
+  TPNGChunkList png;
   try {
     LoadBytes(png, data);
   } catch (const Exception&) {

@@ -85,14 +85,14 @@ Bytes SimplePng(uint32_t width, uint32_t height, uint8_t depth, uint8_t colorTyp
   return b.End().Out;
 }
 
-void LoadBytes(TPNGImage& png, const Bytes& data) {
+void LoadBytes(TPNGChunkList& png, const Bytes& data) {
   TMemoryStream s;
   if (!data.empty()) s.Write(data.data(), static_cast<int64_t>(data.size()));
   s.SetPosition(0);
   png.LoadFromStream(s);
 }
 
-Bytes SaveBytes(TPNGImage& png) {
+Bytes SaveBytes(TPNGChunkList& png) {
   TMemoryStream s;
   png.SaveToStream(s);
   const auto* p = static_cast<const uint8_t*>(s.Memory());
@@ -160,12 +160,12 @@ bool LibpngDecode(const Bytes& file, LibpngImage& out) {
   return true;
 }
 
-Shown OursAt(const TPNGImage& png, int x, int y) {
+Shown OursAt(const TPNGChunkList& png, int x, int y) {
   const uint8_t* alpha = png.AlphaRow(y);
   return {png.GetPixel(x, y), alpha ? alpha[x] : uint8_t(255)};
 }
 
-Shown ExpectedAt(const LibpngImage& ref, const TPNGImage& png, int x, int y) {
+Shown ExpectedAt(const LibpngImage& ref, const TPNGChunkList& png, int x, int y) {
   const uint8_t* s = ref.Rows[static_cast<size_t>(y)].data() + static_cast<size_t>(x) * ref.Channels;
   const uint8_t* g = png.GammaCurve;
   auto rgb = [](uint8_t r, uint8_t gg, uint8_t b) { return uint32_t(r) | (uint32_t(gg) << 8) | (uint32_t(b) << 16); };

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "classlib/Streams.h"
-#include "png/PngImage.h"
+#include "png/PngCodec.h"
 
 using Bytes = std::vector<uint8_t>;
 
@@ -33,8 +33,8 @@ Bytes SimplePng(uint32_t width, uint32_t height, uint8_t depth, uint8_t colorTyp
                 size_t split = 0, const Bytes& plte = {});
 
 // Loads bytes into the picture (the exception passes on).
-void LoadBytes(TPNGImage& png, const Bytes& data);
-Bytes SaveBytes(TPNGImage& png);
+void LoadBytes(TPNGChunkList& png, const Bytes& data);
+Bytes SaveBytes(TPNGChunkList& png);
 
 // What libpng reads: 8-bit samples (16-bit stripped to their high byte,
 // sub-byte ones unpacked), no other transformation.
@@ -53,6 +53,6 @@ struct Shown {
   uint8_t Alpha;
   bool operator==(const Shown&) const = default;
 };
-Shown OursAt(const TPNGImage& png, int x, int y);
+Shown OursAt(const TPNGChunkList& png, int x, int y);
 // The same pixel predicted from libpng's samples and the picture's gamma.
-Shown ExpectedAt(const LibpngImage& ref, const TPNGImage& png, int x, int y);
+Shown ExpectedAt(const LibpngImage& ref, const TPNGChunkList& png, int x, int y);

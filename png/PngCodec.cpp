@@ -1,4 +1,4 @@
-#include "png/PngImage.h"
+#include "png/PngCodec.h"
 
 #include <cstring>
 
@@ -15,7 +15,7 @@ constexpr uint8_t Signature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A
 bool IsType(const TChunkName& type, const char* name) { return std::memcmp(type.data(), name, 4) == 0; }
 
 template <class T>
-std::unique_ptr<TChunk> Make(TPNGImage* owner) {
+std::unique_ptr<TChunk> Make(TPNGChunkList* owner) {
   return std::make_unique<T>(owner);
 }
 
@@ -63,31 +63,31 @@ void PngLineSize(uint8_t colorType, uint8_t d, uint32_t w, uint64_t& lineSize, u
   }
 }
 
-TPNGImage::TPNGImage() { ResetGammaCurves(); }
+TPNGChunkList::TPNGChunkList() { ResetGammaCurves(); }
 
-TPNGImage::~TPNGImage() = default;
+TPNGChunkList::~TPNGChunkList() = default;
 
-void TPNGImage::ResetGammaCurves() {
+void TPNGChunkList::ResetGammaCurves() {
   for (int i = 0; i < 256; ++i) {
     GammaCurve[i] = static_cast<uint8_t>(i);
     InverseGammaCurve[i] = static_cast<uint8_t>(i);
   }
 }
 
-void TPNGImage::RemoveAllChunks() {
+void TPNGChunkList::RemoveAllChunks() {
   ResetGammaCurves();
   FChunks.Clear();
 }
 
-bool TPNGImage::HasHeader() const { return dynamic_cast<TChunkIHDR*>(FChunks.Item(0)) != nullptr; }
+bool TPNGChunkList::HasHeader() const { return dynamic_cast<TChunkIHDR*>(FChunks.Item(0)) != nullptr; }
 
-TChunkIHDR& TPNGImage::Header() const {
+TChunkIHDR& TPNGChunkList::Header() const {
   auto* h = dynamic_cast<TChunkIHDR*>(FChunks.Item(0));
   if (!h) RaisePNGError<EPNGHeaderNotPresent>(PngMessages::HeaderNotPresent);
   return *h;
 }
 
-void TPNGImage::RowAndPixelSize(uint32_t width, uint64_t& lineSize, uint32_t& pixelStride) const {
+void TPNGChunkList::RowAndPixelSize(uint32_t width, uint64_t& lineSize, uint32_t& pixelStride) const {
   if (!HasHeader()) {
     lineSize = 0;
     pixelStride = 0;
@@ -97,7 +97,7 @@ void TPNGImage::RowAndPixelSize(uint32_t width, uint64_t& lineSize, uint32_t& pi
   PngLineSize(h.ColorType, h.BitDepth, width, lineSize, pixelStride);
 }
 
-void TPNGImage::LoadFromStream(TStream& stream) {
+void TPNGChunkList::LoadFromStream(TStream& stream) {
   RemoveAllChunks();
   try {
     ReadChunks(stream);
@@ -108,7 +108,7 @@ void TPNGImage::LoadFromStream(TStream& stream) {
   }
 }
 
-void TPNGImage::ReadChunks(TStream& stream) {
+void TPNGChunkList::ReadChunks(TStream& stream) {
   uint8_t signature[8];
   if (stream.Read(signature, 8) != 8 || std::memcmp(signature, Signature, 8) != 0)
     RaisePNGError<EPNGInvalidFileHeader>(PngMessages::InvalidFileHeader);
@@ -136,12 +136,12 @@ void TPNGImage::ReadChunks(TStream& stream) {
   if (!hasIdat) RaisePNGError<EPNGNoImageData>(PngMessages::NoImageData);
 }
 
-void TPNGImage::SaveToStream(TStream& stream) {
+void TPNGChunkList::SaveToStream(TStream& stream) {
   stream.WriteBuffer(Signature, 8);
   for (int i = 0; i < FChunks.Count(); ++i) FChunks.Item(i)->SaveToStream(stream);
 }
 
-void TPNGImage::CopyFromPNG(const TPNGImage& source) {
+void TPNGChunkList::CopyFromPNG(const TPNGChunkList& source) {
   InterlaceMethod = source.InterlaceMethod;
   SetIdatSplitSize(source.IdatSplitSize());
   CompressionLevel = source.CompressionLevel;
@@ -163,7 +163,7 @@ void TPNGImage::CopyFromPNG(const TPNGImage& source) {
   }
 }
 
-TPNGTransparency TPNGImage::TransparencyKind() const {
+TPNGTransparency TPNGChunkList::TransparencyKind() const {
   const TChunkIHDR& h = Header();
   const auto* trns = FChunks.ItemFromClass<TChunktRNS>();
   switch (h.ColorType) {
@@ -178,23 +178,23 @@ TPNGTransparency TPNGImage::TransparencyKind() const {
   }
 }
 
-uint32_t TPNGImage::TransparentColor() const {
+uint32_t TPNGChunkList::TransparentColor() const {
   const auto* trns = FChunks.ItemFromClass<TChunktRNS>();
   return trns && HasHeader() ? trns->TransparentColor() : 0;
 }
 
-uint8_t* TPNGImage::RowPointer(int row) const {
+uint8_t* TPNGChunkList::RowPointer(int row) const {
   const TChunkIHDR& h = Header();
   return h.PixelBits + int64_t(h.RowStride) * (int64_t(h.Height) - 1 - row);
 }
 
-uint8_t* TPNGImage::AlphaRow(int y) const {
+uint8_t* TPNGChunkList::AlphaRow(int y) const {
   const TChunkIHDR& h = Header();
   if ((h.ColorType != 4 && h.ColorType != 6) || !h.AlphaBits) return nullptr;
   return h.AlphaBits + int64_t(h.Width) * y;
 }
 
-uint32_t TPNGImage::GetPixel(int x, int y) const {
+uint32_t TPNGChunkList::GetPixel(int x, int y) const {
   if (!HasHeader()) return 0;
   const TChunkIHDR& h = Header();
   if (x < 0 || y < 0 || uint32_t(x) >= h.Width || uint32_t(y) >= h.Height || !h.PixelBits) return 0;
@@ -214,7 +214,7 @@ uint32_t TPNGImage::GetPixel(int x, int y) const {
   return uint32_t(p[2]) | (uint32_t(p[1]) << 8) | (uint32_t(p[0]) << 16);
 }
 
-void TPNGImage::SetPixel(int x, int y, uint32_t color) {
+void TPNGChunkList::SetPixel(int x, int y, uint32_t color) {
   if (!HasHeader()) return;
   const TChunkIHDR& h = Header();
   if (x < 0 || y < 0 || uint32_t(x) >= h.Width || uint32_t(y) >= h.Height || !h.PixelBits) return;

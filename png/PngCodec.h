@@ -22,12 +22,12 @@ constexpr TPNGRowFilters AllRowFilters = 0x1F;
 // the filter distance for a colour type and bit depth; 0 for other types.
 void PngLineSize(uint8_t colorType, uint8_t bitDepth, uint32_t width, uint64_t& lineSize, uint32_t& pixelStride);
 
-class TPNGImage {
+class TPNGChunkList {
  public:
-  TPNGImage();
-  virtual ~TPNGImage();
-  TPNGImage(const TPNGImage&) = delete;
-  TPNGImage& operator=(const TPNGImage&) = delete;
+  TPNGChunkList();
+  virtual ~TPNGChunkList();
+  TPNGChunkList(const TPNGChunkList&) = delete;
+  TPNGChunkList& operator=(const TPNGChunkList&) = delete;
 
   // Replaces the chunk list with the image in the stream. A failed load
   // leaves the picture empty.
@@ -37,7 +37,7 @@ class TPNGImage {
   void RemoveAllChunks();
   void ResetGammaCurves();
   // Copies settings and chunks of another picture.
-  void CopyFromPNG(const TPNGImage& source);
+  void CopyFromPNG(const TPNGChunkList& source);
 
   TPNGList& Chunks() { return FChunks; }
   const TPNGList& Chunks() const { return FChunks; }

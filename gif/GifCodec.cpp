@@ -1,4 +1,4 @@
-#include "gif/GIFImage.h"
+#include "gif/GifCodec.h"
 
 #include "gif/GIFImport.h"
 #include "gif/GIFSqueeze.h"
