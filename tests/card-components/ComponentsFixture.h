@@ -1,0 +1,16 @@
+// A clean headless platform on the virtual clock for each test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "platform/Windows.h"
+#include "platform/drivers/headless/Headless.h"
+
+class CardComponentsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetPlatformForTests();
+    UseVirtualClock(true);
+  }
+  void TearDown() override { ResetPlatformForTests(); }
+};
