@@ -1,5 +1,6 @@
 #include "common/DrawUtils.h"
 
+#include <cstddef>
 #include <memory>
 
 uint8_t BlendChannel(uint8_t a, uint8_t b, long double r) {
@@ -85,4 +86,21 @@ void DrawGradient(TCanvas& canvas, const TRect& rect, TColor color1, TColor colo
     }
   }
   canvas.CopyRect(rect, out, TRect(0, 0, W, H));
+}
+
+void PremultiplyAlpha(TBitmap& bitmap) {
+  if (bitmap.PixelFormat() != pf32bit || bitmap.Width() <= 0 || bitmap.Height() <= 0) return;
+  // Rows may be stored bottom-up: step from row to row by the pitch the
+  // bitmap itself shows.
+  auto* row = static_cast<uint8_t*>(bitmap.ScanLine(0));
+  const std::ptrdiff_t pitch =
+      bitmap.Height() > 1 ? static_cast<uint8_t*>(bitmap.ScanLine(1)) - row : 0;
+  const int width = bitmap.Width();
+  for (int y = 0; y < bitmap.Height(); ++y, row += pitch) {
+    uint8_t* p = row;
+    for (int x = 0; x < width; ++x, p += 4) {
+      const unsigned a = p[3];
+      for (int c = 0; c < 3; ++c) p[c] = static_cast<uint8_t>((p[c] * a + 127) / 255);
+    }
+  }
 }

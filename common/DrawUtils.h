@@ -21,3 +21,8 @@ COLORREF ColorBetween(COLORREF a, COLORREF b, long double pos, long double min, 
 
 // One channel a fraction r of the way from a to b, truncated towards a.
 uint8_t BlendChannel(uint8_t a, uint8_t b, long double r);
+
+// Multiplies blue, green and red of every pixel of a 32-bit bitmap by its
+// alpha, rounded ((c * a + 127) div 255), as layered windows want them.
+// Alpha stays. A bitmap of another pixel format is left alone.
+void PremultiplyAlpha(TBitmap& bitmap);
