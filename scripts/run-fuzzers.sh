@@ -6,9 +6,10 @@ build=$1 seconds=$2
 top=$(cd "$(dirname "$0")/.." && pwd)
 status=0
 for f in "$build"/fuzz/*/fuzz_*; do
-  [ -x "$f" ] || continue
+  [ -x "$f" ] && [ -f "$f" ] || continue
   name=$(basename "$f")
-  corpus_src="$top/fuzz/$(basename "$(dirname "$f")")/corpus"
+  # The seed corpus the build names beside the target.
+  corpus_src=$(cat "$f.corpus" 2>/dev/null || echo "$top/fuzz/$(basename "$(dirname "$f")")/corpus")
   work=$(mktemp -d)
   [ -d "$corpus_src" ] && cp -r "$corpus_src/." "$work/"
   echo "fuzz: $name for ${seconds}s"

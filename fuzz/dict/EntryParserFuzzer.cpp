@@ -5,6 +5,7 @@
 
 #include "FuzzText.h"
 #include "dict/EntryParser.h"
+#include "unicode/Normalization.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 64 * 1024) return 0;
@@ -16,12 +17,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Every part is a piece of the line: none can be longer than it.
   if (headword.size() > line.size() || reading.size() > line.size()) __builtin_trap();
 
-  // The first unit is the separator, the rest the text.
+  // The first unit is the separator, the rest the text.  The text is split
+  // first and each token normalised as the list stores it, so a token may
+  // hold the separator after all (NFC maps U+037E to ";"): split into a list
+  // that keeps tokens as they are, and check the stored ones against it.
   if (!line.empty()) {
-    TWideStringList parts;
+    TWideStringList raw, parts;
+    raw.SetNormalForm(nfNone);
+    SplitText(line.substr(1), line[0], raw);
     SplitText(line.substr(1), line[0], parts);
-    for (int i = 0; i < parts.GetCount(); ++i)
-      if (parts.Get(i).find(line[0]) != WideString::npos) __builtin_trap();
+    if (raw.GetCount() != parts.GetCount()) __builtin_trap();
+    for (int i = 0; i < raw.GetCount(); ++i) {
+      const WideString token = raw.Get(i);
+      if (token.find(line[0]) != WideString::npos) __builtin_trap();
+      if (parts.Get(i) != (token.empty() ? token : NormalizeWide(token, nfC))) __builtin_trap();
+    }
   }
 
   // The first half is looked for in the second.
