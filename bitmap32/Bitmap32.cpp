@@ -167,6 +167,16 @@ void TBitmap32::FreeCanvas() {
   }
 }
 
+namespace {
+
+// The largest storage a bitmap gets: its bytes fit a 32-bit signed count,
+// so every Width x Height x 4 the library computes in int stays exact.
+bool SizeFits(int width, int height) {
+  return static_cast<int64_t>(width) * height <= INT64_C(0x7FFFFFFF) / 4;
+}
+
+}  // namespace
+
 void TBitmap32::ChangeSize(int& width, int& height, int newWidth, int newHeight) {
   struct Finally {
     TBitmap32* self;
@@ -182,10 +192,8 @@ void TBitmap32::ChangeSize(int& width, int& height, int newWidth, int newHeight)
   width = 0;
   height = 0;
   if (newWidth > 0 && newHeight > 0) {
-    // 64-bit size: a product past what the platform can hold is refused here.
-    int64_t bytes = static_cast<int64_t>(newWidth) * newHeight * 4;
     void* bits = nullptr;
-    if (bytes <= INT64_C(0x7FFFFFFF) * 4) {
+    if (SizeFits(newWidth, newHeight)) {
       FBitmapInfo.bmiHeader.biWidth = newWidth;
       FBitmapInfo.bmiHeader.biHeight = -newHeight;
       FHandle = CreateDIBSection(nullptr, &FBitmapInfo, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -465,11 +473,12 @@ void TBitmap32::ReadData(TStream& stream) {
   int32_t w = 0, h = 0;
   stream.ReadBuffer(&w, 4);
   stream.ReadBuffer(&h, 4);
-  int64_t bytes = static_cast<int64_t>(std::max(w, 0)) * std::max(h, 0) * 4;
-  // A damaged size is refused before storage is made for it.
-  if (bytes > stream.Size() - stream.Position()) throw EReadError("Stream read error");
+  // A damaged size is refused before storage is made for it.  The pixel
+  // count is compared, not its bytes: near 2^31 x 2^31 those pass 63 bits.
+  const int64_t pixels = static_cast<int64_t>(std::max(w, 0)) * std::max(h, 0);
+  if (pixels > (stream.Size() - stream.Position()) / 4) throw EReadError("Stream read error");
   SetSize(w, h);
-  if (FBits) stream.ReadBuffer(FBits, bytes);
+  if (FBits) stream.ReadBuffer(FBits, pixels * 4);
 }
 
 // ---- Pixel reads

@@ -78,22 +78,27 @@ TEST(Bitmap32, SizingAndItsNotifications) {
 }
 
 TEST(Bitmap32, ImpossibleSizeRaisesAndLeavesNoStorage) {
-  Recorder r;
-  TBitmap32 b;
-  b.SetSize(4, 4);
-  r.Hook(b);
-  try {
-    b.SetSize(100000, 100000);  // 40 GB: past what 32-bit sizes could even name
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Can't allocate the DIB handle");
+  // 40 GB; 2^31-1 squared, whose bytes pass even 63 bits; just past 2 GB.
+  const int sizes[][2] = {{100000, 100000}, {0x7FFFFFFF, 0x7FFFFFFF}, {0x7FFFFFFF, 2}, {32768, 16384}};
+  for (const auto& size : sizes) {
+    SCOPED_TRACE(std::to_string(size[0]) + " x " + std::to_string(size[1]));
+    Recorder r;
+    TBitmap32 b;
+    b.SetSize(4, 4);
+    r.Hook(b);
+    try {
+      b.SetSize(size[0], size[1]);
+      FAIL();
+    } catch (const Exception& e) {
+      EXPECT_STREQ(e.what(), "Can't allocate the DIB handle");
+    }
+    EXPECT_EQ(b.Width(), 0);
+    EXPECT_EQ(b.Height(), 0);
+    EXPECT_EQ(b.Bits(), nullptr);
+    EXPECT_EQ(r.log, "H");
+    b.SetSize(2, 2);  // still usable
+    EXPECT_FALSE(b.Empty());
   }
-  EXPECT_EQ(b.Width(), 0);
-  EXPECT_EQ(b.Height(), 0);
-  EXPECT_EQ(b.Bits(), nullptr);
-  EXPECT_EQ(r.log, "H");
-  b.SetSize(2, 2);  // still usable
-  EXPECT_FALSE(b.Empty());
 }
 
 TEST(Bitmap32, AlphaClearAndFill) {
@@ -242,6 +247,25 @@ TEST(Bitmap32, DataStreamRoundTripAndDamage) {
   };
   for (size_t cut = 0; cut < 16; ++cut) reading(std::vector<uint8_t>(want, want + cut));
   reading({0xFF, 0xFF, 0, 0, 0xFF, 0xFF, 0, 0, 1, 2, 3, 4});
+}
+
+TEST(Bitmap32, DataStreamRefusesHugeSizes) {
+  // Sizes whose products wrap in 32 or 63 bits, with no pixels after them.
+  for (const char* name : {"data-size-2g-by-2g.bin", "data-size-wraps-to-zero.bin"}) {
+    SCOPED_TRACE(name);
+    const std::string path = std::string(HK_SOURCE_DIR "/tests/bitmap32/data/") + name;
+    TMemoryStream m;
+    m.LoadFromFile(path);
+    ASSERT_EQ(m.Size(), 8);
+    TBitmap32 t;
+    t.SetSize(1, 1);
+    int changes = 0;
+    t.OnChange = [&](TObject*) { ++changes; };
+    EXPECT_THROW(t.ReadData(m), EReadError);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(t.Width(), 1);  // refused before any resize
+    EXPECT_EQ(m.Position(), 8);
+  }
 }
 
 TEST(Bitmap32, ResamplerByClassName) {
