@@ -41,6 +41,19 @@ TComponent::~TComponent() {
   if (FOwner) FOwner->RemoveComponent(this);
 }
 
+void FreeComponent(TComponent* component) {
+  if (!component) return;
+  if (!component->FBeforeDestructionDone) {
+    component->FBeforeDestructionDone = true;
+    try {
+      component->BeforeDestruction();
+    } catch (...) {
+      // Freeing never stops halfway; the class reports its own failures.
+    }
+  }
+  delete component;
+}
+
 TComponent* TComponent::Components(int index) const {
   if (index < 0 || index >= ComponentCount()) throw EListError(Format("List index out of bounds (%d)", index));
   return FComponents[static_cast<size_t>(index)];
@@ -90,9 +103,8 @@ void TComponent::RemoveComponent(TComponent* component) {
 
 void TComponent::DestroyComponents() {
   while (!FComponents.empty()) {
-    TComponent* c = FComponents.back();
     // Its destructor takes it out of our list.
-    delete c;
+    FreeComponent(FComponents.back());
   }
 }
 

@@ -54,6 +54,10 @@ class TComponent : public TPersistent {
   void SetLoading(bool loading);
   // Called once after the component's properties were read.
   virtual void Loaded();
+  // Runs once, while the whole object still exists, just before it is freed
+  // (FreeComponent; an owner freeing what it owns). Its exceptions are the
+  // class's own to handle: freeing goes on.
+  virtual void BeforeDestruction() {}
   // The component it stands inside in a form resource (a control's parent).
   virtual void SetParentComponent(TComponent* parent);
   // Tells this component that another one it may refer to comes or goes.
@@ -69,6 +73,8 @@ class TComponent : public TPersistent {
   void MarkDestroying() { FComponentState |= csDestroying; }
 
  private:
+  friend void FreeComponent(TComponent* component);
+  bool FBeforeDestructionDone = false;
   TComponent* FOwner = nullptr;
   std::string FName;
   std::vector<TComponent*> FComponents;
@@ -82,7 +88,15 @@ T* NewComponent(TComponent* owner, A&&... args) {
   return new T(owner, std::forward<A>(args)...);
 }
 
-// Frees a component now (it leaves its owner first).
-inline void FreeComponent(TComponent* component) { delete component; }
+// Frees a component now (it leaves its owner first): the one way every
+// component goes, so that BeforeDestruction runs on the whole object.
+void FreeComponent(TComponent* component);
+
+// For a component held by a unique_ptr: freed the same way.
+struct TComponentDeleter {
+  void operator()(TComponent* component) const { FreeComponent(component); }
+};
+template <typename T>
+using TComponentPtr = std::unique_ptr<T, TComponentDeleter>;
 
 bool IsValidIdent(const std::string& name);

@@ -57,7 +57,7 @@ TScreen* TScreenRef::operator->() const {
 }
 
 void DoneApplication() {
-  delete gApplication;
+  FreeComponent(gApplication);
   gApplication = nullptr;
 }
 
@@ -79,8 +79,15 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner), FCanvas(std::m
   Screen->FForms.push_back(this);
 }
 
-TCustomForm::~TCustomForm() {
+void TCustomForm::BeforeDestruction() {
+  TWinControl::BeforeDestruction();
   DoDestroy();
+  // What the form owns may call back into the form's class: it goes now,
+  // while that class is still whole.
+  DestroyComponents();
+}
+
+TCustomForm::~TCustomForm() {
   ClearMessageHandlers();
   // The derived form's handlers must not run while the window goes.
   OnShow = OnHide = OnPaint = OnActivate = OnDeactivate = nullptr;
@@ -386,7 +393,7 @@ LRESULT TApplication::WndProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
         // Only a form that is still there: it may have gone with its owner.
         auto* form = reinterpret_cast<TCustomForm*>(l);
         auto& forms = Screen->FForms;
-        if (std::find(forms.begin(), forms.end(), form) != forms.end()) delete form;
+        if (std::find(forms.begin(), forms.end(), form) != forms.end()) FreeComponent(form);
         return 0;
       }
       case WM_TIMER:

@@ -35,6 +35,8 @@ class TCustomForm : public TWinControl {
   // from CreateForm (below), which reads theirs.
   explicit TCustomForm(TComponent* owner);
   ~TCustomForm() override;
+  // OnDestroy, then the components the form owns, while all of it exists.
+  void BeforeDestruction() override;
 
   // Reads the form resource named after the class (type RCDATA), runs Loaded
   // on everything read and then OnCreate. Raises EResNotFound "Resource %s
@@ -117,7 +119,7 @@ TCustomForm* GetParentForm(TControl* control);
 // OnCreate: the way every form of a class of its own comes to life.
 template <typename T>
 T* CreateFormOf(TComponent* owner) {
-  std::unique_ptr<T> form(new T(owner));
+  TComponentPtr<T> form(new T(owner));
   form->InitializeForm();
   return form.release();
 }

@@ -19,7 +19,7 @@ int main() {
     Application->SetTitle("Hanakumo Dictionary");
     Application->CreateForm(HanakumoForm);
     loading->Hide();
-    delete loading;
+    FreeComponent(loading);
     Application->Run();
   } catch (const std::exception& e) {
     return ShowStartupException(e);

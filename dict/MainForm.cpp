@@ -32,14 +32,7 @@ THanakumoForm::THanakumoForm(TComponent* owner) : TForm(owner) {
   SetMessageHandler(WM_NCHITTEST, [this](TMessage& m) { WMNCHitTest(m); });
 }
 
-THanakumoForm::~THanakumoForm() {
-  // OnDestroy runs while the form is still a THanakumoForm: the base class's
-  // destructor would call it on what is left of the object.
-  if (TNotifyEvent destroy = std::move(OnDestroy)) {
-    OnDestroy = nullptr;
-    destroy(this);
-  }
-}
+THanakumoForm::~THanakumoForm() = default;
 
 void THanakumoForm::CreateParams(TCreateParams& params) {
   TForm::CreateParams(params);

@@ -47,10 +47,10 @@ std::vector<std::u16string> Headwords() {
 }
 
 struct TList {
-  std::unique_ptr<TForm> Form;
+  TComponentPtr<TForm> Form;
   TWideListBox* Box;
   int Drawn = 0;
-  TList() : Form(std::make_unique<TForm>(nullptr)) {
+  TList() : Form(new TForm(nullptr)) {
     Form->InitializeForm();
     Form->SetBorderStyle(bsNone);
     Form->SetBounds(0, 0, 680, 520);

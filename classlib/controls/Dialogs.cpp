@@ -178,7 +178,7 @@ class TChooserWindow {
         FChooser(TOpenDialog::ParseFilter(dialog.Filter), dialog.FilterIndex - 1, dialog.StartFolder()) {}
 
   bool Run() {
-    FForm = std::make_unique<TForm>(nullptr);
+    FForm.reset(new TForm(nullptr));
     FForm->InitializeForm();
     FForm->SetCaption(FDialog.Title.empty() ? "Open" : FDialog.Title);
     FForm->SetBorderStyle(bsDialog);
@@ -263,7 +263,7 @@ class TChooserWindow {
 
   TOpenDialog& FDialog;
   TFileChooser FChooser;
-  std::unique_ptr<TForm> FForm;
+  TComponentPtr<TForm> FForm;
   TEdit* FFolderLabel = nullptr;
   TListBox* FList = nullptr;
   TEdit* FName = nullptr;

@@ -72,7 +72,7 @@ int ShowMessageBoxWindow(const MessageBoxRecord& box) {
   int escape = hasCancel ? IDCANCEL : ids.size() == 1 ? ids[0] : 0;
   const UINT icon = box.Type & MB_ICONMASK;
 
-  auto form = std::make_unique<TForm>(nullptr);
+  TComponentPtr<TForm> form(new TForm(nullptr));
   form->InitializeForm();
   form->SetCaption(box.Caption);
   form->SetBorderStyle(bsDialog);

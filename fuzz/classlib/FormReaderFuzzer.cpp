@@ -22,16 +22,6 @@ class TFuzzImage : public TImage {
 class TFuzzForm : public TForm {
  public:
   using TForm::TForm;
-  // As the programs' forms do: OnDestroy runs while this is still our form.
-  // Our components go now too: a form nested in the input binds its
-  // OnDestroy to our handlers, and it must not run on what is left of us.
-  ~TFuzzForm() override {
-    if (TNotifyEvent destroy = std::move(OnDestroy)) {
-      OnDestroy = nullptr;
-      destroy(this);
-    }
-    DestroyComponents();
-  }
   void Notify(TObject*) {}
   void Paint(TObject*, TCanvas*, TRect) {}
   void Mouse(TObject*, TMouseButton, TShiftState, int, int) {}
@@ -72,9 +62,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 64 * 1024) return 0;
   const std::string text(reinterpret_cast<const char*>(data), size);
-  TFuzzForm form(nullptr);
+  // Freed as every form is, so OnDestroy runs on the whole form.
+  TComponentPtr<TFuzzForm> form(new TFuzzForm(nullptr));
   try {
-    ReadFormText(&form, "TFUZZFORM", text);
+    ReadFormText(form.get(), "TFUZZFORM", text);
   } catch (const Exception&) {
   }
   return 0;

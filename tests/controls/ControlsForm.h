@@ -9,7 +9,7 @@ class FormTest : public HeadlessTest {
  protected:
   void SetUp() override {
     HeadlessTest::SetUp();
-    Form = std::make_unique<TForm>(nullptr);
+    Form.reset(new TForm(nullptr));
     Form->InitializeForm();
     Form->SetBorderStyle(bsNone);
     Form->SetBounds(0, 0, 400, 300);
@@ -45,5 +45,5 @@ class FormTest : public HeadlessTest {
     HeadlessPumpMessages();
   }
 
-  std::unique_ptr<TForm> Form;
+  TComponentPtr<TForm> Form;
 };

@@ -16,7 +16,7 @@
 
 TEST(GifBusyImage, TurnsWhileMessagesArePumped) {
   UseVirtualClock(true);
-  auto form = std::make_unique<TForm>(nullptr);
+  TComponentPtr<TForm> form(new TForm(nullptr));
   form->SetBounds(0, 0, 200, 100);
   auto* image = new TImage(form.get());
   image->SetParent(form.get());
