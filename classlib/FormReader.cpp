@@ -190,6 +190,7 @@ class TFormParser {
     ReadBody(root);
     SkipBlank();
     if (!AtEnd()) Fail("text after the last 'end'");
+    ResolveReferences();
     // Loaded once everything is read, root first.
     for (TComponent* c : FLoaded) c->Loaded();
   }
@@ -202,6 +203,18 @@ class TFormParser {
   [[noreturn]] void Fail(const std::string& what) const {
     throw EFormResourceError("Error reading form resource " + FContext.ResourceName + " line " + IntToStr(FLine) +
                              ": " + what);
+  }
+
+  // Names of other components, now that all of them exist.
+  void ResolveReferences() {
+    TComponent* root = FContext.Root;
+    for (TFormReference& ref : FContext.References) {
+      FLine = ref.Line;
+      TComponent* c = SameText(ref.Name, root->Name()) ? root : root->FindComponent(ref.Name);
+      if (!c) Fail("component " + ref.Name + " not found");
+      if (!ref.Set(c)) Fail(ref.Name + " is not a " + (ref.Expected.empty() ? "component of that kind" : ref.Expected));
+    }
+    FContext.References.clear();
   }
 
   bool ClassMatches(TComponent* root, const std::string& cls) const {
@@ -314,6 +327,7 @@ class TFormParser {
       TFormValue value = ReadValueLine();
       int endLine = FLine;
       FLine = line;
+      FContext.Line = line;
       SetProperty(*component, prop, value);
       FLine = endLine;
       EndOfLine();

@@ -69,9 +69,21 @@ struct TFormValue {
   std::string Describe() const;
 };
 
+// A property that names another component of the form, set once every
+// component of the form exists; false when the component is of a class the
+// property does not take.
+struct TFormReference {
+  int Line = 0;
+  std::string Name;
+  std::string Expected;  // the class the property takes, for the error
+  std::function<bool(TComponent* component)> Set;
+};
+
 struct TFormContext {
   TComponent* Root = nullptr;
   std::string ResourceName;
+  int Line = 0;  // the line of the property being set
+  std::vector<TFormReference> References;
 };
 
 using TPropertySetter = std::function<void(TPersistent& object, const TFormValue& value, TFormContext& context)>;
@@ -125,6 +137,13 @@ void RegisterHandler(const std::string& name, void (Form::*method)(A...)) {
   });
 }
 
+// A property that names a component of the same form (PopupMenu = pmTray),
+// of class C or derived; nil sets none. The reader resolves every such name
+// once the form's components exist: an unknown name, or one of another
+// class, raises EFormResourceError with the resource, the line and the name.
+template <typename T, typename C>
+void RegisterReference(const std::string& name, std::function<void(T&, C*)> set);
+
 // A property that takes an event handler of type E by name.
 template <typename T, typename E>
 void RegisterEvent(const std::string& name, E T::*field);
@@ -175,6 +194,32 @@ void RegisterObjectProperty(const std::string& name, std::function<TPersistent*(
   ClassInfoOf(typeid(T)).Objects[key] = [get](TPersistent& object) -> TPersistent* {
     auto* t = dynamic_cast<T*>(&object);
     return t ? get(*t) : nullptr;
+  };
+}
+
+template <typename T, typename C>
+void RegisterReference(const std::string& name, std::function<void(T&, C*)> set) {
+  std::string key;
+  for (char c : name) key += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  ClassInfoOf(typeid(T)).Properties[key] = [set](TPersistent& object, const TFormValue& value, TFormContext& context) {
+    auto* t = dynamic_cast<T*>(&object);
+    if (!t) RaisePropertyError("Property does not belong to " + object.ClassName());
+    const std::string& target = value.AsIdent();
+    if (target.size() == 3 && (target[0] | 0x20) == 'n' && (target[1] | 0x20) == 'i' && (target[2] | 0x20) == 'l') {
+      set(*t, nullptr);
+      return;
+    }
+    TFormReference ref;
+    ref.Line = context.Line;
+    ref.Name = target;
+    ref.Expected = ClassInfoOf(typeid(C)).Name;
+    ref.Set = [t, set](TComponent* component) {
+      auto* c = dynamic_cast<C*>(component);
+      if (!c) return false;
+      set(*t, c);
+      return true;
+    };
+    context.References.push_back(std::move(ref));
   };
 }
 

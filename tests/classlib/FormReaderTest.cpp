@@ -14,6 +14,8 @@ struct TReaderChild : TComponent {
   void SetParentComponent(TComponent* parent) override { ParentSeen = parent; }
   void Loaded() override;
   TComponent* ParentSeen = nullptr;
+  TReaderChild* Partner = nullptr;  // another component of the form
+  TReaderChild* PartnerAtLoaded = nullptr;
 };
 
 struct TReaderRoot : TComponent {
@@ -37,6 +39,7 @@ struct TReaderRoot : TComponent {
 };
 
 void TReaderChild::Loaded() {
+  PartnerAtLoaded = Partner;
   static_cast<TReaderRoot*>(Owner())->Log.push_back("Loaded " + Name());
   TComponent::Loaded();
 }
@@ -63,6 +66,7 @@ const bool kRegistered = [] {
   RegisterHandler("ThingHappened", &TReaderRoot::ThingHappened);
   RegisterHandler("Counted", &TReaderRoot::Counted);
   RegisterField("child1", &TReaderRoot::child1);
+  RegisterReference<TReaderChild, TReaderChild>("Partner", [](TReaderChild& c, TReaderChild* p) { c.Partner = p; });
   return true;
 }();
 
@@ -110,6 +114,24 @@ TEST(FormReader, ReadsEveryKindOfValueAndNesting) {
   EXPECT_FALSE(root.IsLoading());
 }
 
+TEST(FormReader, AComponentNamedByAnotherIsFoundOnceAllExist) {
+  TReaderRoot root(nullptr);
+  // child1 names a component that comes later in the text.
+  ReadFormText(&root, "TREFS",
+               "object R: TReaderRoot\n"
+               "  object child1: TReaderChild\n"
+               "    Partner = pmTray\n"
+               "  end\n"
+               "  object pmTray: TReaderChild\n"
+               "    Partner = nil\n"
+               "  end\n"
+               "end\n");
+  auto* tray = static_cast<TReaderChild*>(root.FindComponent("pmTray"));
+  EXPECT_EQ(root.child1->Partner, tray);
+  EXPECT_EQ(root.child1->PartnerAtLoaded, tray);  // set before Loaded
+  EXPECT_EQ(tray->Partner, nullptr);
+}
+
 TEST(FormReader, BrokenTextNamesResourceAndLine) {
   struct Case {
     std::string body;  // lines 2 ... of the text
@@ -131,6 +153,9 @@ TEST(FormReader, BrokenTextNamesResourceAndLine) {
       {"  object a: TReaderChild\n  end\n  object A: TReaderChild\n  end\nend\n", 4, "already exists"},
       {"  Number = 1\n", 3, "'end' expected"},
       {"end\nend\n", 3, "text after the last 'end'"},
+      {"  object a: TReaderChild\n    Partner = pmTary\n  end\nend\n", 3, "component pmTary not found"},
+      {"  object a: TReaderChild\n    Partner = R\n  end\nend\n", 3, "R is not a TReaderChild"},
+      {"  object a: TReaderChild\n    Partner = 'pmTray'\n  end\nend\n", 3, "a name expected"},
   };
   for (const Case& c : cases) {
     TReaderRoot root(nullptr);
