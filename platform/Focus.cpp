@@ -7,7 +7,21 @@ namespace {
 
 HWND gActive = nullptr;
 HWND gFocus = nullptr;
+// Counts every focus change: a change made by a window's WM_KILLFOCUS (a
+// field that takes the focus back when its check fails) wins over the one
+// that sent the message.
+unsigned gFocusChanges = 0;
 bool gActivating = false;
+
+// Takes the focus from its window; false when the window's handler moved
+// the focus itself meanwhile.
+bool KillFocus(HWND to) {
+  HWND f = gFocus;
+  gFocus = nullptr;
+  unsigned before = ++gFocusChanges;
+  if (f != nullptr && IsWindow(f)) SendMessageA(f, WM_KILLFOCUS, reinterpret_cast<WPARAM>(to), 0);
+  return gFocusChanges == before;
+}
 
 bool Minimized(HWND h) { return IsIconic(h) != FALSE; }
 
@@ -53,17 +67,9 @@ void ActivateInternal(HWND root, WORD how, bool fromDriver) {
   if ((old == nullptr) != (root == nullptr)) SendActivateApp(root != nullptr);
   gActive = root;
   if (root == nullptr) {
-    if (gFocus != nullptr) {
-      HWND f = gFocus;
-      gFocus = nullptr;
-      if (IsWindow(f)) SendMessageA(f, WM_KILLFOCUS, 0, 0);
-    }
+    if (gFocus != nullptr) KillFocus(nullptr);
   } else {
-    if (gFocus != nullptr && Root(gFocus) != root) {
-      HWND f = gFocus;
-      gFocus = nullptr;
-      if (IsWindow(f)) SendMessageA(f, WM_KILLFOCUS, 0, 0);
-    }
+    if (gFocus != nullptr && Root(gFocus) != root) KillFocus(nullptr);
     SetWindowPosInternal(root, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE, fromDriver);
     SendMessageA(root, WM_NCACTIVATE, TRUE, 0);
     SendMessageA(root, WM_ACTIVATE, MAKEWPARAM(how, Minimized(root) ? 1 : 0), reinterpret_cast<LPARAM>(old));
@@ -131,10 +137,7 @@ HWND GetActiveWindow() { return ActiveWindow(); }
 HWND SetFocus(HWND hwnd) {
   HWND old = FocusWindow();
   if (hwnd == nullptr) {
-    if (old != nullptr) {
-      gFocus = nullptr;
-      SendMessageA(old, WM_KILLFOCUS, 0, 0);
-    }
+    if (old != nullptr) KillFocus(nullptr);
     return old;
   }
   PWindow w = Find(hwnd);
@@ -148,9 +151,10 @@ HWND SetFocus(HWND hwnd) {
     if (old == hwnd) return old;
   }
   if (old == hwnd) return old;
-  if (old != nullptr) SendMessageA(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
+  if (old != nullptr && !KillFocus(hwnd)) return old;
   if (!IsWindow(hwnd)) return old;
   gFocus = hwnd;
+  ++gFocusChanges;
   SendMessageA(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
   return old;
 }

@@ -4,6 +4,7 @@
 
 #include "ControlsForm.h"
 #include "classlib/controls/TextUnits.h"
+#include "platform/services/MessageBox.h"
 
 namespace {
 
@@ -120,6 +121,43 @@ TEST_F(EditsTest, KeyDownHandlerSeesKeysFirstAndFocusEventsFire) {
   Other->SetFocus();
   HeadlessPumpMessages();
   EXPECT_EQ(events, (std::vector<std::string>{"enter", "exit", "enter other"}));
+}
+
+TEST_F(EditsTest, OnExitMayTakeTheFocusBackAndItStaysThere) {
+  // A field that checks itself when it loses the focus, as a settings
+  // dialog's number field does, telling the user with a box first.
+  std::vector<std::string> events;
+  hk::ClearMessageBoxes();
+  Edit->SetText(u"x");
+  Edit->OnExit = [&](TObject*) {
+    events.push_back("exit");
+    if (Edit->Text() != u"15") {
+      MessageBoxA(Form->Handle(), "Please enter valid number", "Error", MB_ICONERROR);
+      Edit->SetFocus();
+    }
+  };
+  Other->OnEnter = [&](TObject*) { events.push_back("enter other"); };
+  for (auto leave : {+[](TControl* to) { static_cast<TWinControl*>(to)->SetFocus(); },
+                     +[](TControl*) { HeadlessKeyPress(VK_TAB); },
+                     +[](TControl* to) {
+                       POINT p = to->ClientToScreen(POINT{5, 5});
+                       HeadlessClick(p.x, p.y);
+                     }}) {
+    leave(Other);
+    HeadlessPumpMessages();
+    EXPECT_TRUE(Edit->Focused());
+    EXPECT_EQ(GetFocus(), Edit->Handle());
+    Keys({'1'});  // the keys still go to the field (its text selected anew)
+  }
+  EXPECT_EQ(events, (std::vector<std::string>{"exit", "exit", "exit"}));
+  EXPECT_EQ(hk::MessageBoxesShown().size(), 3u);
+  EXPECT_EQ(Edit->Text(), u"1");
+  // Once the text is good the focus moves on.
+  Edit->SetText(u"15");
+  Other->SetFocus();
+  HeadlessPumpMessages();
+  EXPECT_TRUE(Other->Focused());
+  EXPECT_EQ(events.back(), "enter other");
 }
 
 TEST_F(EditsTest, FocusFromCodeSelectsAllAndAClickPlacesTheCaret) {
