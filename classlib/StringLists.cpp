@@ -397,12 +397,20 @@ void TStringList::SetText(const std::string& text) {
   const char* p = text.data();
   const char* end = p + text.size();
   if (const void* z = std::memchr(p, 0, text.size())) end = static_cast<const char*>(z);
-  FList.reserve(static_cast<size_t>(std::count(p, end, '\n')) + 1);
+  FList.reserve(static_cast<size_t>(std::max(std::count(p, end, '\n'), std::count(p, end, '\r'))) + 1);
+  // One pass: the next CR and the next LF are each searched for again only
+  // once the line start has passed them, so a text without one of them (CR
+  // or LF line ends alone) is not searched to its end from every line.
+  auto next = [end](const char* from, char c) {
+    auto* at = static_cast<const char*>(std::memchr(from, c, static_cast<size_t>(end - from)));
+    return at ? at : end;
+  };
+  const char* cr = next(p, '\r');
+  const char* lf = next(p, '\n');
   while (p < end) {
-    auto* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-    if (!nl) nl = end;
-    auto* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(nl - p)));
-    const char* q = cr ? cr : nl;
+    if (cr < p) cr = next(p, '\r');
+    if (lf < p) lf = next(p, '\n');
+    const char* q = std::min(cr, lf);
     FList.push_back(Item{std::string(p, q), nullptr});
     if (q < end && *q == '\r') {
       if (++q < end && *q == '\n') ++q;

@@ -96,10 +96,15 @@ function(hanakumo_resources target)
   endif()
 endfunction()
 
-# hanakumo_test(NAME SOURCES... [DEPS lib...])
-# A GoogleTest binary whose tests CTest lists one by one.
+# hanakumo_test(NAME SOURCES... [DEPS lib...] [TIMEOUT seconds])
+# A GoogleTest binary whose tests CTest lists one by one; TIMEOUT bounds
+# each, so a test of something that must not hang fails instead of waiting.
 function(hanakumo_test name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "DEPS" ${ARGN})
+  set(timeout)
+  if(ARG_TIMEOUT)
+    set(timeout TIMEOUT ${ARG_TIMEOUT})
+  endif()
   add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_compile_options(${name} PRIVATE ${HANAKUMO_WARNINGS})
@@ -108,7 +113,7 @@ function(hanakumo_test name)
     HK_PROGRAM_DIR="${HANAKUMO_BIN_DIR}")
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "HANAKUMO_DRIVER=headless")
+    PROPERTIES ENVIRONMENT "HANAKUMO_DRIVER=headless" ${timeout})
 endfunction()
 
 # hanakumo_bench(NAME SOURCES... [DEPS lib...])

@@ -43,6 +43,19 @@ std::vector<std::string> ReadLines(const std::string& path) {
   return v;
 }
 
+// The peer for a file of one kind of line end: the standard library's line
+// reading with that end as delimiter (a CR before LF taken off).
+std::vector<std::string> ReadLinesEndingAt(const std::string& path, char delimiter) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::string> v;
+  std::string line;
+  while (std::getline(in, line, delimiter)) {
+    if (delimiter == '\n' && !line.empty() && line.back() == '\r') line.pop_back();
+    v.push_back(line);
+  }
+  return v;
+}
+
 }  // namespace
 
 int main() {
@@ -85,5 +98,40 @@ int main() {
   });
   std::snprintf(what, sizeof what, "dictionary text: LoadFromFile + Text joined by CR LF, edict.txt (%.1f MB)", mb);
   Row(what, oursText, "std::getline + join", peerText);
+
+  // The same dictionary with each kind of line end the loader accepts.
+  const std::vector<std::string> dictLines = ReadLines(path);
+  const struct {
+    const char* name;
+    const char* eol;
+    char delimiter;
+  } ends[] = {{"LF", "\n", '\n'}, {"CR LF", "\r\n", '\n'}, {"CR", "\r", '\r'}};
+  const std::string copy = path + ".bench-line-ends";
+  for (const auto& e : ends) {
+    {
+      std::ofstream out(copy, std::ios::binary | std::ios::trunc);
+      for (const std::string& l : dictLines) {
+        out << l;
+        out << e.eol;
+      }
+    }
+    size_t got = 0;
+    double ours = TimeMs([&] {
+      TStringList list;
+      list.LoadFromFile(copy);
+      got = static_cast<size_t>(list.Count());
+      Sink = got;
+    });
+    double peer = TimeMs([&] { Sink = ReadLinesEndingAt(copy, e.delimiter).size(); });
+    if (got != dictLines.size()) {
+      std::printf("bench_classlib: %s line ends gave %zu lines, not %zu\n", e.name, got, dictLines.size());
+      std::remove(copy.c_str());
+      return 1;
+    }
+    std::snprintf(what, sizeof what, "TStringList.LoadFromFile, full dictionary with %s line ends (%zu lines)", e.name,
+                  got);
+    Row(what, ours, std::string("std::getline at ") + e.name, peer);
+  }
+  std::remove(copy.c_str());
   return 0;
 }

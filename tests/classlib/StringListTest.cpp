@@ -36,6 +36,26 @@ TEST(StringList, LoadSplitsAtCrLfAndCrLfAndStopsAtZero) {
   }
 }
 
+TEST(StringList, LongTextSplitsTheSameWithEveryLineEnd) {
+  // Two million short lines with each line end alone, and mixed.  Searching
+  // for LF from every line start to the end of a CR-only text takes over a
+  // minute here (the test's time limit catches it), one pass a fraction of
+  // a second.
+  constexpr int kLines = 1 << 21;
+  for (const std::string eol : {"\n", "\r\n", "\r", "mixed"}) {
+    SCOPED_TRACE(testing::PrintToString(eol));
+    std::string text;
+    for (int i = 0; i < kLines; ++i) {
+      text += static_cast<char>('a' + i % 26);
+      text += eol != "mixed" ? eol : i % 3 == 0 ? "\r" : i % 3 == 1 ? "\n" : "\r\n";
+    }
+    TStringList list;
+    list.SetText(text);
+    ASSERT_EQ(list.Count(), kLines);
+    for (int i : {0, 1, 2, kLines / 2, kLines - 1}) EXPECT_EQ(list[i], std::string(1, static_cast<char>('a' + i % 26)));
+  }
+}
+
 TEST(StringList, TextJoinsWithCrLfAfterEveryLine) {
   TStringList list;
   list.SetText("one\ntwo");
