@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # The run command: installs what is missing, builds the dictionary program
-# and starts it on the full dictionary. With a display it opens the window;
-# without one it runs on a private Xvfb display, saves a picture of the
-# window after start-up, says where, and ends the program.
+# and starts it on the full dictionary. With a display it opens the window.
+# Without one it runs on a private Xvfb display, types a word into the
+# search box (the first argument, "water" when none is given), presses
+# Enter, waits for the search to end, saves a picture of the window with
+# its results, says where, and ends the program.
+#   usage: scripts/run-dict.sh [word]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -16,17 +19,45 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec "$program"
 fi
 
+word=${1:-water}
 display_num=$(( 90 + RANDOM % 400 ))
 Xvfb ":$display_num" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
+program_pid=
 trap 'kill $program_pid $xvfb_pid 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display_num" ] && break; sleep 0.1; done
 export DISPLAY=":$display_num"
 "$program" &
 program_pid=$!
-# Start-up reads the whole dictionary; give the window time to appear.
-sleep "${HANAKUMO_SHOT_DELAY:-6}"
+
+# The main window appears once the dictionary is loaded.
+window=
+for _ in $(seq 300); do
+  window=$(xdotool search --onlyvisible --name '^Hanakumo$' 2>/dev/null | head -1) && [ -n "$window" ] && break
+  kill -0 "$program_pid" 2>/dev/null || { echo "HanakumoDict ended during start-up" >&2; exit 1; }
+  sleep 0.1
+done
+[ -n "$window" ] || { echo "HanakumoDict showed no main window" >&2; exit 1; }
+sleep 0.5
+
+# Click into the search box, type the word and press Enter.
+xdotool mousemove --window "$window" 60 24 click 1
+sleep 0.2
+xdotool type --delay 30 "$word"
+xdotool key Return
+
+# While a search runs the busy image turns, so the window's pixels change;
+# the search has ended once two looks a second apart see the same pixels.
+sleep 1
+last=
+for _ in $(seq 120); do
+  now=$(import -window "$window" rgb:- 2>/dev/null | md5sum)
+  [ "$now" = "$last" ] && break
+  last=$now
+  sleep 1
+done
+
 picture="$top/$build/HanakumoDict-window.png"
-import -window root "$picture"
-echo "No display was open: HanakumoDict ran on the virtual display $DISPLAY."
-echo "A picture of its window after start-up is in $picture"
+import -window "$window" "$picture"
+echo "No display was open: HanakumoDict ran on the virtual display $DISPLAY and searched for \"$word\"."
+echo "A picture of its window with the results is in $picture"
