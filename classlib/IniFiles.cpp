@@ -1,12 +1,12 @@
 #include "classlib/IniFiles.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <vector>
 
 #include "classlib/SysUtils.h"
@@ -19,32 +19,65 @@ struct Line {
   std::string eol;
 };
 
-std::vector<Line> ReadLines(const std::string& fileName) {
+// The file as it stands: its bytes cut into lines.  A missing file is
+// empty; one that exists but cannot be read (not a regular file, no
+// permission) is empty too and marked unreadable, so no write replaces what
+// could not be kept.  It is opened without blocking: a FIFO or device named
+// as the file does not hang the program.
+struct Contents {
   std::vector<Line> lines;
-  struct stat st {};
-  if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return lines;
   std::string bytes;
-  try {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) return lines;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  } catch (const std::exception&) {
-    return lines;
+  bool unreadable = false;
+};
+
+Contents ReadContents(const std::string& fileName) {
+  Contents c;
+  int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    c.unreadable = errno != ENOENT && errno != ENOTDIR;
+    return c;
   }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    c.unreadable = true;
+    return c;
+  }
+  std::string& bytes = c.bytes;
+  try {
+    char buf[65536];
+    for (;;) {
+      ssize_t n = ::read(fd, buf, sizeof buf);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        c.unreadable = true;
+        bytes.clear();
+        break;
+      }
+      if (n == 0) break;
+      bytes.append(buf, static_cast<size_t>(n));
+    }
+  } catch (const std::exception&) {
+    c.unreadable = true;
+    bytes.clear();
+  }
+  ::close(fd);
   size_t p = 0;
   while (p < bytes.size()) {
     size_t q = bytes.find_first_of("\r\n", p);
     if (q == std::string::npos) {
-      lines.push_back({bytes.substr(p), ""});
+      c.lines.push_back({bytes.substr(p), ""});
       break;
     }
     size_t e = q + 1;
     if (bytes[q] == '\r' && e < bytes.size() && bytes[e] == '\n') ++e;
-    lines.push_back({bytes.substr(p, q - p), bytes.substr(q, e - q)});
+    c.lines.push_back({bytes.substr(p, q - p), bytes.substr(q, e - q)});
     p = e;
   }
-  return lines;
+  return c;
 }
+
+std::vector<Line> ReadLines(const std::string& fileName) { return ReadContents(fileName).lines; }
 
 // "[name]" gives true and the name.
 bool SectionName(const std::string& line, std::string& name) {
@@ -109,37 +142,94 @@ std::string DefaultEol(const std::vector<Line>& lines) {
   return "\r\n";
 }
 
-void WriteLines(const std::string& fileName, const std::vector<Line>& lines) {
+// Writes all of bytes at offset 0 of fd; false on any failure.
+bool WriteAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+const char kTempMark[] = ".tmp~";
+
+// Temporary files of saves that were killed before their rename: the name
+// of the file, ".tmp~" and mkstemp's six characters (or none, as earlier
+// saves named them).  Only regular files are removed.
+void RemoveLeftoverTemps(const std::string& fileName) {
+  const size_t slash = fileName.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : fileName.substr(0, slash + 1);
+  const std::string prefix = fileName.substr(slash == std::string::npos ? 0 : slash + 1) + kTempMark;
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  while (const dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    if (name.size() != prefix.size() && name.size() != prefix.size() + 6) continue;
+    const std::string path = (slash == std::string::npos ? "" : dir) + name;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
+  }
+  ::closedir(d);
+}
+
+// The new content replaces the old only once it is complete: it goes to a
+// fresh temporary file beside the old one, which a rename then puts in its
+// place.  Where no temporary file can be made (a folder we may not write to
+// can still hold a file we may), the file is rewritten in place: the whole
+// new content first, then the file is cut to its length, so a kill leaves
+// the old content or the new (perhaps followed by old bytes), never an empty
+// file; a failed write puts the old bytes back.
+void WriteLines(const std::string& fileName, const std::vector<Line>& lines, const std::string& oldBytes) {
   std::string bytes;
   for (const Line& l : lines) bytes += l.text + l.eol;
   auto fail = [&]() { throw EIniFileException("Unable to write to " + fileName); };
-  // A new file beside the old one replaces it only once it is complete.
-  std::string temp = fileName + ".tmp~";
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  bool inPlace = false;
+  RemoveLeftoverTemps(fileName);
+  std::string temp = fileName + kTempMark + "XXXXXX";
+  int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {
-    // A folder we may not write to can still hold a file we may: write it in place.
-    fd = ::open(fileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    fd = ::open(fileName.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) fail();
-    inPlace = true;
-  } else {
     struct stat st {};
-    if (::stat(fileName.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+      ok = WriteAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0;
+      if (!ok && WriteAll(fd, oldBytes)) {
+        if (::ftruncate(fd, static_cast<off_t>(oldBytes.size())) == 0) ::fsync(fd);
+      }
+    }
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) fail();
+    return;
   }
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  bool ok = done == bytes.size() && ::fsync(fd) == 0;
+  struct stat st {};
+  ::fchmod(fd, ::stat(fileName.c_str(), &st) == 0 ? st.st_mode & 07777 : 0644);
+  bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
-  if (!inPlace) {
-    if (ok) ok = ::rename(temp.c_str(), fileName.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
+  if (ok) ok = ::rename(temp.c_str(), fileName.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    fail();
   }
-  if (!ok) fail();
+  // The rename itself reaches the disk with the folder.
+  const size_t slash = fileName.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : fileName.substr(0, slash);
+  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+}
+
+// What a write starts from; a file that exists but could not be read is
+// not replaced.
+Contents ReadForWrite(const std::string& fileName) {
+  Contents c = ReadContents(fileName);
+  if (c.unreadable) throw EIniFileException("Unable to write to " + fileName);
+  return c;
 }
 
 }  // namespace
@@ -190,7 +280,8 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
   std::string v = value;
   for (char& c : v)
     if (c == '\r' || c == '\n') c = ' ';
-  auto lines = ReadLines(FileName());
+  Contents old = ReadForWrite(FileName());
+  std::vector<Line>& lines = old.lines;
   std::string eol = DefaultEol(lines);
   Range r = FindSection(lines, section);
   long k = FindKey(lines, r, ident, nullptr);
@@ -207,7 +298,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
     lines.push_back({"[" + section + "]", eol});
     lines.push_back({ident + "=" + v, eol});
   }
-  WriteLines(FileName(), lines);
+  WriteLines(FileName(), lines, old.bytes);
 }
 
 void TIniFile::ReadSection(const std::string& section, TStrings& idents) const {
@@ -227,17 +318,19 @@ void TIniFile::ReadSections(TStrings& sections) const {
 }
 
 void TIniFile::EraseSection(const std::string& section) {
-  auto lines = ReadLines(FileName());
+  Contents old = ReadForWrite(FileName());
+  std::vector<Line>& lines = old.lines;
   Range r = FindSection(lines, section);
   if (r.header < 0) return;
   lines.erase(lines.begin() + r.header, lines.begin() + r.end);
-  WriteLines(FileName(), lines);
+  WriteLines(FileName(), lines, old.bytes);
 }
 
 void TIniFile::DeleteKey(const std::string& section, const std::string& ident) {
-  auto lines = ReadLines(FileName());
+  Contents old = ReadForWrite(FileName());
+  std::vector<Line>& lines = old.lines;
   long k = FindKey(lines, FindSection(lines, section), ident, nullptr);
   if (k < 0) return;
   lines.erase(lines.begin() + k);
-  WriteLines(FileName(), lines);
+  WriteLines(FileName(), lines, old.bytes);
 }

@@ -3,12 +3,16 @@
 // Every call reads the file afresh, as the platform's profile functions do,
 // so two objects on one file always agree. Sections and keys compare without
 // regard to ASCII case; a value is the text after the first '=' with spaces
-// around it removed. A missing or unreadable file reads as empty: every read
+// around it removed. A missing or unreadable file (also one that is not a
+// regular file; it is opened without blocking) reads as empty: every read
 // gives its default. A write changes only the line of its key (or adds the
 // key at the end of its section, or the section at the end of the file) and
-// keeps every other line byte for byte; it goes to a new file that then
-// replaces the old one, so a failed write leaves the old file whole and
-// raises EIniFileException "Unable to write to <file>".
+// keeps every other line byte for byte; it goes to a new, uniquely named file
+// that then replaces the old one (where none can be made, the whole new
+// content is written over the old before the file is cut to length), so a
+// failed or killed write never leaves an empty or partial file. A failed
+// write, or one to a file that exists but cannot be read, raises
+// EIniFileException "Unable to write to <file>".
 #pragma once
 
 #include <string>

@@ -1,6 +1,12 @@
 #include "classlib/IniFiles.h"
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -81,4 +87,89 @@ TEST(IniFile, FailedWriteRaisesAndKeepsTheFile) {
   EXPECT_THROW(TIniFile(path).WriteString("A", "x=y", "2"), EIniFileException);
   EXPECT_THROW(TIniFile(path).WriteString("A]", "x", "2"), EIniFileException);
   EXPECT_EQ(TempDir::Read(path), "[A]\nB=1\n");
+}
+
+namespace {
+
+// Old settings with another program's section, and a long new value.
+const std::string kOld = "[Dictionary]\r\nShowLineNumber=1\r\n[Other]\r\nKeep=this\r\n";
+
+// Runs one WriteString in a child whose files may not grow past limit
+// bytes, as on a full disk: true when the write raised.
+bool WriteFailsPast(const std::string& path, off_t limit) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit rl{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+    setrlimit(RLIMIT_FSIZE, &rl);
+    try {
+      TIniFile(path).WriteString("Dictionary", "DictionaryFileName", std::string(200, 'x'));
+    } catch (const EIniFileException&) {
+      _exit(1);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 1;
+}
+
+}  // namespace
+
+TEST(IniFile, WriteThatCannotFinishLeavesTheOldContent) {
+  // Where the temporary file can be made beside the file, also when a folder
+  // holds the name earlier saves used for it; and where none can be made
+  // (a name too long for a suffix), so the file is written in place.
+  const std::string longName(250, 'c');
+  for (const std::string& name : {std::string("config.txt"), longName}) {
+    SCOPED_TRACE(name.size());
+    TempDir dir;
+    const std::string path = dir.Write(name, kOld);
+    std::filesystem::create_directory(path + ".tmp~");
+    EXPECT_TRUE(WriteFailsPast(path, static_cast<off_t>(kOld.size()) + 20));
+    EXPECT_EQ(TempDir::Read(path), kOld);
+    // The same write with room to finish, then one that shortens the file.
+    TIniFile ini(path);
+    ini.WriteString("Dictionary", "DictionaryFileName", std::string(200, 'x'));
+    EXPECT_EQ(ini.ReadString("Other", "Keep", ""), "this");
+    ini.WriteString("Dictionary", "DictionaryFileName", "e.txt");
+    EXPECT_EQ(TempDir::Read(path), "[Dictionary]\r\nShowLineNumber=1\r\nDictionaryFileName=e.txt\r\n"
+                                   "[Other]\r\nKeep=this\r\n");
+    EXPECT_TRUE(std::filesystem::is_directory(path + ".tmp~"));
+    // Nothing but the file and the folder is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
+  }
+}
+
+TEST(IniFile, WriteRemovesTemporaryFilesOfKilledSaves) {
+  TempDir dir;
+  const std::string path = dir.Write("config.txt", kOld);
+  for (const char* left : {"config.txt.tmp~", "config.txt.tmp~a1B2c3"}) dir.Write(left, "[Dictionary]\r\n");
+  for (const char* kept : {"config.txt.tmp~notours", "config.txt.bak", "other.txt.tmp~a1B2c3"}) dir.Write(kept, "x");
+  std::filesystem::create_directory(dir.File("config.txt.tmp~Zz9Zz9"));
+  TIniFile(path).WriteBool("Dictionary", "ShowLineNumber", false);
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir.Path())) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"config.txt", "config.txt.bak", "config.txt.tmp~Zz9Zz9",
+                                             "config.txt.tmp~notours", "other.txt.tmp~a1B2c3"}));
+  EXPECT_EQ(TempDir::Read(path), "[Dictionary]\r\nShowLineNumber=0\r\n[Other]\r\nKeep=this\r\n");
+}
+
+TEST(IniFile, FifoOrFolderAsTheFileNeitherHangsNorIsReplaced) {
+  TempDir dir;
+  const std::string fifo = dir.File("config.txt");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  const std::string folder = dir.File("folder.ini");
+  std::filesystem::create_directory(folder);
+  for (const std::string& path : {fifo, folder}) {
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("Dictionary", "DictionaryFileName", "d"), "d");
+    EXPECT_THROW(ini.WriteString("Dictionary", "DictionaryFileName", "x"), EIniFileException);
+    EXPECT_THROW(ini.EraseSection("Dictionary"), EIniFileException);
+  }
+  struct stat st {};
+  ASSERT_EQ(stat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
 }
