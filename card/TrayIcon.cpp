@@ -1,0 +1,726 @@
+#include "card/TrayIcon.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "classlib/FormReader.h"
+#include "classlib/Forms.h"
+#include "classlib/ImgList.h"
+#include "classlib/Streams.h"
+#include "classlib/controls/Menus.h"
+#include "platform/Icons.h"
+#include "platform/Input.h"
+#include "platform/Messages.h"
+#include "platform/Window.h"
+
+TTrayIconHandler* TrayIconHandler = nullptr;
+UINT WM_TASKBARCREATED = 0;
+
+namespace {
+
+// Our notification area always takes the newer messages, so the message is
+// registered whenever the unit starts.
+const bool kTaskbarMessage = (WM_TASKBARCREATED = RegisterWindowMessageA("TaskbarCreated"), true);
+
+// Ids count up from 1 and are never reused: a late notification for a freed
+// icon cannot reach a new one made at the same address.
+UINT_PTR NextIconId() {
+  static UINT_PTR next = 0;
+  return ++next;
+}
+
+struct TTrayHandlerFinaliser {
+  ~TTrayHandlerFinaliser() {
+    delete TrayIconHandler;
+    TrayIconHandler = nullptr;
+  }
+};
+
+TShiftState ReadShiftState() {
+  TShiftState s = 0;
+  if (GetAsyncKeyState(VK_SHIFT) & 0x8000) s |= ssShift;
+  if (GetAsyncKeyState(VK_MENU) & 0x8000) s |= ssAlt;
+  if (GetAsyncKeyState(VK_CONTROL) & 0x8000) s |= ssCtrl;
+  return s;
+}
+
+// At most `limit` bytes of UTF-8 text, never ending inside a character.
+size_t Utf8PrefixLength(const std::string& text, size_t limit) {
+  if (text.size() <= limit) return text.size();
+  size_t n = limit;
+  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  return n;
+}
+
+}  // namespace
+
+// ---- TTrayIconHandler
+
+TTrayIconHandler::TTrayIconHandler() { FHandle = CreateHelperWindow(&IconWindowProc); }
+
+TTrayIconHandler::~TTrayIconHandler() {
+  if (FHandle && IsWindow(FHandle)) DestroyWindow(FHandle);
+}
+
+TTrayIcon* TTrayIconHandler::Find(UINT_PTR id) const {
+  auto it = FIcons.find(id);
+  return it == FIcons.end() ? nullptr : it->second;
+}
+
+LRESULT TTrayIconHandler::IconWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_TRAYNOTIFY: {
+      // The id is looked up, never taken for an address.
+      TTrayIcon* icon = TrayIconHandler ? TrayIconHandler->Find(static_cast<UINT_PTR>(wParam)) : nullptr;
+      if (icon) icon->HandleIconMessage(static_cast<UINT>(lParam));
+      return 0;
+    }
+    // The shared window stays as long as an icon needs it and never vetoes
+    // the end of a session.
+    case WM_DESTROY:
+    case WM_CLOSE:
+    case WM_QUERYENDSESSION:
+    case WM_QUIT:
+    case WM_ENDSESSION:
+    case WM_NCDESTROY: return 1;
+    default: return DefWindowProcA(hwnd, msg, wParam, lParam);
+  }
+}
+
+void AcquireTrayIconHandler() {
+  if (TrayIconHandler == nullptr) {
+    TrayIconHandler = new TTrayIconHandler;
+    static TTrayHandlerFinaliser finaliser;
+  }
+  ++TrayIconHandler->FUsers;
+}
+
+void ReleaseTrayIconHandler() {
+  if (TrayIconHandler == nullptr) return;
+  if (TrayIconHandler->FUsers > 0) --TrayIconHandler->FUsers;
+  if (TrayIconHandler->FUsers == 0) {
+    delete TrayIconHandler;
+    TrayIconHandler = nullptr;
+  }
+}
+
+// ---- TTrayIcon: life
+
+TTrayIcon::TTrayIcon(TComponent* owner) : TComponent(owner), FAlive(std::make_shared<TTrayIcon*>(this)) {
+  AcquireTrayIconHandler();
+  FNotifyId = NextIconId();
+  TrayIconHandler->FIcons[FNotifyId] = this;
+  FAwaitMainForm = true;
+  Enabled = true;
+  FShowHint = true;
+  FPreviewing = false;
+
+  FIcon = std::make_unique<TIcon>();
+  FIcon->OnChange = [this](TObject*) { UpdateTrayIcon(); };
+
+  std::memset(&FNotifyData, 0, sizeof FNotifyData);
+  FNotifyData.cbSize = sizeof FNotifyData;
+  FNotifyData.hWnd = TrayIconHandler->Handle();
+  FNotifyData.uID = static_cast<UINT>(FNotifyId);
+  FNotifyData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  FNotifyData.uCallbackMessage = WM_TRAYNOTIFY;
+
+  FCyclingTimer = std::make_unique<TSimpleTimer>(1000, [this](TObject*) { CycleTimerTick(); });
+  FDoubleClickTimer = std::make_unique<TSimpleTimer>(1000, [this](TObject*) { ClickTimerTick(); });
+  FLeaveTimer = std::make_unique<TSimpleTimer>(20, [this](TObject*) { ExitTimerTick(); });
+
+  FMouseOutside = true;
+  SetDesignPreview(FDesignPreview);
+
+  if (!Designing()) {
+    FApp = Application;
+    FApp->FreeNotification(this);
+    FAppHook = FApp->HookMainWindow([this](TMessage& m) { return AppWindowHook(m); });
+    // The hook sees nothing until the application's window exists.
+    FApp->Handle();
+    if (OwnerControl()) SubclassOwner();
+  }
+}
+
+TTrayIcon::~TTrayIcon() {
+  try {
+    SetIconVisible(false);
+    SetDesignPreview(false);
+  } catch (...) {
+    // Going on: the hooks below must come off whatever happened.
+  }
+  FCyclingTimer.reset();
+  FDoubleClickTimer.reset();
+  FLeaveTimer.reset();
+  try {
+    FIcon.reset();
+  } catch (...) {
+  }
+  if (!Designing()) {
+    if (FApp) {
+      FApp->UnhookMainWindow(FAppHook);
+      RemoveFreeNotification(FApp);
+      FApp = nullptr;
+    }
+    RestoreOwnerProc();
+  }
+  *FAlive = nullptr;
+  if (TrayIconHandler) TrayIconHandler->FIcons.erase(FNotifyId);
+  ReleaseTrayIconHandler();
+}
+
+TWinControl* TTrayIcon::OwnerControl() const {
+  if (IsDestroying()) return nullptr;
+  return dynamic_cast<TWinControl*>(Owner());
+}
+
+void TTrayIcon::Loaded() {
+  TComponent::Loaded();
+  if (OwnerControl() && !Designing()) {
+    bool showMainForm = true;
+    if (OnStartup) OnStartup(this, showMainForm);
+    if (!showMainForm) {
+      Application->ShowMainForm = false;
+      HideAppMainForm();
+    }
+  }
+  UpdateTrayIcon();
+  SetIconVisible(FIconVisible);
+  SetCycleIcons(FCycleIcons);
+  SetWantEnterExitEvents(FWantEnterExitEvents);
+  SetNotifyVersion(FNotifyVersion);
+}
+
+void TTrayIcon::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation != opRemove) return;
+  if (component == FIconList) {
+    FIconList = nullptr;
+    SetIconList(nullptr);
+  }
+  if (component == FPopupMenu) FPopupMenu = nullptr;
+  if (component == FApp) {
+    FApp = nullptr;
+    FAppHook = 0;
+  }
+}
+
+// ---- Platform calls
+
+bool TTrayIcon::PrepareIconData() {
+  if (Designing() && !FPreviewing && !FDesignPreview) return false;
+  HICON handle = nullptr;
+  try {
+    handle = FIcon ? FIcon->Handle() : nullptr;
+  } catch (const EReadError&) {
+    handle = nullptr;
+  }
+  FNotifyData.hIcon = handle;
+  std::memset(FNotifyData.szTip, 0, sizeof FNotifyData.szTip);
+  if (!FHint.empty() && FShowHint) {
+    size_t n = Utf8PrefixLength(FHint, sizeof FNotifyData.szTip - 1);
+    std::memcpy(FNotifyData.szTip, FHint.data(), n);
+  }
+  // The shared window may have been made again since.
+  if (TrayIconHandler) FNotifyData.hWnd = TrayIconHandler->Handle();
+  return true;
+}
+
+bool TTrayIcon::AddTrayIcon() {
+  if (!FPreviewing) FIconVisible = true;
+  if ((!Designing() || FPreviewing) && PrepareIconData()) return Shell_NotifyIconA(NIM_ADD, &FNotifyData) != FALSE;
+  return false;
+}
+
+bool TTrayIcon::DeleteTrayIcon() {
+  if (!FPreviewing) FIconVisible = false;
+  if ((!Designing() || FPreviewing) && PrepareIconData()) return Shell_NotifyIconA(NIM_DELETE, &FNotifyData) != FALSE;
+  return false;
+}
+
+bool TTrayIcon::UpdateTrayIcon() {
+  if (!PrepareIconData()) return false;
+  return Shell_NotifyIconA(NIM_MODIFY, &FNotifyData) != FALSE;
+}
+
+void TTrayIcon::SetNotifyVersion(uint8_t value) {
+  FNotifyVersion = value;
+  if (value == 0) FNotifyData.uVersion = 0;
+  if (value == 1) FNotifyData.uVersion = NOTIFYICON_VERSION;
+  if (PrepareIconData()) Shell_NotifyIconA(NIM_SETVERSION, &FNotifyData);
+}
+
+// ---- Setters
+
+void TTrayIcon::SetIconVisible(bool value) {
+  if (value)
+    AddTrayIcon();
+  else
+    DeleteTrayIcon();
+}
+
+void TTrayIcon::SetIcon(const TIcon* value) {
+  auto change = std::move(FIcon->OnChange);
+  FIcon->OnChange = nullptr;
+  FIcon->Assign(value);
+  FIcon->OnChange = std::move(change);
+  UpdateTrayIcon();
+}
+
+void TTrayIcon::SetHint(const std::string& value) {
+  FHint = value;
+  UpdateTrayIcon();
+}
+
+void TTrayIcon::SetShowHint(bool value) {
+  FShowHint = value;
+  UpdateTrayIcon();
+}
+
+void TTrayIcon::SetIconList(TCustomImageList* value) {
+  if (FIconList && FIconList != value) RemoveFreeNotification(FIconList);
+  FIconList = value;
+  if (value) value->FreeNotification(this);
+  SetIconIndex(0);
+}
+
+void TTrayIcon::SetIconIndex(int value) {
+  if (!FIconList) {
+    FIconIndex = 0;
+  } else {
+    FIconIndex = value;
+    if (value >= FIconList->Count()) FIconIndex = FIconList->Count() - 1;
+    auto change = std::move(FIcon->OnChange);
+    FIcon->OnChange = nullptr;
+    FIconList->GetIcon(FIconIndex, *FIcon);
+    FIcon->OnChange = std::move(change);
+  }
+  UpdateTrayIcon();
+}
+
+void TTrayIcon::SetCycleIcons(bool value) {
+  FCycleIcons = value;
+  if (value) {
+    SetIconIndex(0);
+    FCyclingTimer->SetInterval(FCycleInterval);
+    FCyclingTimer->SetEnabled(true);
+  } else {
+    FCyclingTimer->SetEnabled(false);
+  }
+}
+
+void TTrayIcon::SetCycleInterval(uint32_t value) {
+  FCycleInterval = value;
+  SetCycleIcons(FCycleIcons);
+}
+
+void TTrayIcon::SetPopupMenu(TPopupMenu* value) {
+  if (FPopupMenu && FPopupMenu != value) RemoveFreeNotification(FPopupMenu);
+  FPopupMenu = value;
+  if (value) value->FreeNotification(this);
+}
+
+void TTrayIcon::SetWantEnterExitEvents(bool value) {
+  FWantEnterExitEvents = value;
+  FLeaveTimer->SetEnabled(value);
+}
+
+void TTrayIcon::SetDesignPreview(bool value) {
+  FDesignPreview = value;
+  FPreviewing = true;
+  if (Designing()) {
+    if (FIcon && FIcon->Handle() == nullptr && AllowDesignIcon()) FIcon->SetHandle(LoadIconA(nullptr, IDI_WINLOGO));
+    if (value)
+      AddTrayIcon();
+    else
+      DeleteTrayIcon();
+  }
+  FPreviewing = false;
+}
+
+// ---- Events
+
+void TTrayIcon::DoClick() {
+  if (OnClick) OnClick(this);
+}
+void TTrayIcon::DoDblClick() {
+  if (OnDblClick) OnDblClick(this);
+}
+void TTrayIcon::DoCycle(int nextIndex) {
+  if (OnCycle) OnCycle(this, nextIndex);
+}
+void TTrayIcon::DoMouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
+}
+void TTrayIcon::DoMouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
+}
+void TTrayIcon::DoMouseMove(TShiftState shift, int x, int y) {
+  if (OnMouseMove) OnMouseMove(this, shift, x, y);
+}
+void TTrayIcon::DoMouseEnter() {
+  if (OnMouseEnter) OnMouseEnter(this);
+}
+void TTrayIcon::DoMouseExit() {
+  if (OnMouseExit) OnMouseExit(this);
+}
+
+// ---- Notifications from the icon
+
+void TTrayIcon::HandleIconMessage(UINT event) {
+  // An event handler may free the component: each step looks first.
+  auto alive = FAlive;
+  auto balloon = [&](const TNotifyEvent& e) {
+    if (e) e(this);
+  };
+  switch (event) {
+    case NIN_BALLOONSHOW: balloon(OnBalloonHintShow); return;
+    case NIN_BALLOONHIDE: balloon(OnBalloonHintHide); return;
+    case NIN_BALLOONTIMEOUT: balloon(OnBalloonHintTimeout); return;
+    case NIN_BALLOONUSERCLICK: balloon(OnBalloonHintClick); return;
+    default: break;
+  }
+  if (!Enabled) return;
+  POINT p{};
+  GetCursorPos(&p);
+  const int x = p.x, y = p.y;
+  const TShiftState shift = ReadShiftState();
+  switch (event) {
+    case WM_MOUSEMOVE:
+      if (FWantEnterExitEvents && FMouseOutside) {
+        DoMouseEnter();
+        if (!*alive) return;
+        FMouseOutside = false;
+      }
+      DoMouseMove(shift, x, y);
+      if (!*alive) return;
+      FCursorX = x;
+      FCursorY = y;
+      break;
+    case WM_LBUTTONDOWN:
+      if (OnDblClick) {
+        FDoubleClickTimer->SetInterval(GetDoubleClickTime());
+        FDoubleClickTimer->SetEnabled(true);
+      }
+      DoMouseDown(mbLeft, shift | ssLeft, x, y);
+      if (!*alive) return;
+      FLeftPressed = true;
+      if (LeftPopup) ShowMenuAtCursor();
+      break;
+    case WM_LBUTTONUP:
+      if (FLeftPressed) {
+        FClickPending = true;
+        if (!FDoubleClickTimer->Enabled()) {
+          FLeftPressed = false;
+          FClickPending = false;
+          DoClick();
+          if (!*alive) return;
+        }
+      }
+      FLeftPressed = false;
+      DoMouseUp(mbLeft, shift | ssLeft, x, y);
+      break;
+    case WM_LBUTTONDBLCLK:
+      FClickPending = false;
+      FGotDoubleClick = true;
+      DoDblClick();
+      if (!*alive) return;
+      ClickDefaultItem();
+      break;
+    case WM_RBUTTONDOWN:
+      DoMouseDown(mbRight, shift | ssRight, x, y);
+      if (!*alive) return;
+      ShowMenuAtCursor();
+      break;
+    case WM_RBUTTONUP:
+      if (FNotifyVersion == 0) DoMouseUp(mbRight, shift | ssRight, x, y);
+      break;
+    case WM_CONTEXTMENU:
+    case NIN_SELECT:
+    case NIN_KEYSELECT:
+      if (FNotifyVersion == 1) DoMouseUp(mbRight, shift | ssRight, x, y);
+      break;
+    case WM_MBUTTONDOWN: DoMouseDown(mbMiddle, shift | ssMiddle, x, y); break;
+    case WM_MBUTTONUP: DoMouseUp(mbMiddle, shift | ssMiddle, x, y); break;
+    default: break;
+  }
+}
+
+void TTrayIcon::ClickDefaultItem() {
+  if (!FPopupMenu || !FPopupMenu->AutoPopup || LeftPopup) return;
+  TMenuItem* items = FPopupMenu->Items();
+  for (int i = 0; i < items->Count(); ++i) {
+    TMenuItem* item = items->Items(i);
+    if (item->Default()) {
+      item->Click();
+      return;
+    }
+  }
+}
+
+void TTrayIcon::ShowMenuAtCursor() {
+  if (!FPopupMenu || !FPopupMenu->AutoPopup) return;
+  POINT p{};
+  if (!GetCursorPos(&p)) return;
+  auto alive = FAlive;
+  SetForegroundWindow(Application->Handle());
+  Application->ProcessMessages();
+  if (!*alive || !FPopupMenu) return;
+  FPopupMenu->PopupComponent = this;
+  FPopupMenu->Popup(p.x, p.y);
+  // The chosen item may have freed us.
+  if (!*alive) return;
+  // So the menu closes properly when the user clicks elsewhere.
+  if (FOwnerWindow && IsWindow(FOwnerWindow)) PostMessageA(FOwnerWindow, WM_NULL, 0, 0);
+}
+
+// ---- Timers
+
+void TTrayIcon::ClickTimerTick() {
+  FDoubleClickTimer->SetEnabled(false);
+  if (!FGotDoubleClick && FClickPending) {
+    FClickPending = false;
+    auto alive = FAlive;
+    DoClick();
+    if (!*alive) return;
+  }
+  FGotDoubleClick = false;
+}
+
+void TTrayIcon::ExitTimerTick() {
+  if (FMouseOutside) return;
+  POINT p{};
+  if (!GetCursorPos(&p)) return;
+  if (p.x != FCursorX || p.y != FCursorY) {
+    FMouseOutside = true;
+    DoMouseExit();
+  }
+}
+
+void TTrayIcon::CycleTimerTick() {
+  if (!FIconList || !FCycleIcons) return;
+  {
+    auto change = std::move(FIcon->OnChange);
+    FIcon->OnChange = nullptr;
+    FIconList->GetIcon(FIconIndex, *FIcon);
+    FIcon->OnChange = std::move(change);
+  }
+  int next = FIconIndex < FIconList->Count() - 1 ? FIconIndex + 1 : 0;
+  auto alive = FAlive;
+  DoCycle(next);
+  if (!*alive || !FIconList) return;
+  SetIconIndex(next);
+}
+
+// ---- The application window and the owner window
+
+bool TTrayIcon::AppWindowHook(TMessage& message) {
+  auto alive = FAlive;
+  switch (message.Msg) {
+    case WM_SIZE:
+      if (message.WParam == SIZE_MINIMIZED && MinimizeToTray) MinimizeToTrayNow();
+      break;
+    case WM_WINDOWPOSCHANGED:
+      if (FAwaitMainForm && FApp && FApp->MainForm()) {
+        if (FApp->MainForm()->FormStyle() == fsMDIForm) {
+          bool showMainForm = true;
+          if (OnStartup) OnStartup(this, showMainForm);
+          if (!*alive) return false;
+          if (!showMainForm) HideApplicationWindow();
+        }
+        FAwaitMainForm = false;
+      }
+      break;
+    case WM_SYSCOMMAND:
+      if ((message.WParam & 0xFFF0) == SC_RESTORE && FApp && FApp->MainForm()) FApp->MainForm()->SetVisible(true);
+      break;
+    default: break;
+  }
+  if (!*alive) return false;
+  // The notification area restarted: a visible icon is put back.
+  if (WM_TASKBARCREATED != 0 && message.Msg == WM_TASKBARCREATED && FIconVisible) AddTrayIcon();
+  return false;
+}
+
+void TTrayIcon::SubclassOwner() {
+  TWinControl* owner = OwnerControl();
+  if (!owner) return;
+  FOwnerWindow = owner->Handle();
+  if (!FOwnerWindow) return;
+  FOwnerPrevProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(FOwnerWindow, GWL_WNDPROC));
+  // Should the hook outlive us (another hook went on top of ours), it only
+  // hands messages on.
+  std::shared_ptr<TTrayIcon*> target = FAlive;
+  WNDPROC prev = FOwnerPrevProc;
+  FOwnerHookProc = MakeObjectWindowProc([target, prev](HWND h, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+    if (*target) return (*target)->OwnerWindowProc(h, msg, w, l);
+    return CallWindowProcA(prev, h, msg, w, l);
+  });
+  SetWindowLongPtrA(FOwnerWindow, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(FOwnerHookProc));
+}
+
+void TTrayIcon::RestoreOwnerProc() {
+  if (!FOwnerHookProc) return;
+  bool ours = FOwnerWindow && IsWindow(FOwnerWindow) &&
+              reinterpret_cast<WNDPROC>(GetWindowLongPtrA(FOwnerWindow, GWL_WNDPROC)) == FOwnerHookProc;
+  if (ours) SetWindowLongPtrA(FOwnerWindow, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(FOwnerPrevProc));
+  // Under another hook ours must stay callable; it passes messages on.
+  if (ours || !FOwnerWindow || !IsWindow(FOwnerWindow)) FreeObjectWindowProc(FOwnerHookProc);
+  FOwnerHookProc = nullptr;
+  FOwnerPrevProc = nullptr;
+  FOwnerWindow = nullptr;
+}
+
+LRESULT TTrayIcon::OwnerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  WNDPROC prev = FOwnerPrevProc;
+  if (msg == WM_SHOWWINDOW && wParam == 1 && lParam == 0) {
+    if ((GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_NOACTIVATE) != 0) {
+      // Raised, but the keyboard stays where it is.
+      SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    } else {
+      SetForegroundWindow(Application->Handle());
+      SetForegroundWindow(hwnd);
+    }
+    return CallWindowProcA(prev, hwnd, msg, wParam, lParam);
+  }
+  bool closing = msg == WM_SHOWWINDOW && wParam == 0 && lParam == SW_PARENTCLOSING && !Application->Terminated();
+  bool minimising = msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_MINIMIZE;
+  if ((closing || minimising) && MinimizeToTray && OnMinimizeToTray) {
+    auto alive = FAlive;
+    OnMinimizeToTray(this);
+    if (*alive) MinimizeToTrayNow();
+    return 1;
+  }
+  return CallWindowProcA(prev, hwnd, msg, wParam, lParam);
+}
+
+void TTrayIcon::MinimizeToTrayNow() {
+  HideAppMainForm();
+  SetIconVisible(true);
+}
+
+void TTrayIcon::HideAppMainForm() {
+  if (!OwnerControl() || !FApp || !FApp->MainForm()) return;
+  FApp->MainForm()->SetVisible(false);
+  HideApplicationWindow();
+}
+
+void TTrayIcon::HideApplicationWindow() {
+  if (!FApp) return;
+  HWND app = FApp->Handle();
+  if (IsWindowVisible(app)) ShowWindow(app, SW_HIDE);
+}
+
+// ---- Form resources
+
+namespace {
+
+using V = const TFormValue&;
+
+std::string LowerCase(const std::string& s) {
+  std::string r;
+  for (char c : s) r += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return r;
+}
+
+// A property naming another component of the form ("PopupMenu = pmTray");
+// nil clears it.
+template <typename C>
+void RegisterComponentReference(const std::string& name, void (TTrayIcon::*set)(C*)) {
+  ClassInfoOf(typeid(TTrayIcon)).Properties[LowerCase(name)] = [set](TPersistent& object, V v, TFormContext& context) {
+    auto* tray = dynamic_cast<TTrayIcon*>(&object);
+    if (!tray) RaisePropertyError("Property does not belong to " + object.ClassName());
+    const std::string& ref = v.AsIdent();
+    if (LowerCase(ref) == "nil") {
+      (tray->*set)(nullptr);
+      return;
+    }
+    TComponent* found = context.Root ? context.Root->FindComponent(ref) : nullptr;
+    if (!found) RaisePropertyError("Component " + ref + " not found");
+    auto* c = dynamic_cast<C*>(found);
+    if (!c) RaisePropertyError("Component " + ref + " is a " + found->ClassName() + ", not a " + typeid(C).name());
+    (tray->*set)(c);
+  };
+}
+
+// "TIcon {bitmap stream}", "<picture class> resource 'TYPE' 'NAME'" or nil.
+void LoadIcon(TTrayIcon& tray, V v) {
+  if (v.Kind == TFormValue::vkIdent && LowerCase(v.Str) == "nil") {
+    tray.SetIcon(nullptr);
+    return;
+  }
+  if (v.Kind != TFormValue::vkSequence || v.Items.empty() || v.Items[0].Kind != TFormValue::vkIdent)
+    RaisePropertyError("Invalid property value: a picture class and its data expected");
+  TPicture picture;
+  const std::string& cls = v.Items[0].Str;
+  if (v.Items.size() == 2 && v.Items[1].Kind == TFormValue::vkBinary) {
+    TMemoryStream m;
+    m.WriteBuffer(v.Items[1].Str.data(), static_cast<int64_t>(v.Items[1].Str.size()));
+    m.SetPosition(0);
+    picture.LoadFromStreamAs(cls, m);
+  } else if (v.Items.size() == 4 && v.Items[1].Kind == TFormValue::vkIdent && LowerCase(v.Items[1].Str) == "resource") {
+    TResourceStream res(nullptr, v.Items[3].AsString(), v.Items[2].AsString().c_str());
+    picture.LoadFromStreamAs(cls, res);
+  } else {
+    RaisePropertyError("Invalid property value: a picture class and its data expected");
+  }
+  if (auto* icon = dynamic_cast<TIcon*>(picture.Graphic())) {
+    tray.SetIcon(icon);
+    return;
+  }
+  TIcon icon;
+  icon.SetImage(picture.Bitmap());
+  tray.SetIcon(&icon);
+}
+
+template <typename E>
+void RegisterTrayEvent(const std::string& name, E TTrayIcon::*field) {
+  RegisterEvent<TTrayIcon>(name, field);
+}
+
+}  // namespace
+
+void RegisterTrayIconClass() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  RegisterClass<TTrayIcon, TComponent>("TTrayIcon");
+  RegisterProperty<TTrayIcon>("DesignPreview", [](TTrayIcon& t, V v) { t.SetDesignPreview(v.AsBoolean()); });
+  RegisterComponentReference<TCustomImageList>("IconList", &TTrayIcon::SetIconList);
+  RegisterProperty<TTrayIcon>("CycleIcons", [](TTrayIcon& t, V v) { t.SetCycleIcons(v.AsBoolean()); });
+  RegisterProperty<TTrayIcon>("CycleInterval", [](TTrayIcon& t, V v) {
+    int32_t n = v.AsInteger();
+    if (n < 0) RaisePropertyError("Invalid property value: CycleInterval must not be negative");
+    t.SetCycleInterval(static_cast<uint32_t>(n));
+  });
+  RegisterProperty<TTrayIcon>("Enabled", [](TTrayIcon& t, V v) { t.Enabled = v.AsBoolean(); });
+  RegisterProperty<TTrayIcon>("Hint", [](TTrayIcon& t, V v) { t.SetHint(v.AsString()); });
+  RegisterProperty<TTrayIcon>("ShowHint", [](TTrayIcon& t, V v) { t.SetShowHint(v.AsBoolean()); });
+  RegisterProperty<TTrayIcon>("Icon", [](TTrayIcon& t, V v) { LoadIcon(t, v); });
+  RegisterProperty<TTrayIcon>("IconVisible", [](TTrayIcon& t, V v) { t.SetIconVisible(v.AsBoolean()); });
+  RegisterProperty<TTrayIcon>("IconIndex", [](TTrayIcon& t, V v) { t.SetIconIndex(v.AsInteger()); });
+  RegisterComponentReference<TPopupMenu>("PopupMenu", &TTrayIcon::SetPopupMenu);
+  RegisterProperty<TTrayIcon>("LeftPopup", [](TTrayIcon& t, V v) { t.LeftPopup = v.AsBoolean(); });
+  RegisterProperty<TTrayIcon>("WantEnterExitEvents",
+                              [](TTrayIcon& t, V v) { t.SetWantEnterExitEvents(v.AsBoolean()); });
+  RegisterProperty<TTrayIcon>("MinimizeToTray", [](TTrayIcon& t, V v) { t.MinimizeToTray = v.AsBoolean(); });
+  RegisterTrayEvent("OnClick", &TTrayIcon::OnClick);
+  RegisterTrayEvent("OnDblClick", &TTrayIcon::OnDblClick);
+  RegisterTrayEvent("OnMouseDown", &TTrayIcon::OnMouseDown);
+  RegisterTrayEvent("OnMouseUp", &TTrayIcon::OnMouseUp);
+  RegisterTrayEvent("OnMouseMove", &TTrayIcon::OnMouseMove);
+  RegisterTrayEvent("OnMouseEnter", &TTrayIcon::OnMouseEnter);
+  RegisterTrayEvent("OnMouseExit", &TTrayIcon::OnMouseExit);
+  RegisterTrayEvent("OnCycle", &TTrayIcon::OnCycle);
+  RegisterTrayEvent("OnBalloonHintShow", &TTrayIcon::OnBalloonHintShow);
+  RegisterTrayEvent("OnBalloonHintHide", &TTrayIcon::OnBalloonHintHide);
+  RegisterTrayEvent("OnBalloonHintTimeout", &TTrayIcon::OnBalloonHintTimeout);
+  RegisterTrayEvent("OnBalloonHintClick", &TTrayIcon::OnBalloonHintClick);
+  RegisterTrayEvent("OnMinimizeToTray", &TTrayIcon::OnMinimizeToTray);
+  RegisterTrayEvent("OnStartup", &TTrayIcon::OnStartup);
+}
+
+namespace {
+// Form resources may name the component as soon as the program runs.
+const bool kTrayRegistered = (RegisterTrayIconClass(), true);
+}  // namespace
