@@ -172,6 +172,11 @@ void ReadFormText(TComponent* root, const std::string& resourceName, const std::
 // The class library's own classes, registered once (the reader calls it).
 void RegisterStandardClasses();
 
+class TPicture;
+// A picture property's value: "TPNGObject {...}", "TPNGObject resource
+// 'PNG' 'NAME'", or nil (clears).
+void LoadPicture(TPicture& picture, const TFormValue& value);
+
 // ---- templates
 
 [[noreturn]] void RaisePropertyError(const std::string& message);

@@ -8,11 +8,7 @@
 #include "classlib/SysUtils.h"
 #include "classlib/controls/ControlClasses.h"
 
-namespace {
-
-using V = const TFormValue&;
-
-void LoadPicture(TPicture& picture, V v) {
+void LoadPicture(TPicture& picture, const TFormValue& v) {
   // "TPNGObject {...}" or "TPNGObject resource 'PNG' 'NAME'"; nil clears.
   if (v.Kind == TFormValue::vkIdent && SameText(v.Str, "nil")) {
     picture.Assign(nullptr);
@@ -35,6 +31,10 @@ void LoadPicture(TPicture& picture, V v) {
   }
   RaisePropertyError("Invalid property value: a picture class and its data expected");
 }
+
+namespace {
+
+using V = const TFormValue&;
 
 void RegisterPersistentClasses() {
   RegisterClass<TPersistent>("TPersistent");
