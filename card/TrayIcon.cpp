@@ -6,7 +6,6 @@
 #include "classlib/FormReader.h"
 #include "classlib/Forms.h"
 #include "classlib/ImgList.h"
-#include "classlib/Streams.h"
 #include "classlib/controls/Menus.h"
 #include "platform/Icons.h"
 #include "platform/Input.h"
@@ -626,8 +625,9 @@ std::string LowerCase(const std::string& s) {
 // A property naming another component of the form ("PopupMenu = pmTray");
 // nil clears it.
 template <typename C>
-void RegisterComponentReference(const std::string& name, void (TTrayIcon::*set)(C*)) {
-  ClassInfoOf(typeid(TTrayIcon)).Properties[LowerCase(name)] = [set](TPersistent& object, V v, TFormContext& context) {
+void RegisterComponentReference(const std::string& name, const std::string& kind, void (TTrayIcon::*set)(C*)) {
+  ClassInfoOf(typeid(TTrayIcon)).Properties[LowerCase(name)] = [set, kind](TPersistent& object, V v,
+                                                                           TFormContext& context) {
     auto* tray = dynamic_cast<TTrayIcon*>(&object);
     if (!tray) RaisePropertyError("Property does not belong to " + object.ClassName());
     const std::string& ref = v.AsIdent();
@@ -638,39 +638,25 @@ void RegisterComponentReference(const std::string& name, void (TTrayIcon::*set)(
     TComponent* found = context.Root ? context.Root->FindComponent(ref) : nullptr;
     if (!found) RaisePropertyError("Component " + ref + " not found");
     auto* c = dynamic_cast<C*>(found);
-    if (!c) RaisePropertyError("Component " + ref + " is a " + found->ClassName() + ", not a " + typeid(C).name());
+    if (!c) RaisePropertyError("Component " + ref + " is a " + found->ClassName() + ", not a " + kind);
     (tray->*set)(c);
   };
 }
 
-// "TIcon {bitmap stream}", "<picture class> resource 'TYPE' 'NAME'" or nil.
+// Any picture the reader can read ("TIcon {bitmap stream}", a PNG
+// resource...) or nil.
 void LoadIcon(TTrayIcon& tray, V v) {
-  if (v.Kind == TFormValue::vkIdent && LowerCase(v.Str) == "nil") {
-    tray.SetIcon(nullptr);
-    return;
-  }
-  if (v.Kind != TFormValue::vkSequence || v.Items.empty() || v.Items[0].Kind != TFormValue::vkIdent)
-    RaisePropertyError("Invalid property value: a picture class and its data expected");
   TPicture picture;
-  const std::string& cls = v.Items[0].Str;
-  if (v.Items.size() == 2 && v.Items[1].Kind == TFormValue::vkBinary) {
-    TMemoryStream m;
-    m.WriteBuffer(v.Items[1].Str.data(), static_cast<int64_t>(v.Items[1].Str.size()));
-    m.SetPosition(0);
-    picture.LoadFromStreamAs(cls, m);
-  } else if (v.Items.size() == 4 && v.Items[1].Kind == TFormValue::vkIdent && LowerCase(v.Items[1].Str) == "resource") {
-    TResourceStream res(nullptr, v.Items[3].AsString(), v.Items[2].AsString().c_str());
-    picture.LoadFromStreamAs(cls, res);
-  } else {
-    RaisePropertyError("Invalid property value: a picture class and its data expected");
-  }
-  if (auto* icon = dynamic_cast<TIcon*>(picture.Graphic())) {
+  LoadPicture(picture, v);
+  if (!picture.Graphic()) {
+    tray.SetIcon(nullptr);
+  } else if (auto* icon = dynamic_cast<TIcon*>(picture.Graphic())) {
     tray.SetIcon(icon);
-    return;
+  } else {
+    TIcon converted;
+    converted.SetImage(picture.Bitmap());
+    tray.SetIcon(&converted);
   }
-  TIcon icon;
-  icon.SetImage(picture.Bitmap());
-  tray.SetIcon(&icon);
 }
 
 template <typename E>
@@ -686,7 +672,7 @@ void RegisterTrayIconClass() {
   done = true;
   RegisterClass<TTrayIcon, TComponent>("TTrayIcon");
   RegisterProperty<TTrayIcon>("DesignPreview", [](TTrayIcon& t, V v) { t.SetDesignPreview(v.AsBoolean()); });
-  RegisterComponentReference<TCustomImageList>("IconList", &TTrayIcon::SetIconList);
+  RegisterComponentReference<TCustomImageList>("IconList", "TCustomImageList", &TTrayIcon::SetIconList);
   RegisterProperty<TTrayIcon>("CycleIcons", [](TTrayIcon& t, V v) { t.SetCycleIcons(v.AsBoolean()); });
   RegisterProperty<TTrayIcon>("CycleInterval", [](TTrayIcon& t, V v) {
     int32_t n = v.AsInteger();
@@ -699,7 +685,7 @@ void RegisterTrayIconClass() {
   RegisterProperty<TTrayIcon>("Icon", [](TTrayIcon& t, V v) { LoadIcon(t, v); });
   RegisterProperty<TTrayIcon>("IconVisible", [](TTrayIcon& t, V v) { t.SetIconVisible(v.AsBoolean()); });
   RegisterProperty<TTrayIcon>("IconIndex", [](TTrayIcon& t, V v) { t.SetIconIndex(v.AsInteger()); });
-  RegisterComponentReference<TPopupMenu>("PopupMenu", &TTrayIcon::SetPopupMenu);
+  RegisterComponentReference<TPopupMenu>("PopupMenu", "TPopupMenu", &TTrayIcon::SetPopupMenu);
   RegisterProperty<TTrayIcon>("LeftPopup", [](TTrayIcon& t, V v) { t.LeftPopup = v.AsBoolean(); });
   RegisterProperty<TTrayIcon>("WantEnterExitEvents",
                               [](TTrayIcon& t, V v) { t.SetWantEnterExitEvents(v.AsBoolean()); });

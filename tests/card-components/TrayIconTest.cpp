@@ -8,6 +8,7 @@
 #include "classlib/FormReader.h"
 #include "classlib/Forms.h"
 #include "classlib/ImgList.h"
+#include "classlib/Streams.h"
 #include "classlib/controls/Menus.h"
 #include "platform/Input.h"
 #include "platform/Messages.h"
@@ -454,6 +455,34 @@ TEST_F(TrayIconTest, ReadFromAFormResource) {
   hk::TrayIconRecord r;
   ASSERT_TRUE(Shown(tray, &r));
   EXPECT_EQ(r.Tip, "Card");
+
+  // An icon stored in the resource.
+  TBitmap image;
+  image.SetPixelFormat(pf32bit);
+  image.SetSize(4, 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) static_cast<uint32_t*>(image.ScanLine(y))[x] = 0x80FF8000;
+  TMemoryStream stream;
+  image.SaveToStream(stream);
+  std::string hex;
+  const auto* bytes = static_cast<const uint8_t*>(stream.Memory());
+  for (int64_t i = 0; i < stream.Size(); ++i) {
+    static const char digits[] = "0123456789ABCDEF";
+    hex += digits[bytes[i] >> 4];
+    hex += digits[bytes[i] & 15];
+  }
+  auto* withIcon = new TForm(Application);
+  ReadFormText(withIcon, "TICONFORM",
+               "object IconForm: TForm\n"
+               "  object TrayIcon: TTrayIcon\n"
+               "    Icon = TIcon {" + hex + "}\n"
+               "  end\n"
+               "end\n");
+  auto* iconTray = dynamic_cast<TTrayIcon*>(withIcon->FindComponent("TrayIcon"));
+  ASSERT_NE(iconTray, nullptr);
+  EXPECT_EQ(iconTray->Icon().Width(), 4);
+  EXPECT_EQ(IconColour(iconTray->Icon()), 0x80FF8000u);
+  EXPECT_FALSE(iconTray->IconVisible());
 
   auto* broken = new TForm(Application);
   try {
