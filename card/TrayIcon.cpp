@@ -616,33 +616,6 @@ namespace {
 
 using V = const TFormValue&;
 
-std::string LowerCase(const std::string& s) {
-  std::string r;
-  for (char c : s) r += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return r;
-}
-
-// A property naming another component of the form ("PopupMenu = pmTray");
-// nil clears it.
-template <typename C>
-void RegisterComponentReference(const std::string& name, const std::string& kind, void (TTrayIcon::*set)(C*)) {
-  ClassInfoOf(typeid(TTrayIcon)).Properties[LowerCase(name)] = [set, kind](TPersistent& object, V v,
-                                                                           TFormContext& context) {
-    auto* tray = dynamic_cast<TTrayIcon*>(&object);
-    if (!tray) RaisePropertyError("Property does not belong to " + object.ClassName());
-    const std::string& ref = v.AsIdent();
-    if (LowerCase(ref) == "nil") {
-      (tray->*set)(nullptr);
-      return;
-    }
-    TComponent* found = context.Root ? context.Root->FindComponent(ref) : nullptr;
-    if (!found) RaisePropertyError("Component " + ref + " not found");
-    auto* c = dynamic_cast<C*>(found);
-    if (!c) RaisePropertyError("Component " + ref + " is a " + found->ClassName() + ", not a " + kind);
-    (tray->*set)(c);
-  };
-}
-
 // Any picture the reader can read ("TIcon {bitmap stream}", a PNG
 // resource...) or nil.
 void LoadIcon(TTrayIcon& tray, V v) {
@@ -672,7 +645,8 @@ void RegisterTrayIconClass() {
   done = true;
   RegisterClass<TTrayIcon, TComponent>("TTrayIcon");
   RegisterProperty<TTrayIcon>("DesignPreview", [](TTrayIcon& t, V v) { t.SetDesignPreview(v.AsBoolean()); });
-  RegisterComponentReference<TCustomImageList>("IconList", "TCustomImageList", &TTrayIcon::SetIconList);
+  RegisterReference<TTrayIcon, TCustomImageList>("IconList",
+                                                 [](TTrayIcon& t, TCustomImageList* l) { t.SetIconList(l); });
   RegisterProperty<TTrayIcon>("CycleIcons", [](TTrayIcon& t, V v) { t.SetCycleIcons(v.AsBoolean()); });
   RegisterProperty<TTrayIcon>("CycleInterval", [](TTrayIcon& t, V v) {
     int32_t n = v.AsInteger();
@@ -685,7 +659,7 @@ void RegisterTrayIconClass() {
   RegisterProperty<TTrayIcon>("Icon", [](TTrayIcon& t, V v) { LoadIcon(t, v); });
   RegisterProperty<TTrayIcon>("IconVisible", [](TTrayIcon& t, V v) { t.SetIconVisible(v.AsBoolean()); });
   RegisterProperty<TTrayIcon>("IconIndex", [](TTrayIcon& t, V v) { t.SetIconIndex(v.AsInteger()); });
-  RegisterComponentReference<TPopupMenu>("PopupMenu", "TPopupMenu", &TTrayIcon::SetPopupMenu);
+  RegisterReference<TTrayIcon, TPopupMenu>("PopupMenu", [](TTrayIcon& t, TPopupMenu* m) { t.SetPopupMenu(m); });
   RegisterProperty<TTrayIcon>("LeftPopup", [](TTrayIcon& t, V v) { t.LeftPopup = v.AsBoolean(); });
   RegisterProperty<TTrayIcon>("WantEnterExitEvents",
                               [](TTrayIcon& t, V v) { t.SetWantEnterExitEvents(v.AsBoolean()); });

@@ -1,5 +1,7 @@
 #include "classlib/ImgList.h"
 
+#include "classlib/FormReader.h"
+
 TCustomImageList::TCustomImageList(TComponent* owner) : TComponent(owner) {}
 
 TCustomImageList::~TCustomImageList() = default;
@@ -35,3 +37,12 @@ bool TCustomImageList::GetIcon(int index, TIcon& icon) const {
 void TCustomImageList::Changed() {
   if (OnChange) OnChange(this);
 }
+
+namespace {
+// Form resources may name image lists as soon as the program runs.
+const bool kRegistered = [] {
+  RegisterClass<TCustomImageList, TComponent>("TCustomImageList");
+  RegisterClass<TImageList, TCustomImageList>("TImageList");
+  return true;
+}();
+}  // namespace

@@ -432,23 +432,27 @@ TEST_F(TrayIconTest, ReadFromAFormResource) {
   auto* root = new TForm(Application);
   ReadFormText(root, "TFORM",
                "object TrayForm: TForm\n"
-               "  object pmTray: TPopupMenu\n"
-               "    object Exit1: TMenuItem\n"
-               "      Caption = 'Exit'\n"
-               "      Default = True\n"
-               "    end\n"
-               "  end\n"
                "  object TrayIcon: TTrayIcon\n"
                "    CycleInterval = 0\n"
                "    Hint = 'Card'\n"
                "    IconVisible = True\n"
                "    IconIndex = 0\n"
                "    PopupMenu = pmTray\n"
+               "    IconList = ilCycle\n"
+               "  end\n"
+               "  object pmTray: TPopupMenu\n"
+               "    object Exit1: TMenuItem\n"
+               "      Caption = 'Exit'\n"
+               "      Default = True\n"
+               "    end\n"
+               "  end\n"
+               "  object ilCycle: TImageList\n"
                "  end\n"
                "end\n");
   auto* tray = dynamic_cast<TTrayIcon*>(root->FindComponent("TrayIcon"));
   ASSERT_NE(tray, nullptr);
   EXPECT_EQ(tray->PopupMenu(), root->FindComponent("pmTray"));
+  EXPECT_EQ(tray->IconList(), root->FindComponent("ilCycle"));
   EXPECT_TRUE(tray->IconVisible());
   EXPECT_EQ(tray->CycleInterval(), 0u);
   EXPECT_FALSE(tray->CycleIcons());
