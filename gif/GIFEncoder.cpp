@@ -6,11 +6,18 @@
 #include "gif/GIFSubImage.h"
 #include "gif/GIFTypes.h"
 
+const std::array<uint16_t, 4096> THashTable::PrefixHash = [] {
+  std::array<uint16_t, 4096> t{};
+  for (uint32_t p = 0; p < 4096; ++p) t[p] = static_cast<uint16_t>((((p << 4) ^ (p << 8)) & ~0xFFu) % Size);
+  return t;
+}();
+
 void THashTable::EmptyTable() { std::memset(FTable.get(), 0xFF, sizeof(uint32_t) * Size); }
 
 void THashTable::StoreCode(uint32_t key, int code) {
+  const int step = ProbeStep(key);
   int h = HashOf(key);
-  while (FTable[h] < 0xFFFFF000u) h = NextProbe(h);
+  while (FTable[h] < 0xFFFFF000u) h = NextProbe(h, step);
   FTable[h] = (key << 12) | (static_cast<uint32_t>(code) & 0xFFF);
 }
 
@@ -104,37 +111,97 @@ void TLZWEncoder::EncodePixels() {
     ~TForget() { Table = nullptr; }
   } forget{FTable};
   EmitClear();
-  // The row (or the frame) is walked in locals: the writer's stores could
-  // otherwise alias every member the loop reads.
+
+  // The whole coder state lives in locals while the pixels are walked: the
+  // byte stores of the writer could otherwise alias every member the loop
+  // reads. Codes gather 32 bits at a time into a local run of bytes that goes
+  // to the writer in pieces; the writer cuts the same sub-blocks from it.
+  constexpr int OutSize = 4096;
+  uint8_t out[OutSize + 8];
+  int outCount = 0;
+  uint64_t bucket = FBucket;
+  int bitCount = FBitCount;
+  int width = FCodeWidth, maxCode = FMaxCode, freeCode = FFreeCode;
+  const int initialWidth = FInitialCodeWidth, clearCode = FClearCode;
+  auto put = [&](int code) {
+    bucket |= static_cast<uint64_t>(code) << bitCount;
+    bitCount += width;
+    if (bitCount >= 32) {
+      const uint32_t word = static_cast<uint32_t>(bucket);
+      for (int k = 0; k < 4; ++k) out[outCount + k] = static_cast<uint8_t>(word >> (8 * k));
+      outCount += 4;
+      bucket >>= 32;
+      bitCount -= 32;
+      if (outCount >= OutSize) {
+        FWriter->Write(out, outCount);
+        outCount = 0;
+      }
+    }
+  };
+  // Hands back what the locals hold, whole bytes to the writer, so that the
+  // members and the writer stand as if every code had gone through PutCode.
+  auto sync = [&] {
+    while (bitCount >= 8) {
+      out[outCount++] = static_cast<uint8_t>(bucket);
+      bucket >>= 8;
+      bitCount -= 8;
+    }
+    if (outCount > 0) FWriter->Write(out, outCount);
+    outCount = 0;
+    FBucket = static_cast<uint32_t>(bucket);
+    FBitCount = bitCount;
+    FCodeWidth = width;
+    FMaxCode = maxCode;
+    FFreeCode = freeCode;
+  };
+
   const uint8_t* p = FPixel;
   const uint8_t* end = p + FCountdown;
   const int colors = FColorCount;
-  int prefix = CurrentPixel();
-  ++p;
-  for (;;) {
+  // Bytes are below 256: a full table needs no check per pixel.
+  const bool checkColors = colors < 256;
+  int prefix = *p++;
+  bool badColor = prefix >= colors;
+  while (!badColor) {
     while (p < end) {
       const int pixel = *p++;
-      if (pixel >= colors) ColorNotInTable();
-      const uint32_t key = (static_cast<uint32_t>(prefix) << 8) | static_cast<uint32_t>(pixel);
+      if (checkColors && pixel >= colors) {
+        badColor = true;
+        break;
+      }
       int slot;
-      const int code = table.FindCode(key, slot);
+      const int code = table.FindCode(prefix, pixel, slot);
       if (code >= 0) {
         prefix = code;
         continue;
       }
-      TLZWEncoder::PutCode(prefix);
+      const uint32_t key = (static_cast<uint32_t>(prefix) << 8) | static_cast<uint32_t>(pixel);
+      put(prefix);
+      // A code one past the largest of this width widens the codes after it.
+      if (freeCode > maxCode) {
+        ++width;
+        maxCode = width >= 12 ? 4096 : (1 << width) - 1;
+      }
       prefix = pixel;
-      if (FFreeCode >= 4095) {
-        EmitClear();
+      if (freeCode >= 4095) {
+        put(clearCode);
+        width = initialWidth;
+        maxCode = (1 << width) - 1;
+        table.EmptyTable();
+        freeCode = clearCode + 2;
       } else {
-        table.StoreAt(slot, key, FFreeCode);
-        ++FFreeCode;
+        table.StoreAt(slot, key, freeCode);
+        ++freeCode;
       }
     }
-    if (!FInterlaced || !NextRow()) break;
+    if (badColor || !FInterlaced) break;
+    sync();
+    if (!NextRow()) break;
     p = FPixel;
     end = p + FCountdown;
   }
+  sync();
+  if (badColor) ColorNotInTable();
   FPrefix = prefix;
   TLZWEncoder::PutCode(prefix);
 }

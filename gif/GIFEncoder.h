@@ -2,6 +2,7 @@
 // run-length coder whose codes any LZW decoder reads.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -20,30 +21,50 @@ class THashTable {
   void StoreCode(uint32_t key, int code);
   // The code stored for key, or -1.
   int FindCode(uint32_t key) const {
-    for (int h = HashOf(key);; h = NextProbe(h)) {
-      uint32_t e = FTable[h];
-      if (e >= 0xFFFFF000u) return -1;
-      if ((e >> 12) == key) return static_cast<int>(e & 0xFFF);
-    }
+    int slot;
+    return FindCode(key, slot);
   }
   // FindCode that also gives the free slot where the key would go.
-  int FindCode(uint32_t key, int& freeSlot) const {
-    for (int h = HashOf(key);; h = NextProbe(h)) {
+  int FindCode(uint32_t key, int& freeSlot) const { return FindFrom(HashOf(key), key, freeSlot); }
+  // The same for the key of prefix and pixel, hashed the quick way.
+  int FindCode(int prefix, int pixel, int& freeSlot) const {
+    return FindFrom(HashOf(prefix, pixel), (static_cast<uint32_t>(prefix) << 8) | static_cast<uint32_t>(pixel),
+                    freeSlot);
+  }
+  void StoreAt(int slot, uint32_t key, int code) { FTable[slot] = (key << 12) | (static_cast<uint32_t>(code) & 0xFFF); }
+  static int HashOf(uint32_t key) { return static_cast<int>(((key >> 4) ^ key) % Size); }
+  // HashOf(prefix shl 8 or pixel) without the division: of (key shr 4) xor
+  // key, the prefix alone makes every bit above the low byte, whose
+  // remainder a table holds, and the low byte adds less than one more Size.
+  static int HashOf(int prefix, int pixel) {
+    const int h = PrefixHash[prefix] + (((prefix & 15) << 4) ^ (pixel >> 4) ^ pixel);
+    return h >= Size ? h - Size : h;
+  }
+  // Probes step down by the prefix code plus one: keys that meet at one slot
+  // part at once unless they share the prefix. The step lies in 1..4096 and
+  // the size is prime, so every slot is reached and a probe always ends at a
+  // free one (the table never holds more than 4096 of its 8009 entries).
+  static int ProbeStep(uint32_t key) { return static_cast<int>(key >> 8) + 1; }
+  static int NextProbe(int h, int step) {
+    h -= step;
+    return h < 0 ? h + Size : h;
+  }
+
+ private:
+  int FindFrom(int h, uint32_t key, int& freeSlot) const {
+    const int step = ProbeStep(key);
+    for (;; h = NextProbe(h, step)) {
       uint32_t e = FTable[h];
+      // Keys stay below $FFFFF (codes stop at 4094), so a match is never empty.
+      if ((e >> 12) == key) return static_cast<int>(e & 0xFFF);
       if (e >= 0xFFFFF000u) {
         freeSlot = h;
         return -1;
       }
-      if ((e >> 12) == key) return static_cast<int>(e & 0xFFF);
     }
   }
-  void StoreAt(int slot, uint32_t key, int code) { FTable[slot] = (key << 12) | (static_cast<uint32_t>(code) & 0xFFF); }
-  static int HashOf(uint32_t key) { return static_cast<int>(((key >> 4) ^ key) % Size); }
-  // One slot down, wrapping: every slot is reached, so a probe always ends at
-  // a free one (the table never holds more than 4096 of its 8009 entries).
-  static int NextProbe(int h) { return h == 0 ? Size - 1 : h - 1; }
+  static const std::array<uint16_t, 4096> PrefixHash;
 
- private:
   std::unique_ptr<uint32_t[]> FTable;
 };
 

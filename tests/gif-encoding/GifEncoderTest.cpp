@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 #include "GifEncodingUtil.h"
 #include "gif/GIFEncoder.h"
@@ -89,20 +90,114 @@ TEST(GifWriter, FullBlocksGoOutAtOnceAndTheRestOnFlush) {
 }
 
 TEST(GifHashTable, CollidingKeysAreAllFound) {
-  // Keys that share one start slot: every probe must reach a free slot.
+  // Keys that share one start slot, some also the prefix: every probe must reach a free slot.
   THashTable t;
   std::vector<uint32_t> keys;
   for (uint32_t k = 0; k < (1u << 20) && keys.size() < 4000; ++k)
     if (THashTable::HashOf(k) == 17) keys.push_back(k);
-  ASSERT_GT(keys.size(), 60u);
+  for (uint32_t pixel = 0; pixel < 256; ++pixel) keys.push_back((77u << 8) | pixel);
+  ASSERT_GT(keys.size(), 300u);
   for (size_t i = 0; i < keys.size(); ++i) t.StoreCode(keys[i], static_cast<int>(i));
   for (size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(t.FindCode(keys[i]), static_cast<int>(i));
   EXPECT_EQ(t.FindCode(0xFFEFF), -1);
-  // Every slot is visited once before the walk comes back.
-  std::vector<bool> seen(THashTable::Size);
-  int h = 5;
-  for (int i = 0; i < THashTable::Size; ++i, h = THashTable::NextProbe(h)) seen[static_cast<size_t>(h)] = true;
-  EXPECT_EQ(std::count(seen.begin(), seen.end(), true), THashTable::Size);
+  // Every slot is visited once before the walk comes back, whatever the step.
+  for (uint32_t prefix : {0u, 1u, 2u, 1000u, 4093u, 4094u}) {
+    const int step = THashTable::ProbeStep(prefix << 8);
+    std::vector<bool> seen(THashTable::Size);
+    int h = 5;
+    for (int i = 0; i < THashTable::Size; ++i, h = THashTable::NextProbe(h, step)) seen[static_cast<size_t>(h)] = true;
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), true), THashTable::Size) << prefix;
+  }
+}
+
+TEST(GifHashTable, QuickHashIsTheHashOfTheKey) {
+  for (int prefix = 0; prefix < 4096; ++prefix)
+    for (int pixel = 0; pixel < 256; ++pixel)
+      ASSERT_EQ(THashTable::HashOf(prefix, pixel),
+                THashTable::HashOf((static_cast<uint32_t>(prefix) << 8) | static_cast<uint32_t>(pixel)))
+          << prefix << " " << pixel;
+}
+
+// The plainest LZW coder of the same rules (a map for the dictionary, one
+// code at a time, then cut into sub-blocks): the table coder must give its bytes.
+Bytes ReferenceLZW(const Bytes& pixels, int bits, int width, int height, bool interlaced) {
+  std::vector<int> rows;
+  const int start[4] = {0, 4, 2, 1}, step[4] = {8, 8, 4, 2};
+  for (int pass = 0; pass < (interlaced ? 4 : 1); ++pass)
+    for (int y = interlaced ? start[pass] : 0; y < height; y += interlaced ? step[pass] : 1) rows.push_back(y);
+  Bytes codes;
+  uint64_t bucket = 0;
+  int count = 0;
+  const int clear = 1 << bits, initial = bits + 1;
+  int codeWidth = initial;
+  auto put = [&](int code) {
+    bucket |= static_cast<uint64_t>(code) << count;
+    count += codeWidth;
+    for (; count >= 8; count -= 8, bucket >>= 8) codes.push_back(static_cast<uint8_t>(bucket));
+  };
+  std::map<std::pair<int, int>, int> dict;
+  int next = clear + 2, prefix = -1;
+  auto putGrowing = [&](int code) {
+    put(code);
+    if (next > (1 << codeWidth) - 1 && codeWidth < 12) ++codeWidth;
+  };
+  put(clear);
+  for (int y : rows)
+    for (int x = 0; x < width; ++x) {
+      const int p = pixels[static_cast<size_t>(y) * width + x];
+      if (prefix < 0) {
+        prefix = p;
+      } else if (auto it = dict.find({prefix, p}); it != dict.end()) {
+        prefix = it->second;
+      } else {
+        putGrowing(prefix);
+        if (next >= 4095) {
+          put(clear);
+          codeWidth = initial;
+          dict.clear();
+          next = clear + 2;
+        } else {
+          dict[{prefix, p}] = next++;
+        }
+        prefix = p;
+      }
+    }
+  putGrowing(prefix);
+  put(clear + 1);
+  if (count > 0) codes.push_back(static_cast<uint8_t>(bucket));
+  Bytes out{static_cast<uint8_t>(bits)};
+  for (size_t i = 0; i < codes.size(); i += 255) {
+    const size_t n = std::min<size_t>(255, codes.size() - i);
+    out.push_back(static_cast<uint8_t>(n));
+    out.insert(out.end(), codes.begin() + static_cast<std::ptrdiff_t>(i), codes.begin() + static_cast<std::ptrdiff_t>(i + n));
+  }
+  out.push_back(0);
+  return out;
+}
+
+TEST(GifEncoder, LZWGivesTheBytesOfThePlainestCoder) {
+  struct TCase {
+    const char* name;
+    TRaster raster;
+    int bits;
+  };
+  // Flat areas make long strings and few clears; noise fills the table often.
+  TRaster bands{640, 200, Bytes(640 * 200)};
+  for (int y = 0; y < bands.Height; ++y)
+    for (int x = 0; x < bands.Width; ++x)
+      bands.Pixels[static_cast<size_t>(y * bands.Width + x)] = static_cast<uint8_t>(((x / 5 + y / 7) & 127) + ((x * y / 97) & 64));
+  std::vector<TCase> cases = {
+      {"1x1", NoiseRaster(1, 1, 4, 1), 2},         {"noise 2 bits", NoiseRaster(301, 77, 4, 2), 2},
+      {"noise 5 bits", NoiseRaster(123, 45, 32, 3), 5}, {"noise 8 bits", NoiseRaster(400, 300, 256, 4), 8},
+      {"runs", RunsRaster(500, 80, 16, 37), 4},    {"one colour", RunsRaster(700, 700, 1, 1), 8},
+      {"bands", bands, 8},
+  };
+  for (const auto& c : cases)
+    for (bool interlaced : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (interlaced ? " interlaced" : ""));
+      EXPECT_EQ(EncodeLZW(c.raster.Pixels, c.bits, 1 << c.bits, c.raster.Width, c.raster.Height, interlaced),
+                ReferenceLZW(c.raster.Pixels, c.bits, c.raster.Width, c.raster.Height, interlaced));
+    }
 }
 
 TEST(GifRLE, RunCodeCountAndIntSqrt) {
