@@ -1,0 +1,340 @@
+// The card window's life: creation, the refresh cycle and its timer, the
+// pause behind a full-screen program, anchoring, the window messages and
+// the tray menu's commands.
+#include "card/CardForm.h"
+
+#include "bitmap32/Bitmap32PNG.h"
+#include "card/MainGlobals.h"
+#include "card/SettingsForm.h"
+#if __has_include("card/TrayIcon.h")
+#include "card/TrayIcon.h"
+#define HK_CARD_HAS_TRAY 1
+#endif
+#include "classlib/FormReader.h"
+#include "common/WindowUtils.h"
+#include "dict/EntryParser.h"
+#include "platform/Windows.h"
+#include "unicode/WideUnicode.h"
+
+THanakumoCardForm* HanakumoCardForm = nullptr;
+
+THanakumoCardForm::THanakumoCardForm(TComponent* owner) : TForm(owner) {
+  SetMessageHandler(WM_ERASEBKGND, [this](TMessage& m) { WMEraseBkgnd(m); });
+  SetMessageHandler(WM_NCHITTEST, [this](TMessage& m) { WMNCHitTest(m); });
+  SetMessageHandler(WM_WINDOWPOSCHANGED, [this](TMessage& m) { WMWindowPosChanged(m); });
+  SetMessageHandler(WM_NCRBUTTONDOWN, [this](TMessage& m) { WMNCRButtonDown(m); });
+}
+
+THanakumoCardForm::~THanakumoCardForm() {
+  // OnDestroy runs while the form is still a THanakumoCardForm: the base
+  // class's destructor would call it on what is left of the object.
+  if (TNotifyEvent destroy = std::move(OnDestroy)) {
+    OnDestroy = nullptr;
+    destroy(this);
+  }
+}
+
+void THanakumoCardForm::CreateParams(TCreateParams& params) {
+  TForm::CreateParams(params);
+  // No taskbar button; and a card that appears on its own timer never takes
+  // the keyboard from the window the user is typing in.
+  params.ExStyle |= WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
+}
+
+void THanakumoCardForm::FormCreate(TObject*) {
+#ifdef HK_CARD_HAS_TRAY
+  if (TrayIcon) TrayIcon->SetIcon(&Application->Icon());
+#endif
+  LoadConfig();
+  std::string error;
+  if (auto lines = ReadDictionaryFile(DictFileName, error)) {
+    DictionaryLines = std::move(lines);
+  } else {
+    // The program goes on without cards: the tray menu and the settings
+    // dialog still work, and the dialog can choose another file.
+    DictionaryLines = std::make_unique<TStringList>();
+    MessageBoxA(Application->Handle(), error.c_str(), "Error", MB_ICONERROR);
+  }
+  FHeadword.clear();
+  FReading.clear();
+  FGlosses.Clear();
+  FCard = std::make_unique<TBitmap32>();
+  FCard->SetSize(ClientWidth(), ClientHeight());
+  for (int n = 1; n <= 9; ++n) {
+    auto piece = std::make_unique<TBitmap32>();
+    bool alphaUsed = false;
+    LoadPngResourceToBitmap32(piece.get(), "CARD" + std::to_string(n), "PNG", alphaUsed);
+    FFramePieces[static_cast<size_t>(n - 1)] = std::move(piece);
+  }
+  Application->ShowMainForm = false;
+  FRefreshing = false;
+  RefreshCard();
+}
+
+void THanakumoCardForm::FormDestroy(TObject*) {
+  // A settings file that cannot be written is reported; the end goes on.
+  try {
+    SaveConfig();
+  } catch (const std::exception& e) {
+    Application->ShowException(e);
+  }
+  for (auto& piece : FFramePieces) piece.reset();
+  FCard.reset();
+  FGlosses.Clear();
+  DictionaryLines.reset();
+}
+
+bool THanakumoCardForm::ReplaceDictionary(const std::string& fileName) {
+  std::string error;
+  auto lines = ReadDictionaryFile(fileName, error);
+  if (!lines) {
+    error += "\r\nThe dictionary in use is kept.";
+    MessageBoxA(Application->Handle(), error.c_str(), "Error", MB_ICONERROR);
+    return false;
+  }
+  DictionaryLines = std::move(lines);
+  DictFileName = fileName;
+  return true;
+}
+
+// ---- the entry and the refresh
+
+void THanakumoCardForm::PickRandomEntry() {
+  const int i = Random(DictionaryLines->Count());
+  ParseEntryLine(UTF8ToWide((*DictionaryLines)[i]), FHeadword, FReading, FGlosses);
+}
+
+void THanakumoCardForm::SetEntry(const WideString& headword, const WideString& reading,
+                                 const std::vector<WideString>& glosses) {
+  FHeadword = headword;
+  FReading = reading;
+  FGlosses.Clear();
+  for (const auto& g : glosses) FGlosses.Add(g);
+}
+
+void THanakumoCardForm::RefreshCard() {
+  FadeLayeredWindow(Handle(), Alpha, RefreshFadeMs, false);
+  // Without a dictionary there is nothing to show: the card stays hidden.
+  if (!DictionaryLines || DictionaryLines->Count() == 0) return;
+  PickRandomEntry();
+  FRefreshing = true;
+  try {
+    RenderCard();
+    UpdateLayeredCard();
+    PlaceAtAnchor();
+  } catch (...) {
+    FRefreshing = false;
+    throw;
+  }
+  FRefreshing = false;
+  FHaveCard = true;
+  FadeLayeredWindow(Handle(), Alpha, RefreshFadeMs, true);
+}
+
+void THanakumoCardForm::tmrRefreshTimer(TObject*) {
+  if (AutoStopRefresh && IsFullScreenProgramActive()) return;  // the next tick tries again
+  RefreshCard();
+}
+
+bool THanakumoCardForm::IsFullScreenProgramActive() {
+  HWND w = GetForegroundWindow();
+  if (w == nullptr || w == GetDesktopWindow() || w == Handle()) return false;
+  RECT r{};
+  if (!GetClientRect(w, &r)) return false;
+  return r.right - r.left >= Screen->Width() && r.bottom - r.top >= Screen->Height();
+}
+
+void THanakumoCardForm::PlaceAtAnchor() {
+  const int x = ResizingPointX, y = ResizingPointY, w = Width(), h = Height();
+  switch (ResizingFrom) {
+    case 0:
+      SetLeft(x - w / 2);
+      SetTop(y - h / 2);
+      break;
+    case 1:
+      SetLeft(x);
+      SetTop(y);
+      break;
+    case 2:
+      SetLeft(x - w);
+      SetTop(y);
+      break;
+    case 3:
+      SetLeft(x);
+      SetTop(y - h);
+      break;
+    case 4:
+      SetLeft(x - w);
+      SetTop(y - h);
+      break;
+    default:
+      break;
+  }
+}
+
+// ---- window messages
+
+void THanakumoCardForm::WMEraseBkgnd(TMessage& m) {
+  Dispatch(m);
+  if (FCard) BitBlt(reinterpret_cast<HDC>(m.WParam), 0, 0, FCard->Width(), FCard->Height(), FCard->DC(), 0, 0, SRCCOPY);
+}
+
+void THanakumoCardForm::WMNCHitTest(TMessage& m) {
+  Dispatch(m);
+  if (m.Result == HTCLIENT) m.Result = HTCAPTION;  // a press anywhere drags the card
+}
+
+void THanakumoCardForm::WMWindowPosChanged(TMessage& m) {
+  Dispatch(m);
+  if (FRefreshing) return;  // the program's own moves keep the anchor
+  const auto* wp = reinterpret_cast<const WINDOWPOS*>(m.LParam);
+  if (wp == nullptr) return;
+  switch (ResizingFrom) {
+    case 0:
+      ResizingPointX = wp->x + wp->cx / 2;
+      ResizingPointY = wp->y + wp->cy / 2;
+      break;
+    case 1:
+      ResizingPointX = wp->x;
+      ResizingPointY = wp->y;
+      break;
+    case 2:
+      ResizingPointX = wp->x + wp->cx;
+      ResizingPointY = wp->y;
+      break;
+    case 3:
+      ResizingPointX = wp->x;
+      ResizingPointY = wp->y + wp->cy;
+      break;
+    case 4:
+      ResizingPointX = wp->x + wp->cx;
+      ResizingPointY = wp->y + wp->cy;
+      break;
+    default:
+      break;
+  }
+}
+
+bool THanakumoCardForm::TrayIconDocked() {
+#ifdef HK_CARD_HAS_TRAY
+  if (!TrayIcon) return false;
+  // Modifying an icon succeeds only for one the notification area holds.
+  NOTIFYICONDATAA data = TrayIcon->NotifyData();
+  return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+#else
+  return false;
+#endif
+}
+
+void THanakumoCardForm::WMNCRButtonDown(TMessage& m) {
+  Dispatch(m);
+  // Without a notification area the card is the only thing to click: its
+  // right button opens the tray menu, so the program can still be ended.
+  if (Lock1 && Lock1->Checked()) return;
+  if (TrayIconDocked() || !pmTray) return;
+  POINT p{};
+  GetCursorPos(&p);
+  pmTray->PopupComponent = this;
+  pmTray->Popup(p.x, p.y);
+}
+
+// ---- tray menu commands
+
+void THanakumoCardForm::Disable1Click(TObject*) {
+  if (Disable1->Checked()) {
+    tmrRefresh->SetEnabled(false);
+    FadeLayeredWindow(Handle(), Alpha, DisableFadeMs, false);
+  } else {
+    if (FHaveCard) FadeLayeredWindow(Handle(), Alpha, DisableFadeMs, true);  // the card last shown
+    tmrRefresh->SetEnabled(true);
+  }
+}
+
+void THanakumoCardForm::Lock1Click(TObject*) {
+  const LONG_PTR style = GetWindowLongA(Handle(), GWL_EXSTYLE);
+  const LONG_PTR locked = Lock1->Checked() ? (style | WS_EX_TRANSPARENT) : (style & ~LONG_PTR{WS_EX_TRANSPARENT});
+  SetWindowLongA(Handle(), GWL_EXSTYLE, locked);
+}
+
+void THanakumoCardForm::CheckAnchorItem(uint8_t kind) {
+  TMenuItem* items[] = {Center1, TopLeft1, TopRight1, BottomLeft1, BottomRight1};
+  if (kind < 5 && items[kind]) items[kind]->SetChecked(true);  // its group's others go off
+}
+
+// A radio item without AutoCheck does not move the check itself.
+void THanakumoCardForm::Center1Click(TObject*) {
+  ResizingFrom = 0;
+  CheckAnchorItem(0);
+}
+void THanakumoCardForm::TopLeft1Click(TObject*) {
+  ResizingFrom = 1;
+  CheckAnchorItem(1);
+}
+void THanakumoCardForm::TopRight1Click(TObject*) {
+  ResizingFrom = 2;
+  CheckAnchorItem(2);
+}
+void THanakumoCardForm::BottomLeft1Click(TObject*) {
+  ResizingFrom = 3;
+  CheckAnchorItem(3);
+}
+void THanakumoCardForm::BottomRight1Click(TObject*) {
+  ResizingFrom = 4;
+  CheckAnchorItem(4);
+}
+
+void THanakumoCardForm::Settings1Click(TObject*) {
+  if (SettingsForm) SettingsForm->Show();
+}
+
+void THanakumoCardForm::About1Click(TObject*) {
+  MessageBoxA(Application->Handle(), "Hanakumo Card 1.0\r\na part of Hanakumo project", "About", MB_OK);
+}
+
+void THanakumoCardForm::Exit1Click(TObject*) { Close(); }
+
+// ---- registration with the form reader
+
+namespace {
+
+const bool registered = [] {
+  RegisterClass<THanakumoCardForm, TForm>("THanakumoCardForm");
+  auto F = [](const char* name, auto field) { RegisterField(name, field); };
+  F("tmrRefresh", &THanakumoCardForm::tmrRefresh);
+  F("pmTray", &THanakumoCardForm::pmTray);
+  F("Disable1", &THanakumoCardForm::Disable1);
+  F("Lock1", &THanakumoCardForm::Lock1);
+  F("ResizeFrom1", &THanakumoCardForm::ResizeFrom1);
+  F("Center1", &THanakumoCardForm::Center1);
+  F("TopLeft1", &THanakumoCardForm::TopLeft1);
+  F("TopRight1", &THanakumoCardForm::TopRight1);
+  F("BottomLeft1", &THanakumoCardForm::BottomLeft1);
+  F("BottomRight1", &THanakumoCardForm::BottomRight1);
+  F("N1", &THanakumoCardForm::N1);
+  F("Settings1", &THanakumoCardForm::Settings1);
+  F("N3", &THanakumoCardForm::N3);
+  F("About1", &THanakumoCardForm::About1);
+  F("N2", &THanakumoCardForm::N2);
+  F("Exit1", &THanakumoCardForm::Exit1);
+#ifdef HK_CARD_HAS_TRAY
+  F("TrayIcon", &THanakumoCardForm::TrayIcon);
+#endif
+
+  auto H = [](const char* name, auto method) { RegisterHandler(name, method); };
+  H("FormCreate", &THanakumoCardForm::FormCreate);
+  H("FormDestroy", &THanakumoCardForm::FormDestroy);
+  H("tmrRefreshTimer", &THanakumoCardForm::tmrRefreshTimer);
+  H("Disable1Click", &THanakumoCardForm::Disable1Click);
+  H("Lock1Click", &THanakumoCardForm::Lock1Click);
+  H("Center1Click", &THanakumoCardForm::Center1Click);
+  H("TopLeft1Click", &THanakumoCardForm::TopLeft1Click);
+  H("TopRight1Click", &THanakumoCardForm::TopRight1Click);
+  H("BottomLeft1Click", &THanakumoCardForm::BottomLeft1Click);
+  H("BottomRight1Click", &THanakumoCardForm::BottomRight1Click);
+  H("Settings1Click", &THanakumoCardForm::Settings1Click);
+  H("About1Click", &THanakumoCardForm::About1Click);
+  H("Exit1Click", &THanakumoCardForm::Exit1Click);
+  return true;
+}();
+
+}  // namespace
