@@ -25,14 +25,7 @@ THanakumoCardForm::THanakumoCardForm(TComponent* owner) : TForm(owner) {
   SetMessageHandler(WM_NCRBUTTONDOWN, [this](TMessage& m) { WMNCRButtonDown(m); });
 }
 
-THanakumoCardForm::~THanakumoCardForm() {
-  // OnDestroy runs while the form is still a THanakumoCardForm: the base
-  // class's destructor would call it on what is left of the object.
-  if (TNotifyEvent destroy = std::move(OnDestroy)) {
-    OnDestroy = nullptr;
-    destroy(this);
-  }
-}
+THanakumoCardForm::~THanakumoCardForm() = default;
 
 void THanakumoCardForm::CreateParams(TCreateParams& params) {
   TForm::CreateParams(params);
@@ -72,12 +65,9 @@ void THanakumoCardForm::FormCreate(TObject*) {
 }
 
 void THanakumoCardForm::FormDestroy(TObject*) {
-  // A settings file that cannot be written is reported; the end goes on.
-  try {
-    SaveConfig();
-  } catch (const std::exception& e) {
-    Application->ShowException(e);
-  }
+  // A settings file that cannot be written is reported by the application
+  // as any event's failure; the end goes on.
+  SaveConfig();
   for (auto& piece : FFramePieces) piece.reset();
   FCard.reset();
   FGlosses.Clear();
