@@ -19,6 +19,7 @@
 #include "classlib/Forms.h"
 #include "classlib/IniFiles.h"
 #include "classlib/Registry.h"
+#include "common/WindowUtils.h"
 #include "platform/Windows.h"
 #include "platform/drivers/headless/Headless.h"
 #include "platform/services/MessageBox.h"
@@ -30,8 +31,19 @@ inline const char* const kShortDictionary =
     "水 [みず] /(n) water/(P)/\n"
     "火 [ひ] /(n) fire/\n";
 
+// Counts the card images handed to windows: one per refresh.
+inline int& ImageUpdates() {
+  static int n = 0;
+  return n;
+}
+inline BOOL CountingUpdate(HWND hwnd, HDC dst, POINT* dstPoint, SIZE* size, HDC src, POINT* srcPoint,
+                           COLORREF key, BLENDFUNCTION* blend, DWORD flags) {
+  if (src != nullptr) ++ImageUpdates();
+  return UpdateLayeredWindow(hwnd, dst, dstPoint, size, src, srcPoint, key, blend, flags);
+}
+
 class CardTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     namespace fs = std::filesystem;
     UseVirtualClock(true);
@@ -45,6 +57,9 @@ class CardTest : public ::testing::Test {
     fs::create_directories(FDir / "config");
     ::setenv("XDG_CONFIG_HOME", (FDir / "config").c_str(), 1);
     InitializeCardProgram();
+    SetModuleExport("User32.dll", "UpdateLayeredWindow", reinterpret_cast<FARPROC>(&CountingUpdate));
+    BindLayeredWindowFunctions();
+    ImageUpdates() = 0;
     ConfigFileName = (FDir / "config.ini").string();
     WriteFile("dict.txt", kShortDictionary);
   }
@@ -52,6 +67,8 @@ class CardTest : public ::testing::Test {
   void TearDown() override {
     Finish();
     SetFontEngine(nullptr);
+    ResetModuleExports();
+    BindLayeredWindowFunctions();
     ResetPlatformForTests();
     ::unsetenv("XDG_CONFIG_HOME");
     std::filesystem::remove_all(FDir);

@@ -2,12 +2,13 @@
 // the full-screen pause and the tray menu's commands.
 #include "CardTestSupport.h"
 
+#include <functional>
+
 namespace {
 
 TEST_F(CardTest, FirstStartWithoutConfigFile) {
-  WriteConfig();  // only to name the dictionary
-  std::filesystem::remove(Path("config.ini"));
-  std::ofstream(Path("config.ini")) << "[Card]\nDictionaryFileName=" << Path("dict.txt") << "\n";
+  // Only the dictionary is named: every other key is missing.
+  WriteFile("config.ini", "[Card]\nDictionaryFileName=" + Path("dict.txt") + "\n");
   Start();
   EXPECT_TRUE(IsWindowVisible(CardWindow()));
   EXPECT_EQ(CardOpacity(), 99);
@@ -30,6 +31,318 @@ TEST_F(CardTest, FirstStartWithoutConfigFile) {
   EXPECT_EQ(ini.ReadString("Card", "RefreshTime", "?"), "900000");
   EXPECT_EQ(ini.ReadString("Card", "Lock", "?"), "0");
   EXPECT_EQ(ini.ReadString("Card", "DictionaryFileName", "?"), Path("dict.txt"));
+}
+struct TConfigCase {
+  std::map<std::string, std::string> Keys;
+  std::function<void(CardTest&, THanakumoCardForm&)> Check;
+  const char* What;
+};
+
+TEST_F(CardTest, KeysAreReadBack) {
+  const TConfigCase cases[] = {
+      {{{"Alpha", "200"}}, [](CardTest& t, THanakumoCardForm&) { EXPECT_EQ(t.CardOpacity(), 199); }, "alpha"},
+      {{{"AutoStopRefresh", "0"}}, [](CardTest&, THanakumoCardForm&) { EXPECT_FALSE(AutoStopRefresh); }, "auto stop"},
+      {{{"ResizingFrom", "256"}},
+       [](CardTest&, THanakumoCardForm& c) {
+         EXPECT_EQ(ResizingFrom, 0);
+         EXPECT_TRUE(c.Center1->Checked());
+       },
+       "256 keeps its low byte"},
+      {{{"ResizingFrom", "2"}, {"ResizingPointX", "1000"}, {"ResizingPointY", "100"}},
+       [](CardTest& t, THanakumoCardForm& c) {
+         EXPECT_TRUE(c.TopRight1->Checked());
+         EXPECT_FALSE(c.Center1->Checked());
+         EXPECT_EQ(t.CardRect().right, 1000);
+         EXPECT_EQ(t.CardRect().top, 100);
+       },
+       "top right"},
+      {{{"ResizingFrom", "-1"}, {"ResizingPointX", "10"}, {"ResizingPointY", "10"}},
+       [](CardTest& t, THanakumoCardForm& c) {
+         EXPECT_EQ(ResizingFrom, 255);
+         EXPECT_TRUE(c.Center1->Checked());  // as designed
+         const RECT before = t.CardRect();
+         c.SetLeft(before.left + 50);  // no anchoring: moves store nothing
+         c.RefreshCard();
+         EXPECT_EQ(t.CardRect().left, before.left + 50);
+         EXPECT_EQ(ResizingPointX, 10);
+       },
+       "-1 turns anchoring off"},
+      {{{"ResizingPointX", "5000"}, {"ResizingPointY", "-3"}},
+       [](CardTest&, THanakumoCardForm&) {
+         EXPECT_EQ(ResizingPointX, 640);
+         EXPECT_EQ(ResizingPointY, 512);
+       },
+       "anchor off the screen"},
+      {{{"ResizingFrom", "4"}, {"ResizingPointX", "1280"}, {"ResizingPointY", "1024"}},
+       [](CardTest& t, THanakumoCardForm&) {
+         EXPECT_EQ(t.CardRect().right, 1280);
+         EXPECT_EQ(t.CardRect().bottom, 1024);
+       },
+       "a corner on the screen's far edge"},
+      {{{"RefreshTime", "30000"}},
+       [](CardTest&, THanakumoCardForm& c) { EXPECT_EQ(c.tmrRefresh->Interval(), 30000u); },
+       "under a minute is kept"},
+      {{{"RefreshTime", "2147483647"}},
+       [](CardTest&, THanakumoCardForm& c) { EXPECT_EQ(c.tmrRefresh->Interval(), 2147483647u); },
+       "largest"},
+      {{{"RefreshTime", "0"}},
+       [](CardTest&, THanakumoCardForm& c) { EXPECT_EQ(c.tmrRefresh->Interval(), 900000u); }, "zero"},
+      {{{"RefreshTime", "-60000"}},
+       [](CardTest&, THanakumoCardForm& c) { EXPECT_EQ(c.tmrRefresh->Interval(), 900000u); }, "negative"},
+      {{{"RefreshTime", "2147483648"}},
+       [](CardTest&, THanakumoCardForm& c) { EXPECT_EQ(c.tmrRefresh->Interval(), 900000u); }, "2^31"},
+      {{{"RefreshTime", "ten"}},
+       [](CardTest&, THanakumoCardForm& c) { EXPECT_EQ(c.tmrRefresh->Interval(), 900000u); }, "not a number"},
+      {{{"Lock", "1"}},
+       [](CardTest& t, THanakumoCardForm& c) {
+         EXPECT_TRUE(c.Lock1->Checked());
+         EXPECT_NE(GetWindowLongA(t.CardWindow(), GWL_EXSTYLE) & WS_EX_TRANSPARENT, 0);
+       },
+       "lock"},
+      {{}, [](CardTest&, THanakumoCardForm&) { EXPECT_EQ(AutostartEntry(), ""); }, "not the first run"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    WriteConfig(c.Keys);
+    Start();
+    c.Check(*this, *card);
+    Finish();
+  }
+}
+
+TEST_F(CardTest, EveryKeyWrittenInOrderAtExit) {
+  WriteConfig({{"Alpha", "180"}, {"ResizingFrom", "3"}, {"RefreshTime", "120000"}, {"Lock", "1"}});
+  Start();
+  Finish();
+  TIniFile ini(Path("config.ini"));
+  EXPECT_EQ(ini.ReadInteger("Card", "Alpha", 0), 180);
+  EXPECT_EQ(ini.ReadInteger("Card", "ResizingFrom", 0), 3);
+  EXPECT_EQ(ini.ReadInteger("Card", "RefreshTime", 0), 120000);
+  EXPECT_EQ(ini.ReadInteger("Card", "Lock", 0), 1);
+  EXPECT_EQ(ini.ReadInteger("Card", "ResizingPointX", 0), 640);
+  // A fresh file gets the keys in the program's order.
+  std::filesystem::remove(Path("config.ini"));
+  Start();
+  Finish();
+  const std::string text = ReadFile("config.ini");
+  std::vector<size_t> at;
+  for (const char* key : {"AutoStopRefresh=", "Alpha=", "ResizingPointX=", "ResizingPointY=", "ResizingFrom=",
+                          "DictionaryFileName=", "RefreshTime=", "Lock=", "FirstRun="})
+    at.push_back(text.find(key));
+  for (size_t i = 0; i < at.size(); ++i) {
+    ASSERT_NE(at[i], std::string::npos) << i;
+    if (i > 0) {
+      EXPECT_LT(at[i - 1], at[i]) << i;
+    }
+  }
+}
+
+TEST_F(CardTest, FailedWriteAtExitIsReportedAndKeepsTheOldFileWhole) {
+  WriteConfig({{"Alpha", "180"}});
+  const std::string before = ReadFile("config.ini");
+  Start();
+  Alpha = 120;
+  ResizingFrom = 4;
+  // The replacement cannot be made: a folder stands where it would go.
+  std::filesystem::create_directories(Path("config.ini.new/in-the-way"));
+  hk::ClearMessageBoxes();
+  Finish();
+  EXPECT_EQ(ReadFile("config.ini"), before);
+  ASSERT_EQ(BoxTexts().size(), 1u);
+  EXPECT_EQ(BoxTexts()[0], "Unable to write to " + Path("config.ini") + ".");  // the handler ends it with a stop
+  // A folder that does not exist: the same report.
+  std::filesystem::remove_all(Path("config.ini.new"));
+  Start();
+  ConfigFileName = Path("missing/config.ini");
+  hk::ClearMessageBoxes();
+  Finish();
+  ASSERT_EQ(BoxTexts().size(), 1u);
+  EXPECT_EQ(BoxTexts()[0], "Unable to write to " + Path("missing/config.ini") + ".");
+}
+
+TEST_F(CardTest, FailedAutostartWriteIsReportedOnceAndTheStartGoesOn) {
+  WriteFile("config.ini", "[Card]\nDictionaryFileName=" + Path("dict.txt") + "\n");
+  // A file where the autostart folder should be.
+  WriteFile("config/autostart", "");
+  Start();
+  EXPECT_EQ(BoxTexts().size(), 1u);
+  EXPECT_TRUE(IsWindowVisible(CardWindow()));
+}
+
+TEST_F(CardTest, PlaceAtAnchorForEachKind) {
+  WriteConfig();
+  Start();
+  ResizingPointX = 600;
+  ResizingPointY = 400;
+  const struct {
+    uint8_t Kind;
+    int Left, Top;
+  } cases[] = {{0, 600 - 140, 400 - 85}, {1, 600, 400}, {2, 600 - 280, 400}, {3, 600, 400 - 170},
+               {4, 600 - 280, 400 - 170}, {7, 600 - 280, 400 - 170}};
+  for (auto& c : cases) {
+    ResizingFrom = c.Kind;
+    // Moving by the program itself, as a refresh does.
+    const int x = ResizingPointX, y = ResizingPointY;
+    card->PlaceAtAnchor();
+    ResizingPointX = x;
+    ResizingPointY = y;
+    EXPECT_EQ(CardRect().left, c.Left) << int(c.Kind);
+    EXPECT_EQ(CardRect().top, c.Top) << int(c.Kind);
+  }
+}
+
+TEST_F(CardTest, GrowingCardKeepsItsAnchoredCorner) {
+  WriteConfig({{"ResizingFrom", "4"}, {"ResizingPointX", "900"}, {"ResizingPointY", "700"}});
+  WriteFile("long.txt", "水 [みず] /(n) water/" + std::string(400, 'w') + " " + std::string(300, 'x') + "/\n");
+  Start();
+  EXPECT_EQ(CardRect().right, 900);
+  EXPECT_EQ(CardRect().bottom, 700);
+  ASSERT_TRUE(card->ReplaceDictionary(Path("long.txt")));
+  card->RefreshCard();
+  RECT r = CardRect();
+  EXPECT_GT(r.right - r.left, 280);
+  EXPECT_EQ(r.right, 900);
+  EXPECT_EQ(r.bottom, 700);
+  EXPECT_EQ(ResizingPointX, 900);
+  EXPECT_EQ(ResizingPointY, 700);
+}
+
+TEST_F(CardTest, DraggingStoresTheAnchorAndRefreshesDoNot) {
+  WriteConfig();
+  Start();
+  RECT r = CardRect();
+  HeadlessMouseMove(r.left + 100, r.top + 60);
+  HeadlessMouseDown(THeadlessButton::Left);
+  HeadlessPumpMessages();
+  HeadlessMouseMove(r.left + 150, r.top + 30);
+  HeadlessPumpMessages();
+  HeadlessMouseMove(r.left + 200, r.top + 20);
+  HeadlessPumpMessages();
+  HeadlessMouseUp(THeadlessButton::Left);
+  HeadlessPumpMessages();
+  RECT moved = CardRect();
+  EXPECT_EQ(moved.left, r.left + 100);
+  EXPECT_EQ(moved.top, r.top - 40);
+  EXPECT_EQ(ResizingPointX, 640 + 100);
+  EXPECT_EQ(ResizingPointY, 512 - 40);
+  card->RefreshCard();
+  EXPECT_EQ(ResizingPointX, 640 + 100);
+  EXPECT_EQ(ResizingPointY, 512 - 40);
+  EXPECT_EQ(CardRect().left, moved.left);
+}
+
+TEST_F(CardTest, NewAnchorKindFromTheMenuKeepsTheCardInPlace) {
+  WriteConfig();
+  Start();
+  const RECT before = CardRect();
+  card->TopLeft1->Click();
+  EXPECT_EQ(ResizingFrom, 1);
+  EXPECT_TRUE(card->TopLeft1->Checked());
+  EXPECT_FALSE(card->Center1->Checked());
+  EXPECT_EQ(CardRect().left, before.left);  // not moved until the next refresh
+  // The refresh's hide reports the card's place while no refresh is
+  // drawing, so the anchor becomes its top-left corner: no jump.
+  card->RefreshCard();
+  EXPECT_EQ(CardRect().left, before.left);
+  EXPECT_EQ(CardRect().top, before.top);
+  EXPECT_EQ(ResizingPointX, before.left);
+  EXPECT_EQ(ResizingPointY, before.top);
+}
+
+TEST_F(CardTest, RefreshEveryPeriodAndThePauseBehindAFullScreenProgram) {
+  WriteConfig({{"RefreshTime", "60000"}});
+  Start();
+  EXPECT_EQ(ImageUpdates(), 1);
+  HeadlessAdvance(60000);
+  EXPECT_EQ(ImageUpdates(), 2);
+  // A borderless program covering the screen: ticks are skipped.
+  HeadlessSetForeignForeground(RECT{0, 0, 1280, 1024});
+  HeadlessAdvance(60000);
+  HeadlessAdvance(60000);
+  EXPECT_EQ(ImageUpdates(), 2);
+  // A maximised window with a caption does not count.
+  HeadlessSetForeignForeground(RECT{0, 20, 1280, 1024});
+  HeadlessAdvance(60000);
+  EXPECT_EQ(ImageUpdates(), 3);
+  HeadlessSetForeignForeground(RECT{0, 0, 1280, 1024});
+  AutoStopRefresh = false;
+  HeadlessAdvance(60000);
+  EXPECT_EQ(ImageUpdates(), 4);
+  AutoStopRefresh = true;
+  HeadlessSetForeignForeground(RECT{0, 0, 0, 0});
+  HeadlessAdvance(60000);
+  EXPECT_EQ(ImageUpdates(), 5);
+}
+
+TEST_F(CardTest, DisableAndItsUndoBringBackTheSameEntryOnePeriodLater) {
+  WriteConfig({{"RefreshTime", "60000"}});
+  Start();
+  HeadlessAdvance(30000);
+  const WideString shown = card->Headword();
+  card->Disable1->Click();
+  EXPECT_TRUE(card->Disable1->Checked());
+  EXPECT_FALSE(IsWindowVisible(CardWindow()));
+  HeadlessAdvance(300000);
+  EXPECT_EQ(ImageUpdates(), 1);
+  card->Disable1->Click();
+  EXPECT_TRUE(IsWindowVisible(CardWindow()));
+  EXPECT_EQ(CardOpacity(), 99);
+  EXPECT_EQ(card->Headword(), shown);
+  HeadlessAdvance(59000);
+  EXPECT_EQ(ImageUpdates(), 1);
+  HeadlessAdvance(2000);
+  EXPECT_EQ(ImageUpdates(), 2);
+}
+
+TEST_F(CardTest, LockLetsTheMouseThrough) {
+  WriteConfig();
+  Start();
+  card->Lock1->Click();
+  EXPECT_TRUE(card->Lock1->Checked());
+  EXPECT_NE(GetWindowLongA(CardWindow(), GWL_EXSTYLE) & WS_EX_TRANSPARENT, 0);
+  card->Lock1->Click();
+  EXPECT_EQ(GetWindowLongA(CardWindow(), GWL_EXSTYLE) & WS_EX_TRANSPARENT, 0);
+}
+
+TEST_F(CardTest, AboutAndExit) {
+  WriteConfig();
+  Start();
+  card->About1->Click();
+  ASSERT_EQ(hk::MessageBoxesShown().size(), 1u);
+  EXPECT_EQ(hk::MessageBoxesShown()[0].Text, "Hanakumo Card 1.0\r\na part of Hanakumo project");
+  EXPECT_EQ(hk::MessageBoxesShown()[0].Caption, "About");
+  std::filesystem::remove(Path("config.ini"));
+  card->Exit1->Click();
+  Application->Run();  // ends at once, freeing the forms
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_NE(ReadFile("config.ini").find("FirstRun=0"), std::string::npos);
+}
+
+TEST_F(CardTest, MissingOrEmptyDictionaryKeepsTheProgramRunning) {
+  for (const char* name : {"none.txt", "empty.txt", "folder"}) {
+    SCOPED_TRACE(name);
+    WriteFile("empty.txt", "");
+    std::filesystem::create_directories(Path("folder"));
+    WriteFile("config.ini", "[Card]\nFirstRun=0\nDictionaryFileName=" + Path(name) + "\n");
+    hk::ClearMessageBoxes();
+    Start();
+    ASSERT_EQ(BoxTexts().size(), 1u);
+    EXPECT_NE(BoxTexts()[0].find(Path(name)), std::string::npos) << BoxTexts()[0];
+    EXPECT_FALSE(IsWindowVisible(CardWindow()));
+    HeadlessAdvance(900000);  // refreshes find nothing to show
+    EXPECT_FALSE(IsWindowVisible(CardWindow()));
+    card->Disable1->Click();
+    card->Disable1->Click();
+    EXPECT_FALSE(IsWindowVisible(CardWindow()));
+    // The dialog can choose a dictionary that works.
+    card->Settings1->Click();
+    settings->edtDictFileName->SetText(Path("dict.txt"));
+    settings->btnOK->Click();
+    EXPECT_TRUE(IsWindowVisible(CardWindow()));
+    EXPECT_EQ(DictFileName, Path("dict.txt"));
+    EXPECT_EQ(BoxTexts().size(), 1u);
+    Finish();
+  }
 }
 
 }  // namespace
