@@ -112,26 +112,35 @@ void TMemoryStream::LoadFromFile(const std::string& fileName) {
 // ---- file stream
 
 TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : FFileName(fileName) {
-  if ((mode & fmCreate) == fmCreate) {
-    FHandle = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (FHandle < 0)
-      throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
-    return;
-  }
+  // Opened without blocking, so a FIFO or device named as the file cannot
+  // hang the caller; only a regular file is a stream's file.
+  const bool create = (mode & fmCreate) == fmCreate;
   int flags = O_RDONLY;
   if ((mode & 3) == fmOpenWrite) flags = O_WRONLY;
   if ((mode & 3) == fmOpenReadWrite) flags = O_RDWR;
-  FHandle = ::open(fileName.c_str(), flags | O_CLOEXEC);
-  if (FHandle >= 0) {
+  if (create) flags = O_RDWR | O_CREAT | O_TRUNC;
+  FHandle = ::open(fileName.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0644);
+  std::string reason;
+  if (FHandle < 0) {
+    // Writing to a FIFO without a reader fails to open, not for want of a file.
     struct stat st {};
-    // A folder opens on Linux but is not a file a stream can use.
-    if (::fstat(FHandle, &st) == 0 && S_ISDIR(st.st_mode)) {
+    const int error = errno;
+    reason = error == ENXIO && ::stat(fileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode) ? "not a regular file"
+                                                                                           : std::strerror(error);
+  } else {
+    struct stat st {};
+    if (::fstat(FHandle, &st) != 0 || !S_ISREG(st.st_mode)) {
+      // A folder opens on Linux but is not a file a stream can use.
+      reason = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
       ::close(FHandle);
       FHandle = -1;
-      errno = EISDIR;
+    } else {
+      ::fcntl(FHandle, F_SETFL, ::fcntl(FHandle, F_GETFL) & ~O_NONBLOCK);
     }
   }
-  if (FHandle < 0) throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+  if (FHandle >= 0) return;
+  if (create) throw EFCreateError("Cannot create file \"" + fileName + "\". " + reason);
+  throw EFOpenError("Cannot open file \"" + fileName + "\". " + reason);
 }
 
 TFileStream::~TFileStream() {

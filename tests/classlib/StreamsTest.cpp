@@ -1,5 +1,7 @@
 #include "classlib/Streams.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "TestUtil.h"
@@ -76,6 +78,21 @@ TEST(Streams, FileStreamRoundTripAndErrors) {
     EXPECT_EQ(e.Message().rfind("Cannot open file \"" + dir.File("missing") + "\". ", 0), 0u);
   }
   EXPECT_THROW(TFileStream(dir.Path(), fmOpenRead), EFOpenError);
+  // A FIFO with no writer, or a device, is refused at once instead of
+  // blocking the open (or being read without end).
+  const std::string fifo = dir.File("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  for (const std::string& special : {fifo, std::string("/dev/zero")}) {
+    for (uint16_t mode : {fmOpenRead, fmOpenWrite, fmOpenReadWrite}) {
+      try {
+        TFileStream f(special, mode | fmShareDenyWrite);
+        FAIL() << special;
+      } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.Message(), "Cannot open file \"" + special + "\". not a regular file");
+      }
+    }
+  }
+  EXPECT_THROW(TFileStream(fifo, fmCreate), EFCreateError);
   EXPECT_THROW(TFileStream(dir.File("no/such/dir"), fmCreate), EFCreateError);
   try {
     TFileStream f(dir.File("no/x"), fmCreate);
