@@ -1,6 +1,7 @@
 // The settings page (dictionary file and line numbers, kept in config.txt)
 // and the about page's links.
 #include "classlib/IniFiles.h"
+#include "classlib/Streams.h"
 #include "classlib/SysUtils.h"
 #include "classlib/controls/Dialogs.h"
 #include "dict/AboutLinks.h"
@@ -29,6 +30,10 @@ void THanakumoForm::btnApplyClick(TObject*) {
   // The settings are saved whatever the reload does, so they are written
   // first; a reload that fails still reaches the application's handler.
   const bool reload = name != DictFileName && FileExists(name);
+  // A name that cannot be opened as a dictionary (a FIFO, a device, a file
+  // we may not read) is neither loaded nor saved: the next start would
+  // fail on it.  Opening it here raises the file error before anything.
+  if (reload) TFileStream probe(name, fmOpenRead | fmShareDenyWrite);
   SaveSettings(*this);
   if (!reload) return;
   FPendingDictFile = name;

@@ -1,12 +1,14 @@
 #include "dict/DataFiles.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "classlib/SysTypes.h"
+#include "classlib/SysUtils.h"
 #include "dict/Markers.h"
 
 namespace {
@@ -65,4 +67,29 @@ TEST_F(TempFolder, MarkerFileFillsTheTable) {
   EXPECT_EQ(Markers[1].Key, "");
   EXPECT_EQ(Markers[2].Description, "x|y");
   EXPECT_THROW(LoadMarkersFrom((dir / "none.txt").string()), EFOpenError);
+}
+
+TEST_F(TempFolder, FifoAsDictionaryOrMarkersIsRefusedWithoutHanging) {
+  const std::string fifo = (dir / "fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  const std::string refused = "Cannot open file \"" + fifo + "\". not a regular file";
+  ConfigFileName = Write("config.txt", "[Dictionary]\nDictionaryFileName=" + fifo + "\n");
+  DictionaryText = std::make_shared<const WideString>(u"old\r\n");
+  try {
+    LoadDictionary();
+    FAIL();
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(e.Message(), refused);
+  }
+  EXPECT_EQ(*DictionaryText, u"old\r\n");
+  try {
+    LoadMarkersFrom(fifo);
+    FAIL();
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(e.Message(), refused);
+  }
+  // The settings file itself a FIFO: it reads as empty, so the default.
+  ConfigFileName = fifo;
+  EXPECT_THROW(LoadDictionary(), EFOpenError);
+  EXPECT_EQ(DictFileName, ProgramDirectory() + "edict.txt");
 }

@@ -1,8 +1,22 @@
+#include <sys/stat.h>
+
 #include <fstream>
+#include <sstream>
 
 #include "MainFormTestSupport.h"
 #include "classlib/IniFiles.h"
 #include "classlib/controls/Dialogs.h"
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
 
 TEST_F(MainFormTest, WithoutConfigLineNumbersAreOn) {
   EXPECT_TRUE(form->chkShowLineNumber->Checked());
@@ -29,6 +43,24 @@ TEST_F(MainFormTest, ApplyWithAMissingFileReloadsNothingAndStillSaves) {
   EXPECT_EQ(*DictionaryText, kTestDictionary);
   EXPECT_TRUE(DictFileName.empty());
   EXPECT_EQ(TIniFile(ConfigFileName).ReadString("Dictionary", "DictionaryFileName", ""), missing);
+}
+
+TEST_F(MainFormTest, ApplyWithAFifoRaisesKeepsTheDictionaryAndSavesNothing) {
+  const std::string fifo = TempFile("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  TIniFile(ConfigFileName).WriteString("Other", "Keep", "1");
+  const std::string before = ReadAll(ConfigFileName);
+  form->edtDictFileName->SetText(fifo);
+  form->chkShowLineNumber->SetChecked(false);
+  try {
+    form->btnApplyClick(form->btnApply);
+    FAIL();
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(e.Message(), "Cannot open file \"" + fifo + "\". not a regular file");
+  }
+  EXPECT_EQ(*DictionaryText, kTestDictionary);
+  EXPECT_TRUE(DictFileName.empty());
+  EXPECT_EQ(ReadAll(ConfigFileName), before);
 }
 
 TEST_F(MainFormTest, ApplyDuringASearchWaitsForItsEnd) {

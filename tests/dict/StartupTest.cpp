@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,8 +37,19 @@ int RunProgramIn(const fs::path& dir, std::string* errors) {
   pid_t pid = 0;
   EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, env), 0);
   posix_spawn_file_actions_destroy(&actions);
+  // A program that hangs is killed after a minute and reported as such.
   int status = 0;
-  waitpid(pid, &status, 0);
+  bool ended = false;
+  for (int i = 0; i < 600 && !ended; ++i) {
+    ended = waitpid(pid, &status, WNOHANG) == pid;
+    if (!ended) usleep(100000);
+  }
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    *errors = "the program hung";
+    return -2;
+  }
   std::ifstream in(log);
   std::stringstream text;
   text << in.rdbuf();
@@ -61,4 +74,26 @@ TEST(Startup, WithoutConfigTheProgramDirectoryDictionaryIsRead) {
   ConfigFileName = "/nonexistent/config.txt";
   EXPECT_THROW(LoadDictionary(), EFOpenError);  // the tests' folder has no dictionary
   EXPECT_EQ(DictFileName, ProgramDirectory() + "edict.txt");
+}
+
+TEST(Startup, FifoAsDictionaryOrMarkersEndsTheProgramWithTheErrorReport) {
+  for (const std::string fifoName : {"fifo-dictionary", "markers.txt"}) {
+    SCOPED_TRACE(fifoName);
+    const fs::path dir = fs::temp_directory_path() / ("hk-start-fifo-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const fs::path fifo = dir / fifoName;
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    if (fifoName == "markers.txt") {
+      std::ofstream(dir / "edict.txt") << "x /y/\n";
+    } else {
+      std::ofstream(dir / "markers.txt") << "n|noun\n";
+      std::ofstream(dir / "config.txt") << "[Dictionary]\nDictionaryFileName=" << fifo.string() << "\n";
+    }
+    std::string errors;
+    EXPECT_EQ(RunProgramIn(dir, &errors), 1) << errors;
+    EXPECT_NE(errors.find("Exception EFOpenError in module HanakumoDict"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("Cannot open file \"" + fifo.string() + "\". not a regular file"), std::string::npos)
+        << errors;
+    fs::remove_all(dir);
+  }
 }
