@@ -5,6 +5,7 @@
 
 #include "classlib/FormReader.h"
 #include "classlib/SysUtils.h"
+#include "classlib/controls/DialogKeys.h"
 #include "platform/Windows.h"
 #include "platform/services/MessageBox.h"
 #if __has_include("classlib/Threads.h")
@@ -285,6 +286,54 @@ void TCustomForm::Release() {
   PostMessageA(Application->Handle(), CM_RELEASE, 0, reinterpret_cast<LPARAM>(this));
 }
 
+void TCustomForm::SetActiveControl(TWinControl* control) {
+  if (control == FActiveControl) return;
+  if (FActiveControl) FActiveControl->RemoveFreeNotification(this);
+  FActiveControl = control;
+  if (FActiveControl) FActiveControl->FreeNotification(this);
+  if (FActiveControl && Active() && FActiveControl->CanFocus()) FActiveControl->SetFocus();
+}
+
+void TCustomForm::Notification(TComponent* component, TOperation operation) {
+  TWinControl::Notification(component, operation);
+  if (operation == opRemove && component == FActiveControl) FActiveControl = nullptr;
+}
+
+namespace {
+TWinControl* WindowedControlOf(TWinControl* container, HWND handle) {
+  for (int i = 0; i < container->ControlCount(); ++i) {
+    TControl* c = container->Controls(i);
+    if (!c->IsWindowed()) continue;
+    auto* w = static_cast<TWinControl*>(c);
+    if (w->HandleAllocated() && w->Handle() == handle) return w;
+    if (TWinControl* inner = WindowedControlOf(w, handle)) return inner;
+  }
+  return nullptr;
+}
+}  // namespace
+
+void TCustomForm::KeepFocusedControl() {
+  HWND focus = GetFocus();
+  if (focus == nullptr || !HandleAllocated()) return;
+  if (TWinControl* c = WindowedControlOf(this, focus)) {
+    if (c != FActiveControl) {
+      if (FActiveControl) FActiveControl->RemoveFreeNotification(this);
+      FActiveControl = c;
+      FActiveControl->FreeNotification(this);
+    }
+  }
+}
+
+void TCustomForm::FocusActiveControl() {
+  TWinControl* target = FActiveControl && FActiveControl->CanFocus() ? FActiveControl : nullptr;
+  // Else the first control in tab order, as a dialog does.
+  if (!target) target = FindNextControl(this, nullptr, true);
+  if (!target || !target->CanFocus()) return;
+  HWND focus = GetFocus();
+  if (focus != nullptr && focus != Handle() && WindowedControlOf(this, focus)) return;
+  target->SetFocus();
+}
+
 void TCustomForm::Paint() {
   if (OnPaint) OnPaint(this);
 }
@@ -329,8 +378,11 @@ void TCustomForm::Dispatch(TMessage& m) {
       return;
     }
     case WM_ACTIVATE:
+      if (LOWORD(m.WParam) == WA_INACTIVE) KeepFocusedControl();
       TWinControl::Dispatch(m);
       if (LOWORD(m.WParam) != WA_INACTIVE) {
+        // Not while minimised: the focus comes back with the restore.
+        if (HIWORD(m.WParam) == 0) FocusActiveControl();
         if (OnActivate) OnActivate(this);
       } else if (OnDeactivate) {
         OnDeactivate(this);

@@ -70,6 +70,10 @@ class TCustomForm : public TWinControl {
   void Release();
   void SetVisible(bool visible) override;
   bool Active() const;
+  // The control that gets the focus whenever the form becomes active; the
+  // focused one is kept here while the form is inactive.
+  TWinControl* ActiveControl() const { return FActiveControl; }
+  void SetActiveControl(TWinControl* control);
 
   TNotifyEvent OnCreate;
   TNotifyEvent OnDestroy;
@@ -92,10 +96,14 @@ class TCustomForm : public TWinControl {
   virtual void DoCreate();
   virtual void DoDestroy();
   void Loaded() override;
+  void Notification(TComponent* component, TOperation operation) override;
   void UpdateStyles();
 
  private:
   void CenterOnScreen();
+  void KeepFocusedControl();
+  void FocusActiveControl();
+  TWinControl* FActiveControl = nullptr;
   std::unique_ptr<TControlCanvas> FCanvas;
   TFormBorderStyle FBorderStyle = bsSizeable;
   TFormStyle FFormStyle = fsNormal;

@@ -1,6 +1,7 @@
 // The dictionary program run whole on a real X server: started from a program
 // directory of its own with the sample dictionary, driven only through XTest,
-// and judged by what the X server shows of its window.
+// and judged by what the X server shows of its window. Every test runs on a
+// private display, once without a window manager and once under openbox.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -26,7 +27,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-extern char** environ;
+#include "tests/x11/PrivateDisplay.h"
 
 namespace {
 
@@ -36,6 +37,8 @@ using Clock = std::chrono::steady_clock;
 // Where the form puts things, in window coordinates.
 constexpr int SearchBoxX = 40 + 10, SearchBoxY = 16 + 8;
 constexpr int CloseX = 654 + 9, CloseY = 7 + 9;
+constexpr int MinimizeX = 611 + 9, MinimizeY = 7 + 9;
+constexpr int MaximizeX = 633 + 9, MaximizeY = 7 + 9;
 constexpr int TopBoxX = 300, TopBoxY = 50;  // clear of the buttons and the search box
 constexpr int ListLeft = 1, ListRight = 181, ListTop = 141 + 48, ItemHeight = 20;
 constexpr int PaneLeft = 182, PaneTop = 141;
@@ -84,8 +87,11 @@ bool ListGrey(TRgb c) { return c.R == 0xF0 && c.G == 0xF0 && c.B == 0xF0; }
 // another process): such errors are expected and must not end the test.
 int IgnoreXError(Display*, XErrorEvent*) { return 0; }
 
-class DictionaryWindowTest : public ::testing::Test {
+using hktest::TWindowManager;
+
+class DictionaryWindowTest : public ::testing::TestWithParam<TWindowManager> {
  protected:
+  hktest::TPrivateDisplay Server;
   Display* D = nullptr;
   std::string DisplayName;
   fs::path ProgramDir;
@@ -96,9 +102,11 @@ class DictionaryWindowTest : public ::testing::Test {
   void SetUp() override {
     const char* display = std::getenv("HANAKUMO_TEST_DISPLAY");
     if (display == nullptr || *display == 0) GTEST_SKIP() << "HANAKUMO_TEST_DISPLAY is not set";
-    DisplayName = display;
+    std::string failure = Server.Start(GetParam());
+    ASSERT_EQ(failure, "");
+    DisplayName = Server.Name();
     XSetErrorHandler(IgnoreXError);
-    D = XOpenDisplay(display);
+    D = XOpenDisplay(DisplayName.c_str());
     ASSERT_NE(D, nullptr) << "cannot open " << DisplayName;
     int event, error, major, minor;
     ASSERT_TRUE(XTestQueryExtension(D, &event, &error, &major, &minor)) << "the display has no XTest";
@@ -195,25 +203,32 @@ class DictionaryWindowTest : public ::testing::Test {
     }
   }
 
-  // The viewable top-level window named "Hanakumo", 0 while there is none.
-  Window FindMainWindow() {
-    Window root = DefaultRootWindow(D), parent, *children = nullptr;
+  bool UnderWindowManager() const { return GetParam() != TWindowManager::NoWindowManager; }
+
+  // The viewable window named `title`, 0 while there is none. A window
+  // manager puts its frames between the root and the program's windows.
+  Window FindWindow(const char* title, Window under = 0, int depth = 0) {
+    if (under == 0) under = DefaultRootWindow(D);
+    Window root, parent, *children = nullptr;
     unsigned n = 0;
     Window found = 0;
-    if (!XQueryTree(D, root, &root, &parent, &children, &n)) return 0;
+    if (!XQueryTree(D, under, &root, &parent, &children, &n)) return 0;
     // Children come bottom to top: the last match is the newest on top.
     for (unsigned i = 0; i < n; ++i) {
       XWindowAttributes a;
       if (!XGetWindowAttributes(D, children[i], &a) || a.map_state != IsViewable) continue;
       char* name = nullptr;
       if (XFetchName(D, children[i], &name) && name != nullptr) {
-        if (std::strcmp(name, "Hanakumo") == 0) found = children[i];
+        if (std::strcmp(name, title) == 0) found = children[i];
         XFree(name);
+      } else if (depth < 2) {
+        if (Window inner = FindWindow(title, children[i], depth + 1)) found = inner;
       }
     }
     if (children != nullptr) XFree(children);
     return found;
   }
+  Window FindMainWindow() { return FindWindow("Hanakumo"); }
 
   XWindowAttributes Attributes() {
     XWindowAttributes a{};
@@ -275,24 +290,45 @@ class DictionaryWindowTest : public ::testing::Test {
   void Type(const char* lowercase) {
     for (const char* p = lowercase; *p; ++p) ASSERT_NO_FATAL_FAILURE(Key(XK_a + (*p - 'a')));
   }
+
+  // A search shows its first exact match selected (the blue gradient left
+  // of the text) and the entry in the result pane (dark text).
+  bool FirstResultShown() {
+    const int row0 = ListTop;
+    const int margin = (15 - 2) * (ItemHeight - 4);
+    TShot s = Shot();
+    return !s.Empty() && s.Count(2, row0 + 2, 15, row0 + ItemHeight - 2, SelectionBlue) >= margin * 9 / 10 &&
+           s.Count(PaneLeft, PaneTop, 680 - 1, 514 - 1, Dark) > 50;
+  }
+
+  // Asks the window manager to activate the window, as a taskbar does.
+  void RequestActivation() {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = Win;
+    e.xclient.message_type = XInternAtom(D, "_NET_ACTIVE_WINDOW", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = 2;  // from a pager or taskbar
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(D, DefaultRootWindow(D), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    XSync(D, False);
+  }
+
+  bool Viewable() {
+    XWindowAttributes a{};
+    return XGetWindowAttributes(D, Win, &a) && a.map_state == IsViewable;
+  }
 };
 
-TEST_F(DictionaryWindowTest, AWordTypedWithEnterFillsTheListAndDrawsTheEntry) {
+TEST_P(DictionaryWindowTest, AWordTypedWithEnterFillsTheListAndDrawsTheEntry) {
   ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
   Click(SearchBoxX, SearchBoxY);
   ASSERT_NO_FATAL_FAILURE(Type("water"));
   ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
 
-  // The first exact match is selected: its row shows the blue gradient left
-  // of the text; the result pane shows the entry in dark text.
   const int row0 = ListTop, row1 = ListTop + ItemHeight;
-  const int margin = (15 - 2) * (ItemHeight - 4);
-  auto listAndPaneShown = [&] {
-    TShot s = Shot();
-    return !s.Empty() && s.Count(2, row0 + 2, 15, row0 + ItemHeight - 2, SelectionBlue) >= margin * 9 / 10 &&
-           s.Count(PaneLeft, PaneTop, 680 - 1, 514 - 1, Dark) > 50;
-  };
-  ASSERT_TRUE(WaitFor(listAndPaneShown, 20)) << "the search never showed a selected result and its entry";
+  ASSERT_TRUE(WaitFor([&] { return FirstResultShown(); }, 20))
+      << "the search never showed a selected result and its entry";
 
   TShot s = Shot();
   ASSERT_FALSE(s.Empty());
@@ -310,7 +346,7 @@ TEST_F(DictionaryWindowTest, AWordTypedWithEnterFillsTheListAndDrawsTheEntry) {
   EXPECT_TRUE(White(s.At(PaneLeft + 3, PaneTop + 3)));
 }
 
-TEST_F(DictionaryWindowTest, ADragOnTheTopBoxMovesTheWindowByTheDragsDistance) {
+TEST_P(DictionaryWindowTest, ADragOnTheTopBoxMovesTheWindowByTheDragsDistance) {
   ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
   const auto [x0, y0] = Origin();
   MoveTo(TopBoxX, TopBoxY);
@@ -336,7 +372,7 @@ TEST_F(DictionaryWindowTest, ADragOnTheTopBoxMovesTheWindowByTheDragsDistance) {
   EXPECT_TRUE(White(s.At(400, 400)));
 }
 
-TEST_F(DictionaryWindowTest, TheCloseButtonEndsTheProgramCleanly) {
+TEST_P(DictionaryWindowTest, TheCloseButtonEndsTheProgramCleanly) {
   ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
   MoveTo(CloseX, CloseY);
   Button(true);
@@ -347,5 +383,43 @@ TEST_F(DictionaryWindowTest, TheCloseButtonEndsTheProgramCleanly) {
   // Its window went with it.
   EXPECT_TRUE(WaitFor([&] { return FindMainWindow() == 0; }, 5, true));
 }
+
+TEST_P(DictionaryWindowTest, KeysTypedRightAfterStartReachTheSearchBox) {
+  ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
+  ASSERT_NO_FATAL_FAILURE(Type("water"));
+  ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
+  EXPECT_TRUE(WaitFor([&] { return FirstResultShown(); }, 20)) << "the keys typed after start reached no search box";
+}
+
+// Minimised by its own button and brought back the ways a desktop does it,
+// the window takes clicks and keys again.
+TEST_P(DictionaryWindowTest, AfterMinimiseAndRestoreTheWindowIsLive) {
+  ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
+  // With a window manager: a taskbar's activation, then a plain map request.
+  // Without one, mapping the window is all anybody can do.
+  std::vector<int> ways = UnderWindowManager() ? std::vector<int>{0, 1} : std::vector<int>{1};
+  const char* words[] = {"water", "cat"};
+  for (int way : ways) {
+    SCOPED_TRACE(way == 0 ? "restored by _NET_ACTIVE_WINDOW" : "restored by a map request");
+    Click(MinimizeX, MinimizeY);
+    ASSERT_TRUE(WaitFor([&] { return !Viewable(); }, 10)) << "the minimise button left the window on screen";
+    if (way == 0) RequestActivation();
+    else XMapWindow(D, Win), XSync(D, False);
+    ASSERT_TRUE(WaitFor([&] { return Viewable(); }, 10)) << "the window did not come back";
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // A click in the search box and typed keys reach the program.
+    Click(SearchBoxX, SearchBoxY);
+    for (int i = 0; i < 8; ++i) ASSERT_NO_FATAL_FAILURE(Key(XK_BackSpace));
+    ASSERT_NO_FATAL_FAILURE(Type(words[way]));
+    ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
+    ASSERT_TRUE(WaitFor([&] { return FirstResultShown(); }, 20)) << "the restored window ignored the click and keys";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(, DictionaryWindowTest,
+                         ::testing::Values(TWindowManager::NoWindowManager, TWindowManager::Openbox),
+                         [](const ::testing::TestParamInfo<TWindowManager>& info) {
+                           return std::string(hktest::WindowManagerName(info.param));
+                         });
 
 }  // namespace

@@ -98,6 +98,8 @@ struct TXWindow {
   bool Mapped = false;
   bool WantFocus = false;
   bool WeUnmapped = false;
+  // Request serial of our last minimise: a MapNotify older than it is no restore.
+  unsigned long MinimizeSerial = 0;
   RECT Last{};
   // Geometries we asked for whose ConfigureNotify has not come back yet:
   // their echoes are no news, however late they arrive.
@@ -120,6 +122,7 @@ class TX11Driver : public TPlatformDriver {
     NetMoveResize = atom("_NET_WM_MOVERESIZE");
     NetSupported = atom("_NET_SUPPORTED");
     NetActive = atom("_NET_ACTIVE_WINDOW");
+    NetCheck = atom("_NET_SUPPORTING_WM_CHECK");
     NetName = atom("_NET_WM_NAME");
     Utf8 = atom("UTF8_STRING");
     XVisualInfo info;
@@ -252,8 +255,12 @@ class TX11Driver : public TPlatformDriver {
     TXWindow* xw = Get(h);
     if (!xw) return;
     if (minimized) {
-      xw->WeUnmapped = true;
-      XIconifyWindow(D, xw->Xid, Screen);
+      // Whoever maps the window again (a taskbar, the window manager, we)
+      // restores it, so this is no unmapping of ours.
+      xw->MinimizeSerial = NextRequest(D);
+      // Without a window manager nobody would iconify it: hide it ourselves.
+      if (WindowManagerRunning()) XIconifyWindow(D, xw->Xid, Screen);
+      else XUnmapWindow(D, xw->Xid);
     } else {
       xw->WeUnmapped = false;
       XMapRaised(D, xw->Xid);
@@ -494,6 +501,22 @@ class TX11Driver : public TPlatformDriver {
     return found;
   }
 
+  // A window manager keeps a window of its own named on the root.
+  bool WindowManagerRunning() {
+    Atom type;
+    int format;
+    unsigned long n = 0, after;
+    unsigned char* data = nullptr;
+    Window check = 0;
+    if (XGetWindowProperty(D, Root, NetCheck, 0, 1, False, XA_WINDOW, &type, &format, &n, &after, &data) == Success &&
+        data != nullptr && n == 1)
+      check = *reinterpret_cast<Window*>(data);
+    if (data) XFree(data);
+    XWindowAttributes attrs;
+    // A property left behind by a window manager that has gone names a dead window.
+    return check != 0 && XGetWindowAttributes(D, check, &attrs) != 0;
+  }
+
   void SetTitle(Window x, const std::string& text) {
     XStoreName(D, x, text.c_str());
     XChangeProperty(D, x, NetName, Utf8, 8, PropModeReplace, reinterpret_cast<const unsigned char*>(text.data()),
@@ -609,7 +632,11 @@ class TX11Driver : public TPlatformDriver {
       case MapNotify:
         if (TXWindow* xw = Get(h)) {
           xw->Mapped = true;
-          if (IsIconic(h) && !xw->WeUnmapped) SetMinimizedFromDriver(h, false);
+          if (IsIconic(h) && !xw->WeUnmapped && ev.xany.serial >= xw->MinimizeSerial) {
+            SetMinimizedFromDriver(h, false);
+            // Nobody else hands out the focus then.
+            if (!WindowManagerRunning() && IsWindow(h)) ActivateInternal(h, WA_ACTIVE, true);
+          }
           if (xw->WantFocus || GetActiveWindow() == h) {
             xw->WantFocus = false;
             XSetInputFocus(D, xw->Xid, RevertToParent, CurrentTime);
@@ -846,7 +873,7 @@ class TX11Driver : public TPlatformDriver {
   XIM Im = nullptr;
   Cursor Arrow, Hand, Beam, Watch;
   Atom WmProtocols, WmDelete, MotifHints, NetState, NetAbove, NetSkipTaskbar, NetMoveResize, NetSupported, NetActive,
-      NetName, Utf8;
+      NetCheck, NetName, Utf8;
   std::map<HWND, TXWindow> ByHwnd;
   std::map<Window, HWND> ByWindow;
   std::vector<uint32_t> Buffer;
