@@ -224,10 +224,7 @@ void NearestStretch(TBitmap32* dst, TRect dstRect, TRect dstClip, TBitmap32* src
         MoveDwords(d - dstStride, d, clipW);
         continue;
       }
-      const TColor32* __restrict s = src->ScanLine(row);
-      const int* __restrict m = map.data();
-      TColor32* __restrict out = d;
-      for (int i = 0; i < clipW; ++i) out[i] = s[m[i]];
+      GatherColumns(src->ScanLine(row), src->Width(), map.data(), clipW, d);
       previous = row;
     }
     return;
@@ -237,8 +234,7 @@ void NearestStretch(TBitmap32* dst, TRect dstRect, TRect dstClip, TBitmap32* src
     if (dstH > 1) EndMMXBlock();
     int row = sourceRow(j);
     if (row != previous) {
-      const TColor32* s = src->ScanLine(row);
-      for (int i = 0; i < clipW; ++i) buffer[i] = s[map[i]];
+      GatherColumns(src->ScanLine(row), src->Width(), map.data(), clipW, buffer.data());
       previous = row;
     }
     CombineRow(combineOp, buffer.data(), d, clipW, src, combineCallBack);
@@ -299,13 +295,19 @@ TColor32 LinearMix2x2SSE2(uint32_t pwx, uint32_t pwy, const TColor32* c11, const
   return Mix4PixelsSSE2(std::min<uint32_t>(pwx >> 16, 255), std::min<uint32_t>(pwy >> 16, 255), c11, c21);
 }
 
+void GatherColumnsPlain(const TColor32* row, int, const int* columns, int count, TColor32* out) {
+  for (int i = 0; i < count; ++i) out[i] = row[columns[i]];
+}
+
 TAverageBlock AverageBlock = AverageBlockPlain;
 TLinearMix2x2 LinearMix2x2 = LinearMix2x2Plain;
+TGatherColumns GatherColumns = GatherColumnsPlain;
 
 void SelectProcessorRoutines() {
   bool fast = CPUHasFeature(cfSSE2);
   AverageBlock = fast ? AverageBlockSSE2 : AverageBlockPlain;
   LinearMix2x2 = fast ? LinearMix2x2SSE2 : LinearMix2x2Plain;
+  GatherColumns = CPUHasAVX2() ? GatherColumnsAVX2 : GatherColumnsPlain;
 }
 
 namespace {

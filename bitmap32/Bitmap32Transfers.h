@@ -49,7 +49,13 @@ struct TPixelStore {
   const TPixelCombineEvent* Callback;
 };
 
-// Points AverageBlock and LinearMix2x2 at the forms the processor runs best;
+// out[i] := row[columns[i]] for count pixels; every column lies in
+// 0..rowLength - 1. The nearest stretch gathers its rows with it.
+using TGatherColumns = void (*)(const TColor32* row, int rowLength, const int* columns, int count, TColor32* out);
+extern TGatherColumns GatherColumns;
+void GatherColumnsPlain(const TColor32* row, int rowLength, const int* columns, int count, TColor32* out);
+void GatherColumnsAVX2(const TColor32* row, int rowLength, const int* columns, int count, TColor32* out);
+// Points AverageBlock, LinearMix2x2 and GatherColumns at the forms the processor runs best;
 // start-up does it once.
 void SelectProcessorRoutines();
 

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "bitmap32/Bitmap32.h"
 #include "bitmap32/Bitmap32Blend.h"
 #include "bitmap32/Bitmap32Resamplers.h"
+#include "bitmap32/Bitmap32System.h"
 #include "bitmap32/Bitmap32Transfers.h"
 
 namespace {
@@ -250,5 +252,35 @@ TEST(NearestStretch, ClippedRowsAndBlendedModesAgreeWithOpaque) {
         EXPECT_EQ(TagX(c), (x - 1) * 5 / 12);
         EXPECT_EQ(TagY(c), (y - 1) * 3 / 9);
       }
+    }
+}
+
+// The wide gather takes the same pixels as the plain one: near columns (one
+// load and a permute), far or unordered ones, and groups at the row's end.
+TEST(NearestStretch, WideGatherAgreesWithThePlainOne) {
+  if (!CPUHasAVX2()) GTEST_SKIP() << "no AVX2 forms on this processor";
+  const int rowLength = 301;
+  std::vector<TColor32> row(rowLength);
+  for (int i = 0; i < rowLength; ++i) row[static_cast<size_t>(i)] = Tag(i % 256, i / 256);
+  std::mt19937 rng(5);
+  std::vector<std::vector<int>> maps;
+  for (double scale : {0.13, 0.5, 0.83, 1.0, 1.2, 7.0, 8.0, 9.5}) {
+    std::vector<int> m;
+    for (int i = 0; i * scale < rowLength; ++i) m.push_back(static_cast<int>(i * scale));
+    maps.push_back(m);
+  }
+  std::vector<int> random(203), backwards, tail;
+  for (int& c : random) c = static_cast<int>(rng() % rowLength);
+  for (int i = rowLength - 1; i >= 0; i -= 2) backwards.push_back(i);
+  for (int k = 0; k < 29; ++k) tail.push_back(rowLength - 11 + k % 11);
+  maps.insert(maps.end(), {random, backwards, tail, {}, {rowLength - 1}});
+  for (const auto& m : maps)
+    for (size_t from : {size_t(0), size_t(3)}) {
+      if (from > m.size()) continue;
+      const int n = static_cast<int>(m.size() - from);
+      std::vector<TColor32> plain(m.size() + 1, 1), wide(m.size() + 1, 1);
+      GatherColumnsPlain(row.data(), rowLength, m.data() + from, n, plain.data());
+      GatherColumnsAVX2(row.data(), rowLength, m.data() + from, n, wide.data());
+      EXPECT_EQ(plain, wide) << "map of " << m.size() << " from " << from;
     }
 }
