@@ -61,6 +61,11 @@ TTrayIconHandler::~TTrayIconHandler() {
   if (FHandle && IsWindow(FHandle)) DestroyWindow(FHandle);
 }
 
+HWND TTrayIconHandler::Handle() {
+  if (!FHandle || !IsWindow(FHandle)) FHandle = CreateHelperWindow(&IconWindowProc);
+  return FHandle;
+}
+
 TTrayIcon* TTrayIconHandler::Find(UINT_PTR id) const {
   auto it = FIcons.find(id);
   return it == FIcons.end() ? nullptr : it->second;
@@ -169,7 +174,7 @@ TTrayIcon::~TTrayIcon() {
 }
 
 TWinControl* TTrayIcon::OwnerControl() const {
-  if (IsDestroying()) return nullptr;
+  if (IsDestroying() || !Owner() || Owner()->IsDestroying()) return nullptr;
   return dynamic_cast<TWinControl*>(Owner());
 }
 

@@ -42,7 +42,8 @@ class TTrayIconHandler : public TObject {
   TTrayIconHandler(const TTrayIconHandler&) = delete;
   TTrayIconHandler& operator=(const TTrayIconHandler&) = delete;
 
-  HWND Handle() const { return FHandle; }
+  // The shared window, made again should it have been destroyed under us.
+  HWND Handle();
   unsigned Users() const { return FUsers; }
   // The live icon of that id, or nullptr.
   TTrayIcon* Find(UINT_PTR id) const;

@@ -102,12 +102,16 @@ TEST_F(TrayIconTest, RightPressOpensTheMenuAtTheCursorAndTheReleaseDoesNothingMo
   tray->OnMouseUp = [&](TObject*, TMouseButton b, TShiftState, int, int) {
     seen.push_back(b == mbRight ? "up right" : "up");
   };
+  HeadlessSetForeignForeground(RECT{0, 0, 300, 200});
+  HWND foreign = GetForegroundWindow();
+  ASSERT_NE(foreign, nullptr);
   SetCursorPos(1200, 1000);
   Send(tray, WM_RBUTTONDOWN);
   ASSERT_EQ(menu->Opened.size(), 1u);
   EXPECT_EQ(menu->Opened[0].x, 1200);
   EXPECT_EQ(menu->Opened[0].y, 1000);
   EXPECT_EQ(menu->Component, tray);
+  EXPECT_NE(menu->Foreground, foreign);  // our program came in front of it
   EXPECT_EQ(seen, (std::vector<std::string>{"down 1200,1000"}));
   Send(tray, WM_RBUTTONUP);
   EXPECT_EQ(menu->Opened.size(), 1u);
