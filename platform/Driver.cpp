@@ -8,11 +8,14 @@
 
 #include "platform/WindowInternals.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/services/NotifyIcon.h"
 
 namespace {
 
 class THeadlessDriver : public TPlatformDriver {
  public:
+  // A desktop with a notification area, unless a test takes it away.
+  THeadlessDriver() { hk::SetNotificationAreaPresent(true, false); }
   const char* Name() const override { return "headless"; }
   void ScreenSize(int* width, int* height) override {
     *width = Width;

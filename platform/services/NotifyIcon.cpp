@@ -1,9 +1,13 @@
 #include "platform/services/NotifyIcon.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstring>
+#include <map>
 #include <mutex>
 
+#include "platform/Driver.h"
 #include "platform/Messages.h"
 
 namespace hk {
@@ -14,10 +18,19 @@ std::mutex& TrayLock() {
   return lock;
 }
 
-std::vector<TrayIconRecord>& Icons() {
-  static std::vector<TrayIconRecord> icons;
+struct TIconEntry {
+  uint64_t Order = 0;  // icons are listed in the order they were added
+  TrayIconRecord Record;
+};
+using TIconKey = std::pair<HWND, UINT_PTR>;
+
+std::map<TIconKey, TIconEntry>& Icons() {
+  static std::map<TIconKey, TIconEntry> icons;
   return icons;
 }
+uint64_t gNextOrder = 0;
+
+std::atomic<bool> gAreaPresent{true};
 
 TrayObserver*& Observer() {
   static TrayObserver* observer = nullptr;
@@ -49,23 +62,31 @@ void SetTrayObserver(TrayObserver* observer) {
   Observer() = observer;
 }
 
+namespace {
+std::vector<TrayIconRecord> IconsInOrder() {
+  std::vector<const TIconEntry*> entries;
+  for (const auto& [key, entry] : Icons()) entries.push_back(&entry);
+  std::sort(entries.begin(), entries.end(), [](auto* a, auto* b) { return a->Order < b->Order; });
+  std::vector<TrayIconRecord> out;
+  for (auto* e : entries) out.push_back(e->Record);
+  return out;
+}
+}  // namespace
+
 std::vector<TrayIconRecord> TrayIcons() {
   std::lock_guard<std::mutex> guard(TrayLock());
-  return Icons();
+  return IconsInOrder();
 }
 
-bool FindTrayIcon(HWND window, UINT id, TrayIconRecord* found) {
+bool FindTrayIcon(HWND window, UINT_PTR id, TrayIconRecord* found) {
   std::lock_guard<std::mutex> guard(TrayLock());
-  for (const auto& icon : Icons()) {
-    if (icon.Window == window && icon.Id == id) {
-      if (found != nullptr) *found = icon;
-      return true;
-    }
-  }
-  return false;
+  auto it = Icons().find({window, id});
+  if (it == Icons().end()) return false;
+  if (found != nullptr) *found = it->second.Record;
+  return true;
 }
 
-bool NotifyTrayIconEvent(HWND window, UINT id, UINT event) {
+bool NotifyTrayIconEvent(HWND window, UINT_PTR id, UINT event) {
   TrayIconRecord icon;
   if (!FindTrayIcon(window, id, &icon) || icon.CallbackMessage == 0) return false;
   return PostMessageA(window, icon.CallbackMessage, static_cast<WPARAM>(id), static_cast<LPARAM>(event)) != FALSE;
@@ -76,47 +97,71 @@ void ClearTrayIcons() {
   Icons().clear();
 }
 
+void SetNotificationAreaPresent(bool present, bool announce) {
+  bool was = gAreaPresent.exchange(present);
+  if (present) {
+    if (!was && announce) PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    return;
+  }
+  std::vector<TrayIconRecord> gone;
+  TrayObserver* observer;
+  {
+    std::lock_guard<std::mutex> guard(TrayLock());
+    gone = IconsInOrder();
+    Icons().clear();
+    observer = Observer();
+  }
+  if (observer != nullptr)
+    for (const auto& icon : gone) observer->TrayIconChanged(icon, TrayChange::Deleted);
+}
+
 }  // namespace hk
+
+BOOL NotificationAreaPresent() {
+  Driver();  // the driver, once made, says whether there is one
+  return hk::gAreaPresent.load() ? TRUE : FALSE;
+}
 
 BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA* data) {
   using namespace hk;
   if (data == nullptr || data->cbSize < kTipOffset + kShortTip) return FALSE;
+  if (message == NIM_ADD && !NotificationAreaPresent()) return FALSE;
   TrayIconRecord changed;
   TrayChange change;
   TrayObserver* observer;
   {
     std::lock_guard<std::mutex> guard(TrayLock());
     auto& icons = Icons();
-    auto it = icons.begin();
-    while (it != icons.end() && !(it->Window == data->hWnd && it->Id == data->uID)) ++it;
+    auto it = icons.find({data->hWnd, data->uID});
     switch (message) {
       case NIM_ADD: {
         if (it != icons.end() || data->hWnd == nullptr) return FALSE;
-        TrayIconRecord icon;
-        icon.Window = data->hWnd;
-        icon.Id = data->uID;
-        Apply(icon, *data);
-        icons.push_back(icon);
-        changed = icon;
+        TIconEntry entry;
+        entry.Order = gNextOrder++;
+        entry.Record.Window = data->hWnd;
+        entry.Record.Id = data->uID;
+        Apply(entry.Record, *data);
+        changed = entry.Record;
+        icons.emplace(TIconKey{data->hWnd, data->uID}, entry);
         change = TrayChange::Added;
         break;
       }
       case NIM_MODIFY:
         if (it == icons.end()) return FALSE;
-        Apply(*it, *data);
-        changed = *it;
+        Apply(it->second.Record, *data);
+        changed = it->second.Record;
         change = TrayChange::Modified;
         break;
       case NIM_DELETE:
         if (it == icons.end()) return FALSE;
-        changed = *it;
+        changed = it->second.Record;
         icons.erase(it);
         change = TrayChange::Deleted;
         break;
       case NIM_SETVERSION:
         if (it == icons.end() || data->cbSize < kVersionEnd) return FALSE;
-        it->Version = data->uVersion;
-        changed = *it;
+        it->second.Record.Version = data->uVersion;
+        changed = it->second.Record;
         change = TrayChange::Modified;
         break;
       case NIM_SETFOCUS:

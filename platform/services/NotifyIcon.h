@@ -1,7 +1,10 @@
-// Icons in the desktop's notification area. Every icon is recorded here, so
-// headless runs and tests can read what the program shows, and an icon added
-// while no tray is present stays recorded until a tray arrives: the display
-// driver watches the record through a TrayObserver and docks what it holds.
+// Icons in the desktop's notification area. Every icon is recorded here, by
+// (window, id), so headless runs and tests can read what the program shows;
+// the display driver watches the record through a TrayObserver and docks
+// what it holds. As on a desktop whose taskbar is restarting, icons exist
+// only while a notification area does: without one NIM_ADD fails, when it
+// goes its icons go with it, and when one appears "TaskbarCreated" is
+// broadcast so that programs add theirs again.
 #pragma once
 
 #include <string>
@@ -33,7 +36,7 @@ constexpr UINT NIN_BALLOONUSERCLICK = 0x405;
 struct NOTIFYICONDATAA {
   DWORD cbSize;
   HWND hWnd;
-  UINT uID;
+  UINT_PTR uID;  // pointer-sized: a component may use its own address
   UINT uFlags;
   UINT uCallbackMessage;
   HICON hIcon;
@@ -49,17 +52,22 @@ struct NOTIFYICONDATAA {
   DWORD dwInfoFlags;
 };
 
-// NIM_ADD fails for an icon (window, id) already there; the other operations
-// fail for one that is not. A record shorter than the tip of the oldest
+// NIM_ADD fails for an icon (window, id) already there, and while no
+// notification area exists (nothing is kept); the other operations fail for
+// an icon that is not there. A record shorter than the tip of the oldest
 // layout (64 characters), a null record or an unknown operation fail. Tips
 // are read up to the record's tip size even when not zero-terminated.
 BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA* data);
+
+// Whether the desktop has a notification area now (X11: a system tray
+// manager owns its selection; headless: unless a test took it away).
+BOOL NotificationAreaPresent();
 
 namespace hk {
 
 struct TrayIconRecord {
   HWND Window = nullptr;
-  UINT Id = 0;
+  UINT_PTR Id = 0;
   UINT CallbackMessage = 0;  // 0: the window gets no mouse notifications
   HICON Icon = nullptr;
   std::string Tip;
@@ -82,13 +90,19 @@ void SetTrayObserver(TrayObserver* observer);
 
 // Every recorded icon, in the order they were added.
 std::vector<TrayIconRecord> TrayIcons();
-bool FindTrayIcon(HWND window, UINT id, TrayIconRecord* found);
+// Whether (window, id) names an icon now: a window that gets a callback
+// message may check that its id is still one of its icons.
+bool FindTrayIcon(HWND window, UINT_PTR id, TrayIconRecord* found);
 // What the tray does when the user handles an icon: posts the icon's
 // callback message to its window, wParam the icon's id and lParam the mouse
 // or notification message (WM_RBUTTONDOWN, NIN_SELECT, ...). False for an
 // icon that is not there or has no callback message.
-bool NotifyTrayIconEvent(HWND window, UINT id, UINT event);
+bool NotifyTrayIconEvent(HWND window, UINT_PTR id, UINT event);
 // Forgets every icon (tests start clean).
 void ClearTrayIcons();
+// The driver's word on the notification area. Going away forgets every icon
+// (the observer hears each deleted); appearing broadcasts "TaskbarCreated"
+// unless `announce` is false (a driver starting with a tray already there).
+void SetNotificationAreaPresent(bool present, bool announce = true);
 
 }  // namespace hk

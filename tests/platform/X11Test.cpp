@@ -200,24 +200,29 @@ struct TTestTray {
   }
 };
 
-TEST_F(X11Test, ATrayManagerDocksTheIconAndALateOneGetsItAgain) {
+TEST_F(X11Test, AnIconAddedOnceATrayManagerArrivesDocksAndALaterTrayGetsItAgain) {
   HWND owner = MakeTop(0, 0, 10, 10);
   UINT created = RegisterWindowMessageA("TaskbarCreated");
   NOTIFYICONDATAA nid{};
   nid.cbSize = sizeof nid;
   nid.hWnd = owner;
-  nid.uID = 7;
+  nid.uID = reinterpret_cast<UINT_PTR>(&nid);  // pointer-sized, as a component's own address
   nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   nid.uCallbackMessage = WM_USER + 1;
   nid.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
   std::snprintf(nid.szTip, sizeof nid.szTip, "Card");
-  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &nid));  // no tray yet: only recorded
-  HeadlessPumpMessages();
+  // No tray yet: no notification area, and the add fails.
+  EXPECT_FALSE(NotificationAreaPresent());
+  EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &nid));
+  EXPECT_TRUE(hk::TrayIcons().empty());
   TTestTray tray(Probe);
   tray.Start();
+  // The program hears of the tray and adds its icon again, which docks.
+  ASSERT_TRUE(PumpUntil([&] { return !Logged(created, owner).empty(); }));
+  EXPECT_TRUE(NotificationAreaPresent());
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &nid));
   Window icon = 0;
   ASSERT_TRUE(PumpUntil([&] { return (icon = icon ? icon : tray.Docked()) != 0; }));
-  EXPECT_TRUE(PumpUntil([&] { return !Logged(created, owner).empty(); }));
   // The tray shows the icon; a click on it reaches the owner's callback.
   XMoveWindow(Probe, icon, 600, 600);
   XMapWindow(Probe, icon);
@@ -233,18 +238,25 @@ TEST_F(X11Test, ATrayManagerDocksTheIconAndALateOneGetsItAgain) {
     return false;
   }));
   auto callbacks = Logged(WM_USER + 1, owner);
-  EXPECT_EQ(callbacks[0].WParam, 7u);
+  EXPECT_EQ(callbacks[0].WParam, nid.uID);
   POINT p;
   GetCursorPos(&p);
   EXPECT_EQ(p.x, 605);
-  // A tray that starts later (after a restart) gets the icon again.
+  // A tray that takes over (after a restart) starts empty: the program
+  // hears of it again and its re-add docks there.
   TTestTray again(Probe);
   again.Start();
+  EXPECT_TRUE(PumpUntil([&] { return Logged(created, owner).size() >= 2; }));
+  EXPECT_FALSE(hk::FindTrayIcon(owner, nid.uID, nullptr));
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &nid));
   Window second = 0;
   EXPECT_TRUE(PumpUntil([&] { return (second = second ? second : again.Docked()) != 0; }));
-  EXPECT_TRUE(PumpUntil([&] { return Logged(created, owner).size() >= 2; }));
-  nid.uFlags = 0;
-  EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &nid));
+  // The tray goes away: so do its icons.
+  XDestroyWindow(Probe, again.Manager);
+  XSetSelectionOwner(Probe, again.Selection, None, CurrentTime);
+  XSync(Probe, False);
+  EXPECT_TRUE(PumpUntil([&] { return !NotificationAreaPresent(); }));
+  EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, &nid));
 }
 
 TEST_F(X11Test, ClipboardTextIsTheClipboardSelection) {

@@ -12,7 +12,7 @@ namespace {
 HWND Window(uintptr_t id) { return reinterpret_cast<HWND>(id); }
 HICON Icon(uintptr_t id) { return reinterpret_cast<HICON>(id); }
 
-NOTIFYICONDATAA Data(HWND window, UINT id, UINT flags, const char* tip = "") {
+NOTIFYICONDATAA Data(HWND window, UINT_PTR id, UINT flags, const char* tip = "") {
   NOTIFYICONDATAA data{};
   data.cbSize = sizeof(data);
   data.hWnd = window;
@@ -142,4 +142,65 @@ TEST_F(NotifyIconTest, MouseOnTheIconPostsItsCallbackMessage) {
   EXPECT_FALSE(hk::NotifyTrayIconEvent(window, 7, WM_LBUTTONDOWN));
   DestroyWindow(window);
   ResetPlatformForTests();
+}
+
+TEST_F(NotifyIconTest, IdsArePointerSizedAndUnknownOnesReachNobody) {
+  ResetPlatformForTests();
+  HWND window = CreateHelperWindow(&RecordingProc);
+  // A component's address as its id, and one equal to it in the low 32 bits.
+  const UINT_PTR mine = reinterpret_cast<UINT_PTR>(&gReceived) | (UINT_PTR{1} << 40);
+  const UINT_PTR low = mine & 0xFFFFFFFFu;
+  auto a = Data(window, mine, NIF_MESSAGE | NIF_TIP, "mine");
+  auto b = Data(window, low, NIF_MESSAGE | NIF_TIP, "low");
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &a));
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &b));
+  hk::TrayIconRecord icon;
+  ASSERT_TRUE(hk::FindTrayIcon(window, mine, &icon));
+  EXPECT_EQ(icon.Tip, "mine");
+  gReceived.clear();
+  EXPECT_TRUE(hk::NotifyTrayIconEvent(window, mine, WM_LBUTTONUP));
+  EXPECT_FALSE(hk::NotifyTrayIconEvent(window, mine + 8, WM_LBUTTONUP));
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &b));
+  EXPECT_FALSE(hk::NotifyTrayIconEvent(window, low, WM_LBUTTONUP));  // deleted: nothing
+  HeadlessPumpMessages();
+  ASSERT_EQ(gReceived.size(), 1u);
+  EXPECT_EQ(gReceived[0].wParam, mine);
+  DestroyWindow(window);
+  ResetPlatformForTests();
+}
+
+TEST_F(NotifyIconTest, WithoutANotificationAreaAddFailsUntilOneAppearsAndSaysSo) {
+  ResetPlatformForTests();
+  HWND window = CreateHelperWindow(&RecordingProc);
+  const UINT created = RegisterWindowMessageA("TaskbarCreated");
+  Recorder recorder;
+  hk::SetTrayObserver(&recorder);
+  auto data = Data(window, 1, NIF_MESSAGE | NIF_TIP, "Card");
+  ASSERT_TRUE(NotificationAreaPresent());
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
+
+  // The taskbar goes: its icons go with it, and nothing can be added.
+  HeadlessSetNotificationArea(false);
+  EXPECT_FALSE(NotificationAreaPresent());
+  EXPECT_TRUE(hk::TrayIcons().empty());
+  EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &data));
+  EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &data));
+  EXPECT_TRUE(hk::TrayIcons().empty());  // the failed add kept nothing
+  gReceived.clear();
+  HeadlessPumpMessages();
+  EXPECT_TRUE(gReceived.empty());
+
+  // It comes back: every window hears "TaskbarCreated", and a re-add works.
+  HeadlessSetNotificationArea(true);
+  EXPECT_TRUE(NotificationAreaPresent());
+  HeadlessPumpMessages();
+  ASSERT_EQ(gReceived.size(), 1u);
+  EXPECT_EQ(gReceived[0].message, created);
+  EXPECT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
+  using C = hk::TrayChange;
+  EXPECT_EQ(recorder.Seen, (std::vector<std::pair<C, std::string>>{{C::Added, "Card"}, {C::Deleted, "Card"},
+                                                                    {C::Added, "Card"}}));
+  DestroyWindow(window);
+  ResetPlatformForTests();
+  EXPECT_TRUE(NotificationAreaPresent());
 }

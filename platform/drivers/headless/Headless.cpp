@@ -159,6 +159,8 @@ uint32_t HeadlessPixel(HWND hwnd, int x, int y) {
 
 void HeadlessSetScreenSize(int width, int height) { SetHeadlessScreenSize(width, height); }
 
+void HeadlessSetNotificationArea(bool present) { hk::SetNotificationAreaPresent(present); }
+
 void HeadlessSetForeignForeground(const RECT& clientRect) {
   if (clientRect.right <= clientRect.left || clientRect.bottom <= clientRect.top) {
     ForeignWindow(nullptr);
@@ -190,6 +192,7 @@ void ResetPlatformForTests() {
   ResetQueues();
   ResetModuleExports();
   hk::ClearTrayIcons();
+  if (PlatformDriverName() == "headless") hk::SetNotificationAreaPresent(true, false);
   SetCursor(nullptr);
   ResetClockForTests();
   SetInputThread(GetCurrentThreadId());

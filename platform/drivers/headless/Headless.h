@@ -46,6 +46,9 @@ void HeadlessSetScreenSize(int width, int height);
 // Another program's window in front (GetForegroundWindow answers it), with
 // this client rectangle in screen coordinates; an empty rectangle removes it.
 void HeadlessSetForeignForeground(const RECT& clientRect);
+// Takes the notification area away (its icons go with it) or brings one
+// back ("TaskbarCreated" is broadcast). Headless runs start with one.
+void HeadlessSetNotificationArea(bool present);
 
 // Chooses the driver before any window exists: "headless" or "x11" (with the
 // display name, or the DISPLAY variable when empty). False when it cannot be

@@ -29,8 +29,11 @@ TX11Tray::TX11Tray(Display* display, int screen) : D(display), Screen(screen) {
   XGetWindowAttributes(D, Root, &attrs);
   XSelectInput(D, Root, attrs.your_event_mask | StructureNotifyMask);
   FindManager();
-  for (const auto& record : hk::TrayIcons()) TrayIconChanged(record, hk::TrayChange::Added);
   hk::SetTrayObserver(this);
+  // Icons recorded before this display have no tray of ours yet: without a
+  // tray they go; with one they dock.
+  hk::SetNotificationAreaPresent(Manager != 0, false);
+  for (const auto& record : hk::TrayIcons()) TrayIconChanged(record, hk::TrayChange::Added);
 }
 
 TX11Tray::~TX11Tray() {
@@ -139,16 +142,18 @@ void TX11Tray::Draw(TIconWindow& icon) {
 bool TX11Tray::Handle(XEvent& ev) {
   if (ev.type == ClientMessage && ev.xclient.window == Root && ev.xclient.message_type == ManagerAtom &&
       static_cast<Atom>(ev.xclient.data.l[1]) == Selection) {
-    // A new tray: it gets every icon, and the programs hear of it.
+    // A new tray (one that takes over from another starts empty): the
+    // programs hear of it and add their icons again.
+    if (Manager != 0) hk::SetNotificationAreaPresent(false);
     Manager = static_cast<Window>(ev.xclient.data.l[2]);
     XSelectInput(D, Manager, StructureNotifyMask);
-    for (auto& icon : IconWindows) Dock(icon);
-    UINT created = RegisterWindowMessageA("TaskbarCreated");
-    PostMessageA(HWND_BROADCAST, created, 0, 0);
+    hk::SetNotificationAreaPresent(true);
     return true;
   }
   if (ev.type == DestroyNotify && ev.xdestroywindow.window == Manager && Manager != 0) {
+    // The icons go with the tray.
     Manager = 0;
+    hk::SetNotificationAreaPresent(false);
     return true;
   }
   TIconWindow* icon = ByXid(ev.xany.window);

@@ -1,6 +1,7 @@
 // Notification-area icons on X11: one small window per recorded icon,
-// docked with the freedesktop system tray (XEmbed). A tray that appears
-// later gets every icon, and its arrival is broadcast as "TaskbarCreated".
+// docked with the freedesktop system tray (XEmbed). Whether a tray manager
+// owns the selection is the notification area's presence: its arrival is
+// broadcast as "TaskbarCreated", and its icons go when it goes.
 #pragma once
 
 #include <X11/Xlib.h>
