@@ -6,10 +6,7 @@
 #include "bitmap32/Bitmap32PNG.h"
 #include "card/MainGlobals.h"
 #include "card/SettingsForm.h"
-#if __has_include("card/TrayIcon.h")
 #include "card/TrayIcon.h"
-#define HK_CARD_HAS_TRAY 1
-#endif
 #include "classlib/FormReader.h"
 #include "common/WindowUtils.h"
 #include "dict/EntryParser.h"
@@ -35,9 +32,7 @@ void THanakumoCardForm::CreateParams(TCreateParams& params) {
 }
 
 void THanakumoCardForm::FormCreate(TObject*) {
-#ifdef HK_CARD_HAS_TRAY
   if (TrayIcon) TrayIcon->SetIcon(&Application->Icon());
-#endif
   LoadConfig();
   std::string error;
   if (auto lines = ReadDictionaryFile(DictFileName, error)) {
@@ -206,14 +201,11 @@ void THanakumoCardForm::WMWindowPosChanged(TMessage& m) {
 }
 
 bool THanakumoCardForm::TrayIconDocked() {
-#ifdef HK_CARD_HAS_TRAY
   if (!TrayIcon) return false;
   // Modifying an icon succeeds only for one the notification area holds.
   NOTIFYICONDATAA data = TrayIcon->NotifyData();
   return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
-#else
-  return false;
-#endif
+
 }
 
 void THanakumoCardForm::WMNCRButtonDown(TMessage& m) {
@@ -306,9 +298,7 @@ const bool registered = [] {
   F("About1", &THanakumoCardForm::About1);
   F("N2", &THanakumoCardForm::N2);
   F("Exit1", &THanakumoCardForm::Exit1);
-#ifdef HK_CARD_HAS_TRAY
   F("TrayIcon", &THanakumoCardForm::TrayIcon);
-#endif
 
   auto H = [](const char* name, auto method) { RegisterHandler(name, method); };
   H("FormCreate", &THanakumoCardForm::FormCreate);

@@ -4,13 +4,10 @@
 
 #include "bitmap32/Bitmap32PNG.h"
 #include "card/MainGlobals.h"
+#include "card/TrayIcon.h"
 #include "classlib/Forms.h"
 #include "common/WindowUtils.h"
 #include "png/PngObject.h"
-#if __has_include("card/TrayIcon.h")
-#include "card/TrayIcon.h"
-#define HK_CARD_HAS_TRAY 1
-#endif
 
 extern "C" void HkKeepResources_hk_card();
 
@@ -35,9 +32,7 @@ void InitializeCardProgram() {
   std::call_once(done, [] {
     RegisterPNGPicture();
     InitializeWindowUtils();
-#ifdef HK_CARD_HAS_TRAY
     RegisterTrayIconClass();
-#endif
   });
   InitializeMain();
   if (Application->Icon().Empty()) LoadProgramIcon();
