@@ -24,7 +24,9 @@ bool ParseRefreshMinutes(const std::string& text, uint32_t& minutes) {
 }
 
 void TSettingsForm::FormCreate(TObject*) {
-  // No selection-range channel on the opacity bar.
+  // No selection-range channel on the opacity bar. Its window stands on
+  // the dialog's, made first.
+  Handle();
   HWND bar = trkTransparency->Handle();
   SetWindowLongA(bar, GWL_STYLE, GetWindowLongA(bar, GWL_STYLE) & ~LONG_PTR{TBS_ENABLESELRANGE});
 }

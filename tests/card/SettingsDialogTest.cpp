@@ -1,0 +1,192 @@
+// The settings dialog: what it shows, the refresh field's rule, the opacity
+// preview, Cancel, and OK applying each setting.
+#include "CardTestSupport.h"
+
+#include "card/Autostart.h"
+
+namespace {
+
+class SettingsDialogTest : public CardTest {
+ public:
+  void StartAndOpen(const std::map<std::string, std::string>& keys = {}) {
+    WriteConfig(keys);
+    Start();
+    card->Settings1->Click();
+    ASSERT_TRUE(settings->Visible());
+  }
+  // Leaves the refresh field for the next control, as Tab would.
+  void LeaveRefreshField(const std::string& text) {
+    settings->edtRefreshTime->SetFocus();
+    settings->edtRefreshTime->SetText(text);
+    settings->cbbResizeFrom->SetFocus();
+    HeadlessPumpMessages();
+  }
+};
+
+TEST_F(SettingsDialogTest, AfterTheFirstStartItShowsTheDefaults) {
+  WriteFile("config.ini", "[Card]\nDictionaryFileName=" + Path("dict.txt") + "\n");
+  Start();
+  card->Settings1->Click();
+  EXPECT_EQ(settings->Caption(), "Card Settings");
+  EXPECT_EQ(settings->edtDictFileName->Text(), Path("dict.txt"));
+  EXPECT_EQ(settings->edtRefreshTime->Text(), "15");
+  EXPECT_EQ(settings->cbbResizeFrom->ItemIndex(), 0);
+  EXPECT_EQ(settings->cbbResizeFrom->Text(), "Center");
+  EXPECT_EQ(settings->trkTransparency->Position(), 100);
+  EXPECT_FALSE(settings->chkLock->Checked());
+  EXPECT_TRUE(settings->chkAutoStop->Checked());
+  EXPECT_TRUE(settings->chkStart->Checked());
+  EXPECT_EQ(GetWindowLongA(settings->trkTransparency->Handle(), GWL_STYLE) & TBS_ENABLESELRANGE, 0);
+}
+
+TEST_F(SettingsDialogTest, RefreshFieldRule) {
+  StartAndOpen();
+  for (const char* bad : {"", "0", "00", "1a", "-1", "+1", " 1", "1 ", "2147483648", "99999999999", "71583"}) {
+    hk::ClearMessageBoxes();
+    LeaveRefreshField(bad);
+    ASSERT_EQ(BoxTexts().size(), 1u) << '"' << bad << '"';
+    EXPECT_EQ(BoxTexts()[0], "Please enter valid number");
+    EXPECT_EQ(hk::MessageBoxesShown()[0].Caption, "Error");
+    EXPECT_EQ(GetFocus(), settings->edtRefreshTime->Handle()) << bad;  // back to the field
+  }
+  for (const char* good : {"007", "1", "71582"}) {
+    hk::ClearMessageBoxes();
+    LeaveRefreshField(good);
+    EXPECT_TRUE(BoxTexts().empty()) << good;
+  }
+  uint32_t minutes = 0;
+  ASSERT_TRUE(ParseRefreshMinutes("007", minutes));
+  EXPECT_EQ(minutes, 7u);
+  settings->edtRefreshTime->SetText("007");
+  settings->btnOK->Click();
+  EXPECT_EQ(card->tmrRefresh->Interval(), 7u * 60000u);
+  EXPECT_FALSE(settings->Visible());
+  card->Settings1->Click();
+  settings->edtRefreshTime->SetText("71582");
+  settings->btnOK->Click();
+  EXPECT_EQ(card->tmrRefresh->Interval(), 71582u * 60000u);  // fits 32 bits
+}
+
+TEST_F(SettingsDialogTest, OkWithARefusedPeriodAppliesNothing) {
+  StartAndOpen();
+  const int updates = ImageUpdates();
+  settings->trkTransparency->SetPosition(200);
+  settings->chkLock->SetChecked(true);
+  settings->edtRefreshTime->SetFocus();
+  settings->edtRefreshTime->SetText("0");
+  hk::ClearMessageBoxes();
+  HeadlessKeyPress(VK_RETURN);  // Enter presses OK while the field has the focus
+  HeadlessPumpMessages();
+  ASSERT_EQ(BoxTexts().size(), 1u);
+  EXPECT_EQ(BoxTexts()[0], "Please enter valid number");
+  EXPECT_TRUE(settings->Visible());
+  EXPECT_EQ(Alpha, 100);
+  EXPECT_FALSE(card->Lock1->Checked());
+  EXPECT_EQ(card->tmrRefresh->Interval(), 900000u);
+  EXPECT_EQ(ImageUpdates(), updates);
+  EXPECT_EQ(GetFocus(), settings->edtRefreshTime->Handle());
+}
+
+TEST_F(SettingsDialogTest, PreviewCancelAndOk) {
+  StartAndOpen();
+  settings->trkTransparency->SetPosition(200);
+  EXPECT_EQ(CardOpacity(), 200);  // at once, exactly the position
+  settings->btnClose->Click();
+  EXPECT_FALSE(settings->Visible());
+  EXPECT_EQ(CardOpacity(), 100);
+  EXPECT_EQ(Alpha, 100);
+  card->Settings1->Click();
+  settings->trkTransparency->SetPosition(180);
+  settings->btnOK->Click();
+  EXPECT_EQ(Alpha, 180);
+  EXPECT_EQ(CardOpacity(), 179);  // the new card's fade-in ends one below
+}
+
+TEST_F(SettingsDialogTest, OkAppliesEverySetting) {
+  WriteFile("other.txt", "木 [き] /(n) tree/\n");
+  StartAndOpen();
+  const int updates = ImageUpdates();
+  settings->edtDictFileName->SetText(Path("other.txt"));
+  settings->edtRefreshTime->SetText("2");
+  settings->cbbResizeFrom->SetItemIndex(4);
+  settings->trkTransparency->SetPosition(150);
+  settings->chkLock->SetChecked(true);
+  settings->chkAutoStop->SetChecked(false);
+  settings->chkStart->SetChecked(false);
+  WriteAutostartValue();
+  HeadlessAdvance(60000);
+  settings->btnOK->Click();
+  EXPECT_FALSE(settings->Visible());
+  EXPECT_EQ(DictFileName, Path("other.txt"));
+  EXPECT_EQ(card->Headword(), u"木");
+  EXPECT_EQ(card->tmrRefresh->Interval(), 120000u);
+  EXPECT_EQ(ResizingFrom, 4);
+  EXPECT_TRUE(card->BottomRight1->Checked());
+  EXPECT_FALSE(card->Center1->Checked());
+  EXPECT_EQ(Alpha, 150);
+  EXPECT_TRUE(card->Lock1->Checked());
+  EXPECT_NE(GetWindowLongA(CardWindow(), GWL_EXSTYLE) & WS_EX_TRANSPARENT, 0);
+  EXPECT_FALSE(AutoStopRefresh);
+  EXPECT_EQ(AutostartEntry(), "");
+  EXPECT_EQ(ImageUpdates(), updates + 1);
+  // A full new period started at OK.
+  HeadlessAdvance(119000);
+  EXPECT_EQ(ImageUpdates(), updates + 1);
+  HeadlessAdvance(2000);
+  EXPECT_EQ(ImageUpdates(), updates + 2);
+  card->Settings1->Click();
+  EXPECT_FALSE(settings->chkStart->Checked());
+  EXPECT_EQ(settings->edtRefreshTime->Text(), "2");
+  EXPECT_EQ(settings->cbbResizeFrom->ItemIndex(), 4);
+  EXPECT_TRUE(settings->chkLock->Checked());
+}
+
+TEST_F(SettingsDialogTest, OkWhileDisabledShowsTheCardAndRestartsTheTimer) {
+  StartAndOpen({{"RefreshTime", "60000"}});
+  card->Disable1->Click();
+  ASSERT_FALSE(IsWindowVisible(CardWindow()));
+  settings->edtRefreshTime->SetText("1");
+  settings->btnOK->Click();
+  EXPECT_TRUE(IsWindowVisible(CardWindow()));
+  EXPECT_TRUE(card->Disable1->Checked());
+  const int updates = ImageUpdates();
+  HeadlessAdvance(61000);
+  EXPECT_EQ(ImageUpdates(), updates + 1);
+}
+
+TEST_F(SettingsDialogTest, AnUnreadableNewDictionaryKeepsTheOldOne) {
+  WriteFile("empty.txt", "");
+  StartAndOpen();
+  settings->edtDictFileName->SetText(Path("empty.txt"));
+  hk::ClearMessageBoxes();
+  settings->btnOK->Click();
+  ASSERT_EQ(BoxTexts().size(), 1u);
+  EXPECT_NE(BoxTexts()[0].find(Path("empty.txt")), std::string::npos);
+  EXPECT_NE(BoxTexts()[0].find("kept"), std::string::npos);
+  EXPECT_EQ(DictFileName, Path("dict.txt"));
+  EXPECT_EQ(DictionaryLines->Count(), 2);
+  EXPECT_TRUE(IsWindowVisible(CardWindow()));
+  // A name that does not exist is ignored without a word.
+  card->Settings1->Click();
+  settings->edtDictFileName->SetText(Path("nothing.txt"));
+  hk::ClearMessageBoxes();
+  settings->btnOK->Click();
+  EXPECT_TRUE(BoxTexts().empty());
+  EXPECT_EQ(DictFileName, Path("dict.txt"));
+}
+
+TEST_F(SettingsDialogTest, ARefreshLeavesTheFocusInTheDialog) {
+  StartAndOpen({{"RefreshTime", "60000"}});
+  settings->edtRefreshTime->SetFocus();
+  settings->edtRefreshTime->SetText("abc");  // not yet checked: the field keeps the focus
+  hk::ClearMessageBoxes();
+  const int updates = ImageUpdates();
+  HeadlessAdvance(61000);
+  EXPECT_EQ(ImageUpdates(), updates + 1);
+  EXPECT_TRUE(IsWindowVisible(CardWindow()));
+  EXPECT_EQ(GetFocus(), settings->edtRefreshTime->Handle());
+  EXPECT_EQ(GetActiveWindow(), settings->Handle());
+  EXPECT_TRUE(BoxTexts().empty());
+}
+
+}  // namespace
