@@ -6,7 +6,7 @@
 #include "bitmap32/Bitmap32System.h"
 
 uint8_t MultiplyTable[256 * 256];
-uint8_t DivideTable[256 * 256];
+uint8_t DivideTable[256 * 256 + 4];
 
 namespace {
 
@@ -261,7 +261,10 @@ void EndMMXBlock() {}
 namespace {
 const bool BlendUnitReady = [] {
   BuildTables();
-  if (CPUHasAVX2())
+  if (CPUHasAVX512BW())
+    SetBlendRoutines(
+        OverlayBlendRoutines(OverlayBlendRoutines(SSE2BlendRoutines, AVX2BlendRoutines), AVX512BlendRoutines));
+  else if (CPUHasAVX2())
     SetBlendRoutines(OverlayBlendRoutines(SSE2BlendRoutines, AVX2BlendRoutines));
   else
     SetBlendRoutines(CPUHasFeature(cfSSE2) ? SSE2BlendRoutines : PlainBlendRoutines);

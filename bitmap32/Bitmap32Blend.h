@@ -47,6 +47,8 @@ extern const TBlendRoutines SSE2BlendRoutines;
 // The SSE2 table with the line forms (and the merge lines) done eight pixels
 // at a time; only for processors with AVX2.
 extern const TBlendRoutines AVX2BlendRoutines;
+// The merge lines sixteen pixels at a time; only for processors with AVX-512 BW.
+extern const TBlendRoutines AVX512BlendRoutines;
 
 // Fills the variables below from a table (start-up does it once; tests use it
 // to compare the forms).
@@ -82,7 +84,8 @@ extern TScaleOp ScaleColor32;
 
 // [a * 256 + b]: Round(a * b / 255) and Round(b * 255 / a) (low byte; 0 for a = 0).
 extern uint8_t MultiplyTable[256 * 256];
-extern uint8_t DivideTable[256 * 256];
+// DivideTable has 4 bytes more, so that a 32-bit load at any entry stays inside.
+extern uint8_t DivideTable[256 * 256 + 4];
 
 // Leaves the vector state for floating-point code; nothing to do for SSE2,
 // kept so callers mark where a vector block ends.

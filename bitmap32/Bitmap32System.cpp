@@ -61,6 +61,16 @@ bool CPUHasAVX2() {
   return (b & (1u << 5)) != 0;
 }
 
+bool CPUHasAVX512BW() {
+  if (!CPUHasAVX2()) return false;
+  unsigned lo, hi;
+  __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+  if ((lo & 0xE6) != 0xE6) return false;  // mask and all 512-bit register state enabled too
+  unsigned a, b, c, d;
+  if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+  return (b & (1u << 16)) != 0 && (b & (1u << 30)) != 0;  // AVX-512 F and BW
+}
+
 // ---- Themes
 
 TThemeLibraryHooks ThemeLibraryHooks = {LoadLibraryA, GetProcAddress, FreeLibrary};
