@@ -69,7 +69,7 @@ const TRecorded kRecorded[] = {
     {u"日本", false, 2, 254, 0x2285b849d845e1ccull, 0x907a20f7cec5dafaull},
     {u"\uFF21", false, 4, 314, 0xbcde5150d4957583ull, 0xb6404e46140b5650ull},
     {u"\u0131", false, 0, 0, 0x14650fb0739d0383ull, 0x14650fb0739d0383ull},
-    {u"K", false, 12, 84696, 0x7d607a40df42750bull, 0x3138c8a01f9510d5ull},
+    {u"\u212A", false, 12, 84696, 0x7d607a40df42750bull, 0x3138c8a01f9510d5ull},
 };
 
 const WideString& FullDictionary() {
