@@ -156,6 +156,24 @@ TEST_F(ListBoxesTest, ItemsKeepObjectsAndTheSelectionFollowsChanges) {
   EXPECT_EQ(Clicks, 0);
 }
 
+TEST_F(ListBoxesTest, SharedItemsShowTheCallersTextUntilReplaced) {
+  const std::u16string text = u"one two three";
+  TObject a;
+  List->Items().Add(u"own");
+  List->Items().AddObjectShared(std::u16string_view(text).substr(4, 3), &a);
+  List->Items().Insert(0, u"first");  // the others move, their texts stay
+  EXPECT_EQ(List->Items()[2], u"two");
+  EXPECT_EQ(List->Items().StringView(2).data(), text.data() + 4);
+  EXPECT_EQ(List->Items().Objects(2), &a);
+  EXPECT_EQ(List->Items().IndexOf(u"TWO"), 2);
+  List->Items().Put(2, u"copied");
+  EXPECT_NE(List->Items().StringView(2).data(), text.data() + 4);
+  EXPECT_EQ(List->Items()[2], u"copied");
+  EXPECT_EQ(List->Items()[1], u"own");
+  List->Items().Delete(0);
+  EXPECT_EQ(List->Items()[0], u"own");
+}
+
 TEST_F(ListBoxesTest, StandardStyleDrawsTheSelectionInHighlightColours) {
   List->SetStyle(lbStandard);
   List->Items().Add(u"日本語");
