@@ -462,6 +462,8 @@ DWORD GetQueueStatus(UINT flags) {
   return status | (status << 16);
 }
 
+DWORD GetQueueChangeCount() { return CurrentQueueRef().Stamp.load(std::memory_order_relaxed); }
+
 BOOL TranslateMessage(const MSG* msg) {
   if (msg == nullptr) return FALSE;
   if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN) return FALSE;

@@ -231,6 +231,11 @@ constexpr UINT QS_SENDMESSAGE = 0x0040;
 constexpr UINT QS_INPUT = QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON;
 constexpr UINT QS_ALLINPUT = 0x00FF;
 DWORD GetQueueStatus(UINT flags);
+// Moves on whenever something reaches the calling thread's queue (a post, a
+// send, injected or polled input, a repaint or timer request). Work that
+// runs long on the GUI thread compares it to know whether to pump, at the
+// cost of one atomic read: no lock, no window lookup.
+DWORD GetQueueChangeCount();
 
 inline LRESULT SendMessage(HWND h, UINT m, WPARAM w, LPARAM l) { return SendMessageA(h, m, w, l); }
 inline BOOL PostMessage(HWND h, UINT m, WPARAM w, LPARAM l) { return PostMessageA(h, m, w, l); }
