@@ -67,7 +67,7 @@ void MakeQuickFlags() {
 
 }  // namespace
 
-bool IsNormalizedQuick(const WideString& s, uint8_t form) {
+bool IsNormalizedQuick(std::u16string_view s, uint8_t form) {
   if (form == nfNone) return true;
   MakeQuickFlags();
   const bool compatible = form == nfKC || form == nfKD;

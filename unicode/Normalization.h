@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "classlib/SysTypes.h"
 #include "unicode/UnicodeData.h"
@@ -19,7 +20,7 @@ constexpr uint8_t nfKD = 4;
 WideString NormalizeWide(const WideString& s, uint8_t form);
 // Whether NormalizeWide would return the text unchanged, found without
 // rebuilding it (a conservative answer: false means "may change").
-bool IsNormalizedQuick(const WideString& s, uint8_t form);
+bool IsNormalizedQuick(std::u16string_view s, uint8_t form);
 
 WideString DecomposeText(const WideString& s, bool compatible);
 void DecomposeCode(bool compatible, UCS4 code, TUCS4Array& list);

@@ -241,13 +241,16 @@ bool IsNonSpacingCode(UCS4 code) {
   return HasCategory(code, set);
 }
 
-WideString WideTrimSpace(const WideString& s) {
+WideString WideTrimSpace(const WideString& s) { return WideString(WideTrimSpaceView(s)); }
+
+std::u16string_view WideTrimSpaceView(std::u16string_view s) {
   static constexpr TCharacterCategories trimmed{ccOtherControl,     ccOtherFormat, ccSeparatorSpace,
                                                 ccSegmentSeparator, ccWhiteSpace,  ccSpaceOther};
-  auto trim = [](char16_t u) { return HasCategory(u, trimmed); };
+  // Printable ASCII, the usual end of a dictionary field, is never trimmed.
+  auto trim = [](char16_t u) { return (u <= 0x20 || u >= 0x7F) && HasCategory(u, trimmed); };
   size_t i = 0;
   while (i < s.size() && trim(s[i])) ++i;
-  if (i == s.size()) return WideString();
+  if (i == s.size()) return {};
   size_t j = s.size() - 1;
   while (j > i && trim(s[j])) --j;
   return s.substr(i, j - i + 1);

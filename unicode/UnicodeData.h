@@ -118,6 +118,8 @@ bool IsNonSpacingCode(UCS4 code);
 // Trims white space and control characters (each UTF-16 unit by itself) from
 // both ends.
 WideString WideTrimSpace(const WideString& s);
+// The same, as a slice of the text.
+std::u16string_view WideTrimSpaceView(std::u16string_view s);
 
 // The mapping of the given kind (0 folding, 1 lower, 2 title, 3 upper); the
 // code point itself when nothing is stored. Returned as a copy.
