@@ -3,7 +3,10 @@
 // each ended by "/". Positions in the routines count UTF-16 units.
 #pragma once
 
+#include <string_view>
+
 #include "classlib/SysTypes.h"
+#include "unicode/UnicodeData.h"
 #include "unicode/WideStrings.h"
 
 // Cuts a line (without its CR LF) into headword, reading ('' when absent)
@@ -12,11 +15,41 @@
 void ParseEntryLine(const WideString& line, WideString& headword, WideString& reading,
                     TWideStringList& glosses);
 
+// The same cut as slices of the line: the glosses are still to be split
+// (SplitText or ForEachToken at "/"), and are not yet normalized.
+struct TEntryFields {
+  std::u16string_view Headword;
+  std::u16string_view Reading;
+  std::u16string_view Glosses;  // from the "/" on; empty when the line has none
+};
+TEntryFields CutEntryLine(std::u16string_view line);
+
 // Splits the trimmed text at each separator into the list (cleared first):
 // a separator in the first position yields nothing, adjacent separators an
 // empty token, a final separator no trailing empty token.
-void SplitText(const WideString& text, char16_t separator, TWideStringList& list);
+void SplitText(std::u16string_view text, char16_t separator, TWideStringList& list);
+
+// SplitText's tokens handed to `f` one by one as slices of the text, before
+// a list would normalize them.
+template <typename F>
+void ForEachToken(std::u16string_view text, char16_t separator, F&& f) {
+  if (text.empty()) return;
+  const std::u16string_view t = WideTrimSpaceView(text);
+  size_t start = 0;
+  for (size_t i = t.find(separator); i != std::u16string_view::npos; i = t.find(separator, start)) {
+    if (i > 0) f(t.substr(start, i - start));
+    start = i + 1;
+  }
+  if (start < t.size()) f(t.substr(start));
+}
 
 // The 1-based position of `sub` in `s` with both upper-cased unit by unit,
 // 0 when absent (or when `sub` is empty).
-int WidePosIgnoreCase(const WideString& sub, const WideString& s);
+int WidePosIgnoreCase(std::u16string_view sub, std::u16string_view s);
+
+// A unit upper-cased as WidePosIgnoreCase compares it (a unit whose upper
+// case is not one unit stays).
+char16_t UpperUnit(char16_t c);
+// Whether `s` upper-cased holds `upperSub` (already upper-cased); false for
+// an empty `upperSub`.
+bool ContainsUpperCased(std::u16string_view s, std::u16string_view upperSub);

@@ -90,8 +90,14 @@ void THanakumoForm::FormDestroy(TObject*) {
   SetMarkersFromLines({});
   delete SearchEngine;
   SearchEngine = nullptr;
-  if (lstExactMatch) FreeResultData(*lstExactMatch);
-  if (lstSimiliarMatch) FreeResultData(*lstSimiliarMatch);
+  // The items show slices of the texts the records and the classifier keep:
+  // they go with them.
+  for (TWideListBox* list : {lstExactMatch, lstSimiliarMatch}) {
+    if (!list) continue;
+    FreeResultData(*list);
+    list->Items().Clear();
+  }
+  FClassifier.Clear();
 }
 
 void THanakumoForm::WMNCHitTest(TMessage& m) {

@@ -13,6 +13,8 @@
 #include "classlib/controls/Edits.h"
 #include "classlib/controls/ListBoxes.h"
 #include "classlib/controls/PageLists.h"
+#include "dict/MatchClassifier.h"
+#include "dict/ResultLineData.h"
 #include "unicode/WideStrings.h"
 #include "unicode/search/URESearch.h"
 
@@ -119,6 +121,8 @@ class THanakumoForm : public TForm {
   void lblSimiliarMatchClick(TObject* sender);
 
   // Results.
+  // Frees the result record of every item of the list (the items stay).
+  void FreeResultData(TWideListBox& list);
   void ResultListDrawItem(TWinControl* control, int index, TRect rect, TOwnerDrawState state);
   void ResultListClick(TObject* sender);
   void pbResultPaint(TObject* sender);
@@ -143,6 +147,8 @@ class THanakumoForm : public TForm {
   void ShowResultList(TWideListBox* shown, TLabel* shownCaption, TWideListBox* hidden, TLabel* hiddenCaption);
   void ShowCounts();
   void ReloadDictionary();
+  void UpdateLists(bool updating);
+  TResultRecords& RecordsOf(TWideListBox& list);
 
   // Window-button and search-box pictures, loaded from the PNG resources.
   std::unique_ptr<TPNGObject> FPngSearchEnter, FPngSearchLeave;
@@ -163,14 +169,15 @@ class THanakumoForm : public TForm {
   std::string FPendingDictFile;
   DWORD FLastPump = 0;
   bool FCountsShown = true;
-  // Gloss list reused by every match.
-  TWideStringList FGlosses;
+  // The running search's classification, and each list's records.
+  TMatchClassifier FClassifier;
+  TResultRecords FExactRecords, FSimiliarRecords;
+  DWORD FQueueChanges = 0;
+  int FMatchesSincePump = 0;
+  bool FListsUpdating = false;
 };
 
 extern THanakumoForm* HanakumoForm;
-
-// Frees the result record of every item of the list (the items stay).
-void FreeResultData(TWideListBox& list);
 
 // The settings routines of config.txt.
 void LoadSettings(THanakumoForm& form);

@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "dict/EntryParser.h"
+#include "unicode/Normalization.h"
 #include "unicode/UnicodeData.h"
 #include "unicode/WideUnicode.h"
 
@@ -16,9 +17,10 @@ std::vector<WideString>& WideKeys() {
   return keys;
 }
 
-// The same keys as a set, for the membership test of every group.
-std::unordered_set<WideString>& KeySet() {
-  static std::unordered_set<WideString> keys;
+// The same keys as a set of slices of WideKeys, for the membership test of
+// every group without a copy of its text.
+std::unordered_set<std::u16string_view>& KeySet() {
+  static std::unordered_set<std::u16string_view> keys;
   return keys;
 }
 
@@ -41,6 +43,7 @@ void DeleteFirstIgnoringCase(WideString& s, const WideString& part) {
 }  // namespace
 
 void SetMarkersFromLines(const std::vector<AnsiString>& lines) {
+  KeySet().clear();  // its slices point into the keys about to be replaced
   Markers.assign(lines.size(), TMarker{});
   WideKeys().assign(lines.size(), WideString{});
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -50,19 +53,20 @@ void SetMarkersFromLines(const std::vector<AnsiString>& lines) {
     Markers[i].Description = lines[i].substr(bar + 1);
     WideKeys()[i] = AnsiToWideCP(Markers[i].Key, 0);
   }
-  KeySet().clear();
   for (size_t i = 0; i < lines.size(); ++i) KeySet().insert(WideKeys()[i]);
 }
 
-bool IsMarkerKey(const WideString& text) { return KeySet().count(text) != 0; }
+bool IsMarkerKey(std::u16string_view text) { return KeySet().count(text) != 0; }
 
-bool IsMarkerText(const WideString& text) {
-  if (text.find(u',') == WideString::npos) return IsMarkerKey(text);
-  TWideStringList parts;
-  SplitText(text, u',', parts);
-  for (int i = 0; i < parts.Count(); ++i)
-    if (IsMarkerKey(parts[i])) return true;
-  return false;
+bool IsMarkerText(std::u16string_view text) {
+  if (text.find(u',') == std::u16string_view::npos) return IsMarkerKey(text);
+  // The parts as SplitText would list them: normalized to NFC.
+  bool found = false;
+  ForEachToken(text, u',', [&](std::u16string_view part) {
+    if (found) return;
+    found = IsNormalizedQuick(part, nfC) ? IsMarkerKey(part) : IsMarkerKey(NormalizeWide(WideString(part), nfC));
+  });
+  return found;
 }
 
 WideString GetMarkerDescription(const WideString& text) {

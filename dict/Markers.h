@@ -4,6 +4,7 @@
 // nest.
 #pragma once
 
+#include <string_view>
 #include <vector>
 
 #include "classlib/SysTypes.h"
@@ -22,9 +23,9 @@ extern std::vector<TMarker> Markers;
 // an empty element at its index.
 void SetMarkersFromLines(const std::vector<AnsiString>& lines);
 
-bool IsMarkerKey(const WideString& text);
+bool IsMarkerKey(std::u16string_view text);
 // The text, or one of its comma-separated parts (spaces kept), is a key.
-bool IsMarkerText(const WideString& text);
+bool IsMarkerText(std::u16string_view text);
 WideString GetMarkerDescription(const WideString& text);
 // The marker keys in the text's groups, in order of first occurrence,
 // without duplicates (a group with a key among its comma parts adds them all).

@@ -15,10 +15,10 @@ constexpr TColor ListColor = 0xF0F0F0;
 
 // Draws in the canvas's font and font colour over what is there. Dictionary
 // text is drawn as written: "&" is an ampersand, not a mnemonic.
-void DrawWide(TCanvas& canvas, const WideString& text, TRect rect, UINT flags) {
+void DrawWide(TCanvas& canvas, std::u16string_view text, TRect rect, UINT flags) {
   HDC dc = canvas.Handle();
   SetBkMode(dc, TRANSPARENT);
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, flags | DT_NOPREFIX);
+  DrawTextW(dc, text.data(), static_cast<int>(text.size()), &rect, flags | DT_NOPREFIX);
 }
 
 void UseFont(TCanvas& canvas, int points, TColor color, TFontStyles style = 0) {
@@ -30,10 +30,11 @@ void UseFont(TCanvas& canvas, int points, TColor color, TFontStyles style = 0) {
 
 }  // namespace
 
-void FreeResultData(TWideListBox& list) {
-  auto& items = list.Items();
-  for (int i = 0; i < items.Count(); ++i) delete static_cast<TResultLineData*>(items.Objects(i));
+TResultRecords& THanakumoForm::RecordsOf(TWideListBox& list) {
+  return &list == lstSimiliarMatch ? FSimiliarRecords : FExactRecords;
 }
+
+void THanakumoForm::FreeResultData(TWideListBox& list) { RecordsOf(list).Clear(); }
 
 void THanakumoForm::ResultListDrawItem(TWinControl* control, int index, TRect rect, TOwnerDrawState state) {
   auto* list = static_cast<TWideListBox*>(control);
@@ -47,14 +48,14 @@ void THanakumoForm::ResultListDrawItem(TWinControl* control, int index, TRect re
     canvas.FillRect(rect);
   }
   TRect textRect(rect.left + 16, rect.top, rect.right - 16, rect.bottom);
-  DrawWide(canvas, list->Items()[index], textRect, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+  DrawWide(canvas, list->Items().StringView(index), textRect, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
   if (state & odFocused) canvas.DrawFocusRect(rect);
 }
 
 void THanakumoForm::ResultListClick(TObject* sender) {
   auto* list = dynamic_cast<TWideListBox*>(sender);
   if (!list || list->ItemIndex() < 0) return;
-  FCurrentLine = static_cast<TResultLineData*>(list->Items().Objects(list->ItemIndex()))->Line();
+  FCurrentLine = static_cast<TResultLineData*>(list->Items().Objects(list->ItemIndex()))->Line();  // a copy: the pane outlives the lists' records
   pbResult->Invalidate();
 }
 

@@ -5,12 +5,7 @@
 #include <string>
 
 #include "dict/DataFiles.h"
-#include "dict/EntryParser.h"
-#include "dict/LineBounds.h"
 #include "dict/MainForm.h"
-#include "dict/Markers.h"
-#include "dict/ResultLineData.h"
-#include "unicode/UnicodeData.h"
 
 namespace {
 
@@ -54,6 +49,7 @@ void THanakumoForm::RunSearch(const WideString& query) {
 }
 
 void THanakumoForm::EndSearch() {
+  UpdateLists(false);
   ShowCounts();
   imgLoading->Hide();
   lblStop->Hide();
@@ -84,7 +80,13 @@ void THanakumoForm::ScanDictionary(const WideString& query) {
   Application->ProcessMessages();
 
   FSearchText = DictionaryText;
+  FClassifier.Start(*FSearchText, query, FExactOnly);
+  FQueueChanges = GetQueueChangeCount();
+  FLastPump = GetTickCount();
+  FMatchesSincePump = 0;
+  UpdateLists(true);
   const bool found = SearchEngine->FindAllMatches(*FSearchText);
+  UpdateLists(false);
   if (found) {
     if (FExactCount > 0) {
       if (lstExactMatch->Visible()) lblExactMatchClick(lblExactMatch);
@@ -96,45 +98,14 @@ void THanakumoForm::ScanDictionary(const WideString& query) {
 
 void THanakumoForm::SearchResultFound(int64_t start, int64_t stop) {
   if (FStopRequested) return;
-  const WideString& text = *FSearchText;
-  const TLineBounds bounds = GetLineAt(text, start, stop);
-  const WideString line = text.substr(bounds.LineStart, bounds.LineLength);
-  const WideString found = line.substr(static_cast<size_t>(start), static_cast<size_t>(stop - start));
-
-  WideString display, headword, reading;
-  bool similar = false;
-  ParseEntryLine(line, headword, reading, FGlosses);
-  auto test = [&](const WideString& field) {
-    if (field == found) {
-      display = field;
-    } else if (!FExactOnly && WidePosIgnoreCase(found, field) > 0) {
-      display = field;
-      similar = true;
-    }
-  };
-  test(headword);
-  if (display.empty() && !reading.empty()) test(reading);
-  for (int i = 0; display.empty() && i < FGlosses.Count(); ++i) {
-    const WideString gloss = FGlosses[i];
-    const WideString bare = WideTrimSpace(RemoveParentheses(gloss));
-    if (bare.empty()) continue;
-    if (bare == found) {
-      display = WideTrimSpace(RemoveMarkers(gloss));
-    } else if (!FExactOnly && WidePosIgnoreCase(found, bare) > 0) {
-      display = WideTrimSpace(RemoveMarkers(gloss));
-      similar = true;
-    }
-  }
-
-  if (!display.empty()) {
-    auto* data = new TResultLineData(FSearchText, bounds.LineStart, bounds.LineLength);
-    if (!similar) {
-      lstExactMatch->Items().AddObject(display, data);
-      ++FExactCount;
-    } else {
-      lstSimiliarMatch->Items().AddObject(display, data);
-      ++FSimiliarCount;
-    }
+  const TMatchClass match = FClassifier.Classify(start, stop);
+  if (match.Kind != TMatchClass::mcNone) {
+    TWideListBox* list = match.Kind == TMatchClass::mcExact ? lstExactMatch : lstSimiliarMatch;
+    TResultLineData* data = RecordsOf(*list).Add(FSearchText, match.LineStart, match.LineLength);
+    // The shown text is a slice of the dictionary text or of one the
+    // classifier keeps until the lists are cleared for the next search.
+    list->Items().AddObjectShared(match.Display, data);
+    ++(list == lstExactMatch ? FExactCount : FSimiliarCount);
     FCountsShown = false;
   }
   PumpDuringSearch();
@@ -150,18 +121,38 @@ void THanakumoForm::ShowCounts() {
   if (FSimiliarCount > 0) lblSimiliarMatch->SetCaption("Similiar match (" + std::to_string(FSimiliarCount) + ")");
 }
 
-// Every match lets the queue run, so the window stays live and Stop can be
-// clicked. Input, posted messages and timers are handled at once; a repaint
-// alone waits until 15 ms have passed since the last one, since repainting
-// the counts after each of hundreds of thousands of matches would cost far
-// more than the search.
+// While the scan adds items the lists only note them, and lay out and
+// repaint once each time the queue runs.
+void THanakumoForm::UpdateLists(bool updating) {
+  if (updating == FListsUpdating) return;
+  FListsUpdating = updating;
+  for (TWideListBox* list : {lstExactMatch, lstSimiliarMatch}) {
+    if (updating)
+      list->Items().BeginUpdate();
+    else
+      list->Items().EndUpdate();
+  }
+}
+
+// Every match may let the queue run, so the window stays live and Stop can
+// be clicked. What a match pays is a counter and one atomic read: the queue
+// runs at once when anything reached it (input, a post, a timer, a repaint
+// request from another thread), and otherwise every 15 ms on the clock,
+// which is read every 64 matches; input on a display is only seen when the
+// queue runs.
 void THanakumoForm::PumpDuringSearch() {
-  const DWORD now = GetTickCount();
-  const bool waiting = (GetQueueStatus(QS_ALLINPUT & ~QS_PAINT) & 0xFFFF) != 0;
-  if (!waiting && now - FLastPump < 15) return;
-  FLastPump = now;
+  if (GetQueueChangeCount() == FQueueChanges) {
+    if (++FMatchesSincePump < 64) return;
+    FMatchesSincePump = 0;
+    if (GetTickCount() - FLastPump < 15) return;
+  }
+  UpdateLists(false);
   ShowCounts();
   Application->ProcessMessages();
+  if (!FStopRequested) UpdateLists(true);
+  FLastPump = GetTickCount();
+  FMatchesSincePump = 0;
+  FQueueChanges = GetQueueChangeCount();
 }
 
 void THanakumoForm::lblStopClick(TObject*) { FStopRequested = true; }
