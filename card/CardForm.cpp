@@ -201,11 +201,8 @@ void THanakumoCardForm::WMWindowPosChanged(TMessage& m) {
 }
 
 bool THanakumoCardForm::TrayIconDocked() {
-  if (!TrayIcon) return false;
-  // Modifying an icon succeeds only for one the notification area holds.
-  NOTIFYICONDATAA data = TrayIcon->NotifyData();
-  return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
-
+  return TrayIcon && NotificationAreaPresent() &&
+         hk::FindTrayIcon(TrayIcon->NotifyData().hWnd, TrayIcon->NotifyId(), nullptr);
 }
 
 void THanakumoCardForm::WMNCRButtonDown(TMessage& m) {
