@@ -292,8 +292,9 @@ void TTrayIcon::SetIconIndex(int value) {
   if (!FIconList) {
     FIconIndex = 0;
   } else {
-    FIconIndex = value;
-    if (value >= FIconList->Count()) FIconIndex = FIconList->Count() - 1;
+    // Indexes below the first take the first, past the last the last.
+    FIconIndex = std::max(value, 0);
+    if (FIconIndex >= FIconList->Count()) FIconIndex = FIconList->Count() - 1;
     auto change = std::move(FIcon->OnChange);
     FIcon->OnChange = nullptr;
     FIconList->GetIcon(FIconIndex, *FIcon);
@@ -464,16 +465,23 @@ void TTrayIcon::ClickDefaultItem() {
 
 void TTrayIcon::ShowMenuAtCursor() {
   if (!FPopupMenu || !FPopupMenu->AutoPopup) return;
+  // A press that arrives while a menu is open, or while the messages
+  // before it run, does not open a second one.
+  if (TPopupMenu::Tracking() || FShowingMenu) return;
   POINT p{};
   if (!GetCursorPos(&p)) return;
   auto alive = FAlive;
+  FShowingMenu = true;
   SetForegroundWindow(Application->Handle());
   Application->ProcessMessages();
-  if (!*alive || !FPopupMenu) return;
-  FPopupMenu->PopupComponent = this;
-  FPopupMenu->Popup(p.x, p.y);
+  if (!*alive) return;
+  if (FPopupMenu) {
+    FPopupMenu->PopupComponent = this;
+    FPopupMenu->Popup(p.x, p.y);
+  }
   // The chosen item may have freed us.
   if (!*alive) return;
+  FShowingMenu = false;
   // So the menu closes properly when the user clicks elsewhere.
   if (FOwnerWindow && IsWindow(FOwnerWindow)) PostMessageA(FOwnerWindow, WM_NULL, 0, 0);
 }

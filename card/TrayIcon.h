@@ -171,6 +171,7 @@ class TTrayIcon : public TComponent {
   bool FMouseOutside = true;
   uint8_t FNotifyVersion = 0;
   bool FPreviewing = false;
+  bool FShowingMenu = false;
   bool FAwaitMainForm = true;
   int FAppHook = 0;
   // The owner's window as hooked (kept: the owner may be half gone when

@@ -1,6 +1,9 @@
 #include "card/TrayIcon.h"
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -225,6 +228,9 @@ TEST_F(TrayIconTest, CyclesThroughTheImageListInOrder) {
   tray->SetIconIndex(7);
   EXPECT_EQ(tray->IconIndex(), 2);
   EXPECT_EQ(IconColour(tray->Icon()), colours[2]);
+  tray->SetIconIndex(-3);
+  EXPECT_EQ(tray->IconIndex(), 0);
+  EXPECT_EQ(IconColour(tray->Icon()), colours[0]);
   FreeComponent(list);
   EXPECT_EQ(tray->IconList(), nullptr);
   EXPECT_EQ(tray->IconIndex(), 0);
@@ -505,4 +511,66 @@ TEST_F(TrayIconTest, ReadFromAFormResource) {
     EXPECT_NE(std::string(e.what()).find("pmMissing"), std::string::npos) << e.what();
     EXPECT_NE(std::string(e.what()).find("line 3"), std::string::npos) << e.what();
   }
+}
+
+TEST_F(TrayIconTest, TheRealMenuTracksOnceAndItsItemMayFreeTheIcon) {
+  TTrayIcon* tray = MakeTray();
+  // The menu outlives the form its command frees.
+  auto holder = std::make_unique<TComponent>(nullptr);
+  auto* menu = NewComponent<TPopupMenu>(holder.get());
+  int opened = 0;
+  // The user chooses once the menu is open.
+  menu->OnPopup = [&](TObject*) {
+    ++opened;
+    HeadlessKeyPress('X');
+  };
+  tray->SetPopupMenu(menu);
+  auto* exit = NewComponent<TMenuItem>(holder.get());
+  exit->SetCaption("E&xit");
+  // The command frees the form, and with it the icon, while the icon's
+  // own handler is still on the stack.
+  int chosen = 0;
+  bool freeForm = false;
+  exit->OnClick = [&](TObject*) {
+    ++chosen;
+    if (!freeForm) return;
+    FreeComponent(Form);
+    Form = nullptr;
+  };
+  menu->Items()->Add(exit);
+
+  // A watchdog ends a menu the input failed to end, so a fault fails
+  // instead of hanging.
+  Form->Show();
+  SetFocus(Form->Handle());
+  HeadlessPumpMessages();
+  HWND window = TrayIconHandler->Handle();
+  std::atomic<bool> done{false}, timedOut{false};
+  std::thread watchdog([&] {
+    for (int i = 0; i < 300 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!done) {
+      timedOut = true;
+      TPopupMenu::CancelTracking();
+      PostMessageA(window, WM_NULL, 0, 0);  // wakes the menu's loop
+    }
+  });
+  UINT id = static_cast<UINT>(tray->NotifyId());
+  // A second press queued behind the first comes while the menu is being
+  // opened: one menu, one choice.
+  hk::NotifyTrayIconEvent(window, id, WM_RBUTTONDOWN);
+  hk::NotifyTrayIconEvent(window, id, WM_RBUTTONDOWN);
+  HeadlessPumpMessages();
+  EXPECT_EQ(opened, 1);
+  EXPECT_EQ(chosen, 1);
+  freeForm = true;
+  hk::NotifyTrayIconEvent(window, id, WM_RBUTTONDOWN);
+  HeadlessPumpMessages();
+  done = true;
+  watchdog.join();
+  EXPECT_FALSE(timedOut);
+  EXPECT_EQ(opened, 2);
+  EXPECT_EQ(chosen, 2);
+  EXPECT_EQ(Form, nullptr);
+  EXPECT_EQ(TrayIconHandler, nullptr);
+  EXPECT_TRUE(hk::TrayIcons().empty());
 }
