@@ -54,6 +54,23 @@ void AddSolid(TImageList* list, uint32_t bgra) {
 
 uint32_t IconColour(TIcon& icon) { return static_cast<const uint32_t*>(icon.Image().ScanLine(0))[0]; }
 
+// A form whose tray icon asks, at start, to keep the main form hidden.
+class TStartupForm : public TForm {
+ public:
+  using TForm::TForm;
+  void TrayStartup(TObject* sender, bool& showMainForm) {
+    Sender = sender;
+    showMainForm = false;
+  }
+  TObject* Sender = nullptr;
+};
+
+const bool kStartupFormRegistered = [] {
+  RegisterClass<TStartupForm, TForm>("TStartupForm");
+  RegisterHandler("TrayStartup", &TStartupForm::TrayStartup);
+  return true;
+}();
+
 class TrayIconTest : public CardComponentsTest {
  protected:
   void SetUp() override {
@@ -573,4 +590,20 @@ TEST_F(TrayIconTest, TheRealMenuTracksOnceAndItsItemMayFreeTheIcon) {
   EXPECT_EQ(Form, nullptr);
   EXPECT_EQ(TrayIconHandler, nullptr);
   EXPECT_TRUE(hk::TrayIcons().empty());
+}
+
+TEST_F(TrayIconTest, StartupEventMayKeepTheMainFormHidden) {
+  auto* form = new TStartupForm(Application);
+  Application->SetMainForm(form);
+  form->Show();
+  ASSERT_TRUE(Application->ShowMainForm);
+  ReadFormText(form, "TSTARTUPFORM",
+               "object StartupForm: TStartupForm\n"
+               "  object TrayIcon: TTrayIcon\n"
+               "    OnStartup = TrayStartup\n"
+               "  end\n"
+               "end\n");
+  EXPECT_EQ(form->Sender, form->FindComponent("TrayIcon"));
+  EXPECT_FALSE(Application->ShowMainForm);
+  EXPECT_FALSE(form->Visible());
 }
