@@ -125,7 +125,7 @@ TTrayIcon::TTrayIcon(TComponent* owner) : TComponent(owner), FAlive(std::make_sh
   std::memset(&FNotifyData, 0, sizeof FNotifyData);
   FNotifyData.cbSize = sizeof FNotifyData;
   FNotifyData.hWnd = TrayIconHandler->Handle();
-  FNotifyData.uID = static_cast<UINT>(FNotifyId);
+  FNotifyData.uID = FNotifyId;
   FNotifyData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   FNotifyData.uCallbackMessage = WM_TRAYNOTIFY;
 

@@ -93,12 +93,12 @@ class TrayIconTest : public CardComponentsTest {
   }
   // What the notification area does when the user handles the icon.
   void Send(TTrayIcon* tray, UINT event) {
-    ASSERT_TRUE(hk::NotifyTrayIconEvent(TrayIconHandler->Handle(), static_cast<UINT>(tray->NotifyId()), event));
+    ASSERT_TRUE(hk::NotifyTrayIconEvent(TrayIconHandler->Handle(), tray->NotifyId(), event));
     HeadlessPumpMessages();
   }
   bool Shown(TTrayIcon* tray, hk::TrayIconRecord* record = nullptr) {
     hk::TrayIconRecord r;
-    bool found = hk::FindTrayIcon(TrayIconHandler->Handle(), static_cast<UINT>(tray->NotifyId()), &r);
+    bool found = hk::FindTrayIcon(TrayIconHandler->Handle(), tray->NotifyId(), &r);
     if (record) *record = r;
     return found;
   }
@@ -259,14 +259,30 @@ TEST_F(TrayIconTest, TaskbarRestartPutsBackOnlyVisibleIcons) {
   hidden->SetIconVisible(false);
   EXPECT_TRUE(Shown(shown));
   EXPECT_FALSE(Shown(hidden));
-  hk::ClearTrayIcons();  // the notification area went away with its icons
   ASSERT_NE(WM_TASKBARCREATED, 0u);
-  PostMessageA(HWND_BROADCAST, WM_TASKBARCREATED, 0, 0);
+  // The notification area goes, with its icons, and comes back.
+  HeadlessSetNotificationArea(false);
+  EXPECT_FALSE(Shown(shown));
+  HeadlessSetNotificationArea(true);
   HeadlessPumpMessages();
   EXPECT_TRUE(Shown(shown));
   EXPECT_FALSE(Shown(hidden));
   EXPECT_TRUE(shown->IconVisible());
   EXPECT_FALSE(hidden->IconVisible());
+}
+
+TEST_F(TrayIconTest, IconAddedWithoutANotificationAreaDocksWhenOneAppears) {
+  HeadlessSetNotificationArea(false);
+  TTrayIcon* tray = MakeTray(false);
+  EXPECT_FALSE(tray->AddTrayIcon());
+  EXPECT_TRUE(tray->IconVisible());  // still meant to be shown
+  EXPECT_FALSE(Shown(tray));
+  tray->SetHint("Later");
+  HeadlessSetNotificationArea(true);
+  HeadlessPumpMessages();
+  hk::TrayIconRecord r;
+  ASSERT_TRUE(Shown(tray, &r));
+  EXPECT_EQ(r.Tip, "Later");
 }
 
 TEST_F(TrayIconTest, TipIsTheHintCutTo127Bytes) {
@@ -571,7 +587,7 @@ TEST_F(TrayIconTest, TheRealMenuTracksOnceAndItsItemMayFreeTheIcon) {
       PostMessageA(window, WM_NULL, 0, 0);  // wakes the menu's loop
     }
   });
-  UINT id = static_cast<UINT>(tray->NotifyId());
+  UINT_PTR id = tray->NotifyId();
   // A second press queued behind the first comes while the menu is being
   // opened: one menu, one choice.
   hk::NotifyTrayIconEvent(window, id, WM_RBUTTONDOWN);
