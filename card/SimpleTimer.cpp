@@ -6,63 +6,18 @@
 
 TSimpleTimerHandler* TimerHandler = nullptr;
 
-namespace {
-
-// Ids count up from 1 and are never reused, so a late tick for a freed
-// timer cannot land on a new one made at the same address.
-UINT_PTR NextTimerId() {
-  static UINT_PTR next = 0;
-  return ++next;
-}
-
-// A handler still left when the program ends is freed with it. Made after
-// the first window, so it goes before the platform's window table does.
-struct TTimerHandlerFinaliser {
-  ~TTimerHandlerFinaliser() {
-    delete TimerHandler;
-    TimerHandler = nullptr;
-  }
-};
-
-}  // namespace
-
 // ---- TSimpleTimerHandler
-
-TSimpleTimerHandler::TSimpleTimerHandler() { FHandle = CreateHelperWindow(&TimerWindowProc); }
-
-TSimpleTimerHandler::~TSimpleTimerHandler() {
-  if (FHandle && IsWindow(FHandle)) DestroyWindow(FHandle);
-}
-
-HWND TSimpleTimerHandler::Handle() {
-  if (!FHandle || !IsWindow(FHandle)) FHandle = CreateHelperWindow(&TimerWindowProc);
-  return FHandle;
-}
 
 LRESULT TSimpleTimerHandler::TimerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg != WM_TIMER) return DefWindowProcA(hwnd, msg, wParam, lParam);
-  if (TimerHandler == nullptr) return 0;
-  auto it = TimerHandler->FTimers.find(static_cast<UINT_PTR>(wParam));
-  if (it != TimerHandler->FTimers.end()) it->second->Tick();
+  TSimpleTimer* timer = TimerHandler ? TimerHandler->Find(static_cast<UINT_PTR>(wParam)) : nullptr;
+  if (timer) timer->Tick();
   return 0;
 }
 
-void AcquireTimerHandler() {
-  if (TimerHandler == nullptr) {
-    TimerHandler = new TSimpleTimerHandler;
-    static TTimerHandlerFinaliser finaliser;
-  }
-  ++TimerHandler->FUsers;
-}
+void AcquireTimerHandler() { AcquireSharedHandler(TimerHandler); }
 
-void ReleaseTimerHandler() {
-  if (TimerHandler == nullptr) return;
-  if (TimerHandler->FUsers > 0) --TimerHandler->FUsers;
-  if (TimerHandler->FUsers == 0) {
-    delete TimerHandler;
-    TimerHandler = nullptr;
-  }
-}
+void ReleaseTimerHandler() { ReleaseSharedHandler(TimerHandler); }
 
 // ---- TSimpleTimer
 
@@ -71,18 +26,17 @@ TSimpleTimer::TSimpleTimer() { InitTimer(1000, nullptr); }
 TSimpleTimer::TSimpleTimer(uint32_t interval, TNotifyEvent onTimer) { InitTimer(interval, std::move(onTimer)); }
 
 void TSimpleTimer::InitTimer(uint32_t interval, TNotifyEvent onTimer) {
-  FId = NextTimerId();
   OneShot = false;
   FEnabled = false;
   FInterval = interval;
   SetOnTimer(std::move(onTimer));
   AcquireTimerHandler();
-  TimerHandler->FTimers[FId] = this;
+  FId = TimerHandler->Add(this);
 }
 
 TSimpleTimer::~TSimpleTimer() {
   if (FEnabled) StopTimer(true);
-  if (TimerHandler) TimerHandler->FTimers.erase(FId);
+  if (TimerHandler) TimerHandler->Remove(FId);
   ReleaseTimerHandler();
 }
 

@@ -6,33 +6,19 @@
 #pragma once
 
 #include <cstdint>
-#include <unordered_map>
 
+#include "card/SharedWindow.h"
 #include "classlib/Components.h"
 #include "platform/Types.h"
 
 class TSimpleTimer;
 
-class TSimpleTimerHandler : public TObject {
+class TSimpleTimerHandler : public TSharedObjectWindow<TSimpleTimer> {
  public:
-  TSimpleTimerHandler();
-  ~TSimpleTimerHandler() override;
-  TSimpleTimerHandler(const TSimpleTimerHandler&) = delete;
-  TSimpleTimerHandler& operator=(const TSimpleTimerHandler&) = delete;
-
-  // The shared window, made again should it have been destroyed under us.
-  HWND Handle();
-  unsigned Users() const { return FUsers; }
+  TSimpleTimerHandler() : TSharedObjectWindow(&TimerWindowProc) {}
 
  private:
-  friend class TSimpleTimer;
-  friend void AcquireTimerHandler();
-  friend void ReleaseTimerHandler();
   static LRESULT TimerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-
-  unsigned FUsers = 0;
-  HWND FHandle = nullptr;
-  std::unordered_map<UINT_PTR, TSimpleTimer*> FTimers;
 };
 
 // The shared handler, or nullptr while no timer exists.

@@ -21,20 +21,6 @@ namespace {
 // registered whenever the unit starts.
 const bool kTaskbarMessage = (WM_TASKBARCREATED = RegisterWindowMessageA("TaskbarCreated"), true);
 
-// Ids count up from 1 and are never reused: a late notification for a freed
-// icon cannot reach a new one made at the same address.
-UINT_PTR NextIconId() {
-  static UINT_PTR next = 0;
-  return ++next;
-}
-
-struct TTrayHandlerFinaliser {
-  ~TTrayHandlerFinaliser() {
-    delete TrayIconHandler;
-    TrayIconHandler = nullptr;
-  }
-};
-
 TShiftState ReadShiftState() {
   TShiftState s = 0;
   if (GetAsyncKeyState(VK_SHIFT) & 0x8000) s |= ssShift;
@@ -54,22 +40,6 @@ size_t Utf8PrefixLength(const std::string& text, size_t limit) {
 }  // namespace
 
 // ---- TTrayIconHandler
-
-TTrayIconHandler::TTrayIconHandler() { FHandle = CreateHelperWindow(&IconWindowProc); }
-
-TTrayIconHandler::~TTrayIconHandler() {
-  if (FHandle && IsWindow(FHandle)) DestroyWindow(FHandle);
-}
-
-HWND TTrayIconHandler::Handle() {
-  if (!FHandle || !IsWindow(FHandle)) FHandle = CreateHelperWindow(&IconWindowProc);
-  return FHandle;
-}
-
-TTrayIcon* TTrayIconHandler::Find(UINT_PTR id) const {
-  auto it = FIcons.find(id);
-  return it == FIcons.end() ? nullptr : it->second;
-}
 
 LRESULT TTrayIconHandler::IconWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
@@ -91,29 +61,15 @@ LRESULT TTrayIconHandler::IconWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
   }
 }
 
-void AcquireTrayIconHandler() {
-  if (TrayIconHandler == nullptr) {
-    TrayIconHandler = new TTrayIconHandler;
-    static TTrayHandlerFinaliser finaliser;
-  }
-  ++TrayIconHandler->FUsers;
-}
+void AcquireTrayIconHandler() { AcquireSharedHandler(TrayIconHandler); }
 
-void ReleaseTrayIconHandler() {
-  if (TrayIconHandler == nullptr) return;
-  if (TrayIconHandler->FUsers > 0) --TrayIconHandler->FUsers;
-  if (TrayIconHandler->FUsers == 0) {
-    delete TrayIconHandler;
-    TrayIconHandler = nullptr;
-  }
-}
+void ReleaseTrayIconHandler() { ReleaseSharedHandler(TrayIconHandler); }
 
 // ---- TTrayIcon: life
 
 TTrayIcon::TTrayIcon(TComponent* owner) : TComponent(owner), FAlive(std::make_shared<TTrayIcon*>(this)) {
   AcquireTrayIconHandler();
-  FNotifyId = NextIconId();
-  TrayIconHandler->FIcons[FNotifyId] = this;
+  FNotifyId = TrayIconHandler->Add(this);
   FAwaitMainForm = true;
   Enabled = true;
   FShowHint = true;
@@ -169,7 +125,7 @@ TTrayIcon::~TTrayIcon() {
     RestoreOwnerProc();
   }
   *FAlive = nullptr;
-  if (TrayIconHandler) TrayIconHandler->FIcons.erase(FNotifyId);
+  if (TrayIconHandler) TrayIconHandler->Remove(FNotifyId);
   ReleaseTrayIconHandler();
 }
 

@@ -17,8 +17,8 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 
+#include "card/SharedWindow.h"
 #include "card/SimpleTimer.h"
 #include "classlib/Controls.h"
 #include "classlib/Graphics.h"
@@ -35,28 +35,12 @@ using TStartupEvent = std::function<void(TObject* sender, bool& showMainForm)>;
 // The callback message of every tray icon.
 constexpr UINT WM_TRAYNOTIFY = 0x800;
 
-class TTrayIconHandler : public TObject {
+class TTrayIconHandler : public TSharedObjectWindow<TTrayIcon> {
  public:
-  TTrayIconHandler();
-  ~TTrayIconHandler() override;
-  TTrayIconHandler(const TTrayIconHandler&) = delete;
-  TTrayIconHandler& operator=(const TTrayIconHandler&) = delete;
-
-  // The shared window, made again should it have been destroyed under us.
-  HWND Handle();
-  unsigned Users() const { return FUsers; }
-  // The live icon of that id, or nullptr.
-  TTrayIcon* Find(UINT_PTR id) const;
+  TTrayIconHandler() : TSharedObjectWindow(&IconWindowProc) {}
 
  private:
-  friend class TTrayIcon;
-  friend void AcquireTrayIconHandler();
-  friend void ReleaseTrayIconHandler();
   static LRESULT IconWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-
-  unsigned FUsers = 0;
-  HWND FHandle = nullptr;
-  std::unordered_map<UINT_PTR, TTrayIcon*> FIcons;
 };
 
 // The shared handler, or nullptr while no tray icon exists.
