@@ -90,15 +90,21 @@ TTrayIcon::TTrayIcon(TComponent* owner) : TComponent(owner), FAlive(std::make_sh
   FLeaveTimer = std::make_unique<TSimpleTimer>(20, [this](TObject*) { ExitTimerTick(); });
 
   FMouseOutside = true;
-  SetDesignPreview(FDesignPreview);
-
-  if (!Designing()) {
-    FApp = Application;
-    FApp->FreeNotification(this);
-    FAppHook = FApp->HookMainWindow([this](TMessage& m) { return AppWindowHook(m); });
-    // The hook sees nothing until the application's window exists.
-    FApp->Handle();
-    if (OwnerControl()) SubclassOwner();
+  try {
+    SetDesignPreview(FDesignPreview);
+    if (!Designing()) {
+      FApp = Application;
+      FApp->FreeNotification(this);
+      FAppHook = FApp->HookMainWindow([this](TMessage& m) { return AppWindowHook(m); });
+      // The hook sees nothing until the application's window exists.
+      FApp->Handle();
+      if (OwnerControl()) SubclassOwner();
+    }
+  } catch (...) {
+    // No destructor runs for a half-made component: no hook may be left
+    // pointing at it.
+    ReleaseHooksAndHandler();
+    throw;
   }
 }
 
@@ -109,6 +115,10 @@ TTrayIcon::~TTrayIcon() {
   } catch (...) {
     // Going on: the hooks below must come off whatever happened.
   }
+  ReleaseHooksAndHandler();
+}
+
+void TTrayIcon::ReleaseHooksAndHandler() {
   FCyclingTimer.reset();
   FDoubleClickTimer.reset();
   FLeaveTimer.reset();
@@ -116,14 +126,12 @@ TTrayIcon::~TTrayIcon() {
     FIcon.reset();
   } catch (...) {
   }
-  if (!Designing()) {
-    if (FApp) {
-      FApp->UnhookMainWindow(FAppHook);
-      RemoveFreeNotification(FApp);
-      FApp = nullptr;
-    }
-    RestoreOwnerProc();
+  if (FApp) {
+    FApp->UnhookMainWindow(FAppHook);
+    RemoveFreeNotification(FApp);
+    FApp = nullptr;
   }
+  RestoreOwnerProc();
   *FAlive = nullptr;
   if (TrayIconHandler) TrayIconHandler->Remove(FNotifyId);
   ReleaseTrayIconHandler();
@@ -140,7 +148,7 @@ void TTrayIcon::Loaded() {
     bool showMainForm = true;
     if (OnStartup) OnStartup(this, showMainForm);
     if (!showMainForm) {
-      Application->ShowMainForm = false;
+      if (FApp) FApp->ShowMainForm = false;
       HideAppMainForm();
     }
   }
@@ -428,8 +436,10 @@ void TTrayIcon::ShowMenuAtCursor() {
   if (!GetCursorPos(&p)) return;
   auto alive = FAlive;
   FShowingMenu = true;
-  SetForegroundWindow(Application->Handle());
-  Application->ProcessMessages();
+  if (FApp) {
+    SetForegroundWindow(FApp->Handle());
+    FApp->ProcessMessages();
+  }
   if (!*alive) return;
   if (FPopupMenu) {
     FPopupMenu->PopupComponent = this;
@@ -546,12 +556,12 @@ LRESULT TTrayIcon::OwnerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
       // Raised, but the keyboard stays where it is.
       SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     } else {
-      SetForegroundWindow(Application->Handle());
+      if (FApp) SetForegroundWindow(FApp->Handle());
       SetForegroundWindow(hwnd);
     }
     return CallWindowProcA(prev, hwnd, msg, wParam, lParam);
   }
-  bool closing = msg == WM_SHOWWINDOW && wParam == 0 && lParam == SW_PARENTCLOSING && !Application->Terminated();
+  bool closing = msg == WM_SHOWWINDOW && wParam == 0 && lParam == SW_PARENTCLOSING && !(FApp && FApp->Terminated());
   bool minimising = msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_MINIMIZE;
   if ((closing || minimising) && MinimizeToTray && OnMinimizeToTray) {
     auto alive = FAlive;

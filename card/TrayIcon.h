@@ -129,6 +129,7 @@ class TTrayIcon : public TComponent {
   void ClickTimerTick();
   void ExitTimerTick();
   bool AppWindowHook(TMessage& message);
+  void ReleaseHooksAndHandler();
   void SubclassOwner();
   void RestoreOwnerProc();
   LRESULT OwnerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
