@@ -100,6 +100,14 @@ TEST_F(SettingsDialogTest, PreviewCancelAndOk) {
   settings->btnOK->Click();
   EXPECT_EQ(Alpha, 180);
   EXPECT_EQ(CardOpacity(), 179);  // the new card's fade-in ends one below
+  // The close box neither applies nor reloads: the preview stays.
+  card->Settings1->Click();
+  settings->trkTransparency->SetPosition(90);
+  SendMessageA(settings->Handle(), WM_CLOSE, 0, 0);
+  HeadlessPumpMessages();
+  EXPECT_FALSE(settings->Visible());
+  EXPECT_EQ(CardOpacity(), 90);
+  EXPECT_EQ(Alpha, 180);
 }
 
 TEST_F(SettingsDialogTest, OkAppliesEverySetting) {
