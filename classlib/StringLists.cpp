@@ -132,21 +132,7 @@ void TStrings::SetText(const std::string& text) {
   BeginUpdate();
   try {
     Clear();
-    const char* p = text.data();
-    const char* end = p + text.size();
-    // A zero byte ends the text, as it ends a C string.
-    if (const void* z = std::memchr(p, 0, text.size())) end = static_cast<const char*>(z);
-    while (p < end) {
-      const char* q = p;
-      while (q < end && *q != '\r' && *q != '\n') ++q;
-      Add(std::string(p, q));
-      if (q < end && *q == '\r') {
-        if (++q < end && *q == '\n') ++q;
-      } else if (q < end) {
-        ++q;
-      }
-      p = q;
-    }
+    ForEachTextLine(text, [this](std::string_view line) { Add(std::string(line)); });
   } catch (...) {
     EndUpdate();
     throw;
@@ -394,31 +380,10 @@ void TStringList::SetText(const std::string& text) {
   // dictionary has hundreds of thousands of them.
   Changing();
   FList.clear();
-  const char* p = text.data();
-  const char* end = p + text.size();
-  if (const void* z = std::memchr(p, 0, text.size())) end = static_cast<const char*>(z);
-  FList.reserve(static_cast<size_t>(std::max(std::count(p, end, '\n'), std::count(p, end, '\r'))) + 1);
-  // One pass: the next CR and the next LF are each searched for again only
-  // once the line start has passed them, so a text without one of them (CR
-  // or LF line ends alone) is not searched to its end from every line.
-  auto next = [end](const char* from, char c) {
-    auto* at = static_cast<const char*>(std::memchr(from, c, static_cast<size_t>(end - from)));
-    return at ? at : end;
-  };
-  const char* cr = next(p, '\r');
-  const char* lf = next(p, '\n');
-  while (p < end) {
-    if (cr < p) cr = next(p, '\r');
-    if (lf < p) lf = next(p, '\n');
-    const char* q = std::min(cr, lf);
-    FList.push_back(Item{std::string(p, q), nullptr});
-    if (q < end && *q == '\r') {
-      if (++q < end && *q == '\n') ++q;
-    } else if (q < end) {
-      ++q;
-    }
-    p = q;
-  }
+  const std::string_view whole(text.data(), std::min(text.size(), std::strlen(text.c_str())));
+  FList.reserve(static_cast<size_t>(std::max(std::count(whole.begin(), whole.end(), '\n'),
+                                             std::count(whole.begin(), whole.end(), '\r'))) + 1);
+  ForEachTextLine(text, [this](std::string_view line) { FList.push_back(Item{std::string(line), nullptr}); });
   Changed();
 }
 

@@ -1,13 +1,46 @@
 // TStrings and TStringList: lists of byte strings with attached objects.
 #pragma once
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "classlib/Components.h"
 
 class TStream;
+
+// The lines of a text as the string lists cut it: at CR, LF or CR LF, up to
+// its first zero byte (as a C string ends). `f` gets each line without its
+// end. The next CR and the next LF are each searched for again only once
+// the line start has passed them, so a text with one kind of line end alone
+// is not searched to its end from every line.
+template <typename F>
+void ForEachTextLine(std::string_view text, F&& f) {
+  const char* p = text.data();
+  const char* end = p + text.size();
+  if (const void* z = std::memchr(p, 0, text.size())) end = static_cast<const char*>(z);
+  auto next = [end](const char* from, char c) {
+    auto* at = static_cast<const char*>(std::memchr(from, c, static_cast<size_t>(end - from)));
+    return at ? at : end;
+  };
+  const char* cr = next(p, '\r');
+  const char* lf = next(p, '\n');
+  while (p < end) {
+    if (cr < p) cr = next(p, '\r');
+    if (lf < p) lf = next(p, '\n');
+    const char* q = std::min(cr, lf);
+    f(std::string_view(p, static_cast<size_t>(q - p)));
+    if (q < end && *q == '\r') {
+      if (++q < end && *q == '\n') ++q;
+    } else if (q < end) {
+      ++q;
+    }
+    p = q;
+  }
+}
 
 class TStrings : public TPersistent {
  public:
