@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "classlib/SysTypes.h"
 
@@ -25,6 +26,9 @@ void LoadDictionary();
 // the text) each followed by CR LF, decoded from UTF-8. Raises the file
 // stream's error when the file cannot be read.
 WideString ReadDictionaryText(const AnsiString& fileName);
+// The same text made from the file's bytes: what a string list's lines of
+// them, joined by its Text, would decode to.
+WideString DictionaryTextOf(std::string_view bytes);
 
 // Fills Markers from the program directory's markers.txt (or another file).
 void LoadMarkers();

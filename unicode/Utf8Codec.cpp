@@ -124,6 +124,8 @@ size_t UTF8ToWideSSE2(const char* data, size_t size, char16_t* out) {
   return static_cast<size_t>(out - start);
 }
 
+size_t UTF8ToWideInto(const char* data, size_t size, char16_t* out) { return Decode(data, size, out); }
+
 WideString UTF8ToWide(const char* data, size_t size) {
   WideString result;
   if (size == 0) return result;

@@ -32,6 +32,8 @@ WideString UTF8ToWide(const char* data, size_t size);
 // `out` and return the number written.
 size_t UTF8ToWidePlain(const char* data, size_t size, char16_t* out);
 size_t UTF8ToWideSSE2(const char* data, size_t size, char16_t* out);
+// The chosen form, for callers that decode into text of their own.
+size_t UTF8ToWideInto(const char* data, size_t size, char16_t* out);
 
 // UTF-16 to UTF-8, each unit by itself (a surrogate pair becomes two
 // three-byte sequences).

@@ -9,7 +9,9 @@
 
 #include "classlib/SysTypes.h"
 #include "classlib/SysUtils.h"
+#include "classlib/StringLists.h"
 #include "dict/Markers.h"
+#include "unicode/WideUnicode.h"
 
 namespace {
 
@@ -43,6 +45,26 @@ TEST_F(TempFolder, DictionaryLinesEndInCrLfWhateverTheFileUsed) {
 TEST_F(TempFolder, ZeroByteEndsTheTextAndByteOrderMarkStays) {
   const std::string file = Write("d.txt", std::string("\xEF\xBB\xBF\xE6\xB0\xB4 /water/\n", 14) + std::string(1, '\0') + "junk\n");
   EXPECT_EQ(ReadDictionaryText(file), u"\uFEFF\u6C34 /water/\r\n");
+}
+
+// The text is decoded line by line straight into place: it must be what a
+// string list's lines, joined by its Text, decode to, whatever the bytes.
+TEST_F(TempFolder, DictionaryTextIsTheStringListsTextDecoded) {
+  const std::string cases[] = {
+      "", "\n", "\r", "\r\n", "\r\r\n\n", "a", "a\rb\rc", "a\nb\n", "a\r\nb",
+      std::string("a\0b\nc", 5), std::string("\0a", 2),
+      "\xE6\xB0\n\xB4x\r\n",            // a sequence cut short by a line end
+      "\xF0\x9F\x92\xA7 drop\n\xC3",      // four bytes, and a lead byte at the end
+      "\x80\xBF stray\r\xE6\xB0\xB4\r",  // stray continuation bytes
+      "\xEF\xBB\xBF" "bom\n",
+  };
+  int n = 0;
+  for (const std::string& bytes : cases) {
+    const std::string file = Write("d" + std::to_string(n++) + ".txt", bytes);
+    TStringList lines;
+    lines.LoadFromFile(file);
+    EXPECT_EQ(ReadDictionaryText(file), UTF8ToWide(lines.Text())) << n;
+  }
 }
 
 TEST_F(TempFolder, ConfigNamesTheDictionary) {
