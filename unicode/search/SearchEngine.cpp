@@ -20,7 +20,10 @@ void TSearchEngine::AddMatch(int64_t Start, int64_t Stop) {
 
 void TSearchEngine::ClearMatches() { ResetResults(); }
 
-void TSearchEngine::ResetResults() { FResults.clear(); }
+void TSearchEngine::ResetResults() {
+  FResults.clear();
+  FResults.shrink_to_fit();
+}
 
 void TSearchEngine::CheckIndex(int64_t Index) const {
   if (Index < 0 || Index >= ResultCount())

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -43,6 +44,8 @@ class TSearchEngine {
   void CheckIndex(int64_t Index) const;
 
   // Start and stop of each match in turn.
-  std::vector<int64_t> FResults;
+  // In blocks: hundreds of thousands of matches are recorded without a copy
+  // of all the others each time the room doubles.
+  std::deque<int64_t> FResults;
   void* FOwner;
 };
