@@ -2,7 +2,8 @@
 // hit. Records point into the dictionary text they were found in instead of
 // each copying its line, and are made in blocks by the store of their list,
 // which keeps that text alive (also after a reload replaces it) until the
-// list's records are freed.
+// list's records are freed. An entry costs its item (24 bytes) and a share
+// of its line's record (24 bytes).
 #pragma once
 
 #include <cstdint>
@@ -15,21 +16,23 @@
 
 class TResultLineData : public TObject {
  public:
-  TResultLineData(const WideString& text, size_t start, size_t length)
-      : FText(&text), FStart(start), FLength(length) {}
-  std::u16string_view Line() const { return std::u16string_view(*FText).substr(FStart, FLength); }
+  explicit TResultLineData(std::u16string_view line) : FLine(line.data()), FLength(line.size()) {}
+  std::u16string_view Line() const { return std::u16string_view(FLine, FLength); }
 
  private:
-  const WideString* FText;
-  size_t FStart;
+  const char16_t* FLine;
   size_t FLength;
 };
 
+// Items from one line in a row (a line holds many matches) share its record.
 class TResultRecords {
  public:
   TResultLineData* Add(const std::shared_ptr<const WideString>& text, size_t start, size_t length) {
     if (FTexts.empty() || FTexts.back() != text) FTexts.push_back(text);
-    return &FRecords.emplace_back(*text, start, length);
+    const std::u16string_view line = std::u16string_view(*text).substr(start, length);
+    if (FRecords.empty() || FRecords.back().Line().data() != line.data() || FRecords.back().Line().size() != length)
+      FRecords.emplace_back(line);
+    return &FRecords.back();
   }
   // Frees every record (and the text, unless another holder keeps it).
   void Clear() {
