@@ -5,6 +5,7 @@
 #include "classlib/Graphics.h"
 #include "classlib/Streams.h"
 #include "classlib/SysUtils.h"
+#include "platform/Icons.h"
 
 namespace {
 
@@ -554,18 +555,27 @@ void TBitmap::SaveToClipboardFormat(UINT& format, HANDLE& data, HPALETTE& palett
 
 // ---- TIcon
 
-TIcon::~TIcon() = default;
+TIcon::~TIcon() { FreeHandle(); }
+
+void TIcon::FreeHandle() {
+  FOwnedHandle.reset();
+  FHandle = nullptr;
+}
 
 void TIcon::Assign(const TPersistent* source) {
   if (auto* i = dynamic_cast<const TIcon*>(source)) {
+    if (i == this) return;
+    FreeHandle();
     FImage.Assign(&i->FImage);
-    FHandle = i->FHandle;
+    // Copies of one image share its handle, which lives while any holds it.
+    FHandle = const_cast<TIcon*>(i)->Handle();
+    FOwnedHandle = i->FOwnedHandle;
     Changed(this);
     return;
   }
   if (!source) {
     FImage.Assign(nullptr);
-    FHandle = nullptr;
+    FreeHandle();
     Changed(this);
     return;
   }
@@ -575,15 +585,12 @@ void TIcon::Assign(const TPersistent* source) {
 void TIcon::SetImage(const TBitmap& image) {
   FImage.Assign(&image);
   FImage.SetPixelFormat(pf32bit);
-  FHandle = nullptr;
+  FreeHandle();
   Changed(this);
 }
 
 void TIcon::Draw(TCanvas& canvas, const TRect& rect) {
-  if (Empty()) return;
-  BLENDFUNCTION bf{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  AlphaBlend(canvas.Handle(), rect.left, rect.top, rect.Width(), rect.Height(), FImage.Canvas().Handle(), 0, 0,
-             FImage.Width(), FImage.Height(), bf);
+  if (HICON icon = Handle()) DrawIconEx(canvas.Handle(), rect.left, rect.top, icon, rect.Width(), rect.Height(), 0, nullptr, DI_NORMAL);
 }
 
 void TIcon::SetWidth(int) { throw EInvalidGraphicOperation("Cannot change the size of an icon"); }
@@ -597,9 +604,37 @@ void TIcon::LoadFromStream(TStream& stream) {
 
 void TIcon::SaveToStream(TStream& stream) { FImage.SaveToStream(stream); }
 
-HICON TIcon::Handle() { return FHandle; }
+void TIcon::LoadFromResourceName(HINSTANCE instance, const std::string& name, const std::string& type) {
+  TGraphicClass cls = TPicture::FindExtension(type);
+  if (!cls) throw EInvalidGraphic("Unknown picture file extension (." + LowerCase(type) + ")");
+  TResourceStream stream(instance, name, type.c_str());
+  std::unique_ptr<TGraphic> graphic = cls->Create();
+  graphic->LoadFromStream(stream);
+  // The picture class gives its pixels with their alpha (a PNG does).
+  Assign(graphic.get());
+}
+
+HICON TIcon::Handle() {
+  if (!FHandle && !FImage.Empty()) {
+    ICONINFO info{TRUE, 0, 0, nullptr, FImage.Handle()};
+    FHandle = CreateIconIndirect(&info);
+    if (FHandle) FOwnedHandle = std::shared_ptr<void>(FHandle, [](void* h) { DestroyIcon(static_cast<HICON>(h)); });
+  }
+  return FHandle;
+}
 
 void TIcon::SetHandle(HICON icon) {
+  FreeHandle();
+  FImage.Assign(nullptr);
+  int w = 0, h = 0;
+  std::vector<uint32_t> pixels;
+  if (icon && GetIconPixels(icon, &w, &h, &pixels) && w > 0 && h > 0) {
+    FImage.SetPixelFormat(pf32bit);
+    FImage.SetSize(w, h);
+    for (int y = 0; y < h; ++y)
+      std::copy_n(pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(w), w,
+                  static_cast<uint32_t*>(FImage.ScanLine(y)));
+  }
   FHandle = icon;
   Changed(this);
 }

@@ -213,6 +213,12 @@ void TCustomForm::CreateParams(TCreateParams& params) {
   params.WndParent = nullptr;
 }
 
+void TCustomForm::CreateWnd() {
+  TWinControl::CreateWnd();
+  if (gApplication && !gApplication->Icon().Empty())
+    SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(gApplication->Icon().Handle()));
+}
+
 void TCustomForm::CenterOnScreen() {
   TRect area = Rect(0, 0, Screen->Width(), Screen->Height());
   if (FPosition == poMainFormCenter || FPosition == poOwnerFormCenter) {
@@ -401,6 +407,15 @@ TApplication::TApplication(TComponent* owner) : TComponent(owner) {
   // are never refused for want of one.
   MSG msg{};
   PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+  FIcon.OnChange = [this](TObject*) { IconChanged(); };
+}
+
+void TApplication::IconChanged() {
+  HICON icon = FIcon.Handle();
+  if (FHandle) SendMessageA(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  if (!gScreen) return;
+  for (TCustomForm* form : gScreen->FForms)
+    if (form->HandleAllocated()) SendMessageA(form->Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 }
 
 TApplication::~TApplication() {
@@ -428,7 +443,13 @@ HWND TApplication::Handle() {
   return FHandle;
 }
 
-void TApplication::Initialize() { Handle(); }
+void TApplication::Initialize() {
+  Handle();
+  // The program's icon is its PNG resource MAINICON, when it has one and a
+  // PNG picture class is there to read it.
+  if (FIcon.Empty() && FindResourceA(nullptr, "MAINICON", "PNG") && TPicture::FindExtension("PNG"))
+    FIcon.LoadFromResourceName(nullptr, "MAINICON");
+}
 
 LRESULT TApplication::WndProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
   TMessage m{msg, w, l, 0};

@@ -89,6 +89,7 @@ class TCustomForm : public TWinControl {
 
  protected:
   void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
   void PaintWindow(HDC dc) override;
   void KeyDown(WORD& key, TShiftState shift) override;
   virtual void Paint();
@@ -168,6 +169,9 @@ class TApplication : public TComponent {
   void SetMainForm(TCustomForm* form) { FMainForm = form; }
   const std::string& Title() const { return FTitle; }
   void SetTitle(const std::string& title);
+  // The program's icon: every form's window shows it (and the tray, when
+  // the program puts it there). Initialize loads the PNG resource MAINICON
+  // when the program has one; another: Icon().LoadFromResourceName(0, NAME).
   TIcon& Icon() { return FIcon; }
   std::string ExeName() const;
   // The hidden application window, made on first use.
@@ -194,6 +198,7 @@ class TApplication : public TComponent {
  private:
   bool ProcessMessage();
   void Idle();
+  void IconChanged();
   LRESULT WndProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l);
   TCustomForm* FMainForm = nullptr;
   std::string FTitle;

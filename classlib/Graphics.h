@@ -358,13 +358,16 @@ class TBitmap : public TGraphic {
 };
 
 // An icon: the program's icon for windows and the notification area. Held
-// as a 32-bit image with alpha; Handle is the platform's icon made from it.
+// as a 32-bit image with straight alpha; Handle is the platform's icon made
+// from it, alive while the icon (or a copy assigned from it, which shares
+// it) holds that image. A handle given with SetHandle stays the giver's.
 class TIcon : public TGraphic {
  public:
+  TIcon() = default;
   ~TIcon() override;
   void Assign(const TPersistent* source) override;
   void Draw(TCanvas& canvas, const TRect& rect) override;
-  bool Empty() const override { return FImage.Empty(); }
+  bool Empty() const override { return FImage.Empty() && !FHandle; }
   int Width() const override { return FImage.Width(); }
   int Height() const override { return FImage.Height(); }
   void SetWidth(int) override;
@@ -372,16 +375,24 @@ class TIcon : public TGraphic {
   // The icon file format is not read: a bitmap file or stream is.
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
+  // An image resource (by default of type "PNG") read through the picture
+  // class registered for that extension, alpha and all; EResNotFound
+  // "Resource %s not found" when there is none.
+  void LoadFromResourceName(HINSTANCE instance, const std::string& name, const std::string& type = "PNG");
   // A 32-bit bitmap whose alpha is the icon's.
   TBitmap& Image() { return FImage; }
   void SetImage(const TBitmap& image);
+  // The platform icon of the image, made on first use; nullptr when empty.
   HICON Handle();
-  // Keeps the handle (the icon does not own it).
+  // Shows that icon from now on (the icon does not own it; its pixels
+  // become the image).
   void SetHandle(HICON icon);
 
  private:
+  void FreeHandle();
   TBitmap FImage;
   HICON FHandle = nullptr;
+  std::shared_ptr<void> FOwnedHandle;  // destroys the handle we made
 };
 
 class TPicture : public TPersistent {

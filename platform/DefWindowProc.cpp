@@ -112,6 +112,20 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (IsTopLevel(*w) && !w->MessageOnly) Driver().WindowTextChanged(hwnd);
       return TRUE;
     }
+    case WM_SETICON: {
+      HICON icon = reinterpret_cast<HICON>(lParam);
+      HICON& slot = wParam == ICON_BIG ? w->IconBig : w->IconSmall;
+      if (wParam != ICON_BIG && wParam != ICON_SMALL) return 0;
+      HICON old = slot;
+      slot = icon;
+      if (IsTopLevel(*w) && !w->MessageOnly && old != icon) Driver().WindowIconChanged(hwnd);
+      return reinterpret_cast<LRESULT>(old);
+    }
+    case WM_GETICON:
+      if (wParam == ICON_BIG) return reinterpret_cast<LRESULT>(w->IconBig);
+      if (wParam == ICON_SMALL) return reinterpret_cast<LRESULT>(w->IconSmall);
+      if (wParam == ICON_SMALL2) return reinterpret_cast<LRESULT>(w->IconSmall ? w->IconSmall : w->IconBig);
+      return 0;
     case WM_GETTEXT: {
       char* buffer = reinterpret_cast<char*>(lParam);
       if (buffer == nullptr || wParam == 0) return 0;

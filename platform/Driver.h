@@ -21,6 +21,8 @@ class TPlatformDriver {
   virtual void WindowMoved(HWND, const RECT& screenRect) {}
   virtual void WindowMinimized(HWND, bool minimized) {}
   virtual void WindowTextChanged(HWND) {}
+  // WM_SETICON changed what WindowIcons answers.
+  virtual void WindowIconChanged(HWND) {}
   // Border, stay-on-top, taskbar, layered or click-through state changed.
   virtual void WindowStyleChanged(HWND) {}
   virtual void WindowActivated(HWND) {}

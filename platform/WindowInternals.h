@@ -75,6 +75,10 @@ struct TWindow {
   BYTE LayeredAlpha = 255;
   DWORD LayeredFlags = 0;
   COLORREF LayeredKey = 0;
+
+  // WM_SETICON; the class's icons stand in for those not set.
+  HICON IconBig = nullptr;
+  HICON IconSmall = nullptr;
 };
 using PWindow = std::shared_ptr<TWindow>;
 
@@ -87,6 +91,9 @@ std::recursive_mutex& TreeLock();
 
 PWindowClass FindClass(const std::string& name);
 bool IsTopLevel(const TWindow& w);
+// The icons a window shows (the desktop's window list, its taskbar): the
+// big one first, then the small one, each falling back to the class's.
+std::vector<HICON> WindowIcons(HWND hwnd);
 HWND Root(HWND hwnd);
 
 // Geometry.

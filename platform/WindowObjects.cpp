@@ -35,6 +35,17 @@ std::recursive_mutex& TreeLock() {
 
 bool IsTopLevel(const TWindow& w) { return (w.Style & WS_CHILD) == 0 || w.Parent == nullptr; }
 
+std::vector<HICON> WindowIcons(HWND hwnd) {
+  std::vector<HICON> icons;
+  PWindow w = Find(hwnd);
+  if (!w) return icons;
+  HICON big = w->IconBig ? w->IconBig : w->Class ? w->Class->Icon : nullptr;
+  HICON small = w->IconSmall ? w->IconSmall : w->Class ? w->Class->IconSm : nullptr;
+  if (big) icons.push_back(big);
+  if (small && small != big) icons.push_back(small);
+  return icons;
+}
+
 HWND Root(HWND hwnd) {
   PWindow w = Find(hwnd);
   while (w && !IsTopLevel(*w)) {

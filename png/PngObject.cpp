@@ -72,6 +72,28 @@ void TPNGObject::AssignTo(TPersistent* dest) const {
     png->CopyFromPNG(*this);
     return;
   }
+  if (auto* icon = dynamic_cast<TIcon*>(dest)) {
+    // An icon keeps the alpha: a 32-bit image with straight alpha.
+    TBitmap image;
+    image.SetPixelFormat(pf32bit);
+    if (HasHeader()) {
+      const int w = Width(), h = Height();
+      image.SetSize(w, h);
+      const TPNGTransparency kind = TransparencyKind();
+      const uint32_t key = TransparentColor();
+      for (int y = 0; y < h; ++y) {
+        auto* row = static_cast<uint32_t*>(image.ScanLine(y));
+        const uint8_t* alpha = kind == ptAlphaChannel ? AlphaRow(y) : nullptr;
+        for (int x = 0; x < w; ++x) {
+          const uint32_t c = GetPixel(x, y);  // 0x00BBGGRR
+          uint32_t a = alpha ? alpha[x] : (kind == ptColorKey && c == key) ? 0 : 255;
+          row[x] = (a << 24) | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+        }
+      }
+    }
+    icon->SetImage(image);
+    return;
+  }
   auto* bitmap = dynamic_cast<TBitmap*>(dest);
   if (bitmap && HasHeader()) {
     const TChunkIHDR& h = Header();

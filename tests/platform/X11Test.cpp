@@ -46,6 +46,36 @@ class X11Test : public PlatformTest {
     return done();
   }
 
+  // Our X window of that title (a child of the root: no window manager here).
+  Window XWindowTitled(const char* title) {
+    Window root, parent, *children = nullptr, found = 0;
+    unsigned n = 0;
+    if (!XQueryTree(Probe, DefaultRootWindow(Probe), &root, &parent, &children, &n)) return 0;
+    for (unsigned i = 0; i < n && !found; ++i) {
+      char* name = nullptr;
+      if (XFetchName(Probe, children[i], &name) && name) {
+        if (std::string(name) == title) found = children[i];
+        XFree(name);
+      }
+    }
+    if (children) XFree(children);
+    return found;
+  }
+  // A window property of 32-bit items, as longs.
+  std::vector<long> Property(Window w, const char* name) {
+    Atom type;
+    int format;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> out;
+    if (XGetWindowProperty(Probe, w, XInternAtom(Probe, name, False), 0, 1 << 20, False, AnyPropertyType, &type,
+                           &format, &n, &after, &data) == Success &&
+        data && format == 32)
+      out.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + n);
+    if (data) XFree(data);
+    return out;
+  }
+
   // The screen's pixels inside a rectangle, from the X server.
   std::vector<uint32_t> Screen(const RECT& r) {
     XImage* img = XGetImage(Probe, DefaultRootWindow(Probe), r.left, r.top, static_cast<unsigned>(r.right - r.left),
@@ -163,6 +193,42 @@ TEST_F(X11Test, ALayeredWindowShowsItsPremultipliedImageAtItsOpacity) {
   DeleteDC(mem);
 }
 
+// A 24 x 24 icon: an opaque red left half, a see-through right half.
+HICON RedHalfIcon() {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = 24;
+  bi.bmiHeader.biHeight = -24;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  auto* px = static_cast<uint32_t*>(bits);
+  for (int y = 0; y < 24; ++y)
+    for (int x = 0; x < 24; ++x) px[y * 24 + x] = x < 12 ? 0xFFFF0000u : 0x00000000u;
+  ICONINFO info{TRUE, 0, 0, nullptr, bmp};
+  HICON icon = CreateIconIndirect(&info);
+  DeleteObject(bmp);
+  return icon;
+}
+
+TEST_F(X11Test, AWindowsIconIsItsNetWmIcon) {
+  HWND h = MakeTop(20, 20, 30, 30, WS_POPUP);
+  SetWindowTextA(h, "icon window");
+  HICON icon = RedHalfIcon();
+  SendMessageA(h, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  XSync(Probe, False);
+  Window x = 0;
+  ASSERT_TRUE(PumpUntil([&] { return (x = XWindowTitled("icon window")) != 0 && !Property(x, "_NET_WM_ICON").empty(); }));
+  std::vector<long> prop = Property(x, "_NET_WM_ICON");
+  ASSERT_EQ(prop.size(), 2u + 24u * 24u);
+  EXPECT_EQ(prop[0], 24);
+  EXPECT_EQ(prop[1], 24);
+  EXPECT_EQ(static_cast<uint32_t>(prop[2 + 5 * 24 + 3]), 0xFFFF0000u);
+  EXPECT_EQ(static_cast<uint32_t>(prop[2 + 5 * 24 + 20]), 0u);
+  DestroyIcon(icon);
+}
+
 // A tray manager of the test's own: owns the selection, announces itself
 // and reports the windows that ask to be docked.
 struct TTestTray {
@@ -209,7 +275,7 @@ TEST_F(X11Test, AnIconAddedOnceATrayManagerArrivesDocksAndALaterTrayGetsItAgain)
   nid.uID = reinterpret_cast<UINT_PTR>(&nid);  // pointer-sized, as a component's own address
   nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   nid.uCallbackMessage = WM_USER + 1;
-  nid.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+  nid.hIcon = RedHalfIcon();
   std::snprintf(nid.szTip, sizeof nid.szTip, "Card");
   // No tray yet: no notification area, and the add fails.
   EXPECT_FALSE(NotificationAreaPresent());
@@ -227,6 +293,12 @@ TEST_F(X11Test, AnIconAddedOnceATrayManagerArrivesDocksAndALaterTrayGetsItAgain)
   XMoveWindow(Probe, icon, 600, 600);
   XMapWindow(Probe, icon);
   XSync(Probe, False);
+  // It shows the icon's image: red where opaque, what is behind elsewhere.
+  EXPECT_TRUE(PumpUntil([&] {
+    auto px = Screen(RECT{600, 600, 624, 624});
+    return px.size() == 576u && px[3 * 24 + 2] == 0xFF0000u && px[20 * 24 + 11] == 0xFF0000u &&
+           px[3 * 24 + 13] != 0xFF0000u && px[20 * 24 + 23] != 0xFF0000u;
+  }));
   HeadlessPumpMessages();
   XTestFakeMotionEvent(Probe, DefaultScreen(Probe), 605, 605, CurrentTime);
   XTestFakeButtonEvent(Probe, 3, True, CurrentTime);

@@ -20,6 +20,7 @@
 #include "platform/RawInput.h"
 #include "platform/WindowInternals.h"
 #include "platform/drivers/x11/X11Keys.h"
+#include "platform/Icons.h"
 #include "platform/drivers/x11/X11Tray.h"
 
 using namespace hkwin;
@@ -124,6 +125,7 @@ class TX11Driver : public TPlatformDriver {
     NetActive = atom("_NET_ACTIVE_WINDOW");
     NetCheck = atom("_NET_SUPPORTING_WM_CHECK");
     NetName = atom("_NET_WM_NAME");
+    NetWmIcon = atom("_NET_WM_ICON");
     Utf8 = atom("UTF8_STRING");
     XVisualInfo info;
     if (XMatchVisualInfo(D, Screen, 32, TrueColor, &info)) {
@@ -274,6 +276,13 @@ class TX11Driver : public TPlatformDriver {
     if (!xw || !w) return;
     SetTitle(xw->Xid, w->Text);
     XFlush(D);
+  }
+
+  void WindowIconChanged(HWND h) override {
+    if (TXWindow* xw = Get(h)) {
+      ApplyIcon(*xw);
+      XFlush(D);
+    }
   }
 
   void WindowStyleChanged(HWND h) override {
@@ -554,6 +563,7 @@ class TX11Driver : public TPlatformDriver {
     ApplyDecorations(xw, w);
     ApplyStates(xw, false);
     ApplyInputShape(xw, w);
+    ApplyIcon(xw);
     if (Im) {
       xw.Ic = XCreateIC(Im, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, xw.Xid, XNFocusWindow,
                         xw.Xid, nullptr);
@@ -609,6 +619,24 @@ class TX11Driver : public TPlatformDriver {
     };
     send(NetAbove, above);
     send(NetSkipTaskbar, skip);
+  }
+
+  // _NET_WM_ICON: each icon as width, height and ARGB rows, one CARDINAL
+  // (a long to Xlib) a value.
+  void ApplyIcon(TXWindow& xw) {
+    std::vector<long> data;
+    for (HICON icon : WindowIcons(xw.Hwnd)) {
+      int w = 0, h = 0;
+      std::vector<uint32_t> pixels;
+      if (!GetIconPixels(icon, &w, &h, &pixels) || w <= 0 || h <= 0) continue;
+      data.push_back(w);
+      data.push_back(h);
+      for (uint32_t p : pixels) data.push_back(static_cast<long>(p));
+    }
+    if (data.empty()) XDeleteProperty(D, xw.Xid, NetWmIcon);
+    else
+      XChangeProperty(D, xw.Xid, NetWmIcon, XA_CARDINAL, 32, PropModeReplace,
+                      reinterpret_cast<unsigned char*>(data.data()), static_cast<int>(data.size()));
   }
 
   void ApplyInputShape(TXWindow& xw, const TWindow& w) {
@@ -873,7 +901,7 @@ class TX11Driver : public TPlatformDriver {
   XIM Im = nullptr;
   Cursor Arrow, Hand, Beam, Watch;
   Atom WmProtocols, WmDelete, MotifHints, NetState, NetAbove, NetSkipTaskbar, NetMoveResize, NetSupported, NetActive,
-      NetCheck, NetName, Utf8;
+      NetCheck, NetName, Utf8, NetWmIcon;
   std::map<HWND, TXWindow> ByHwnd;
   std::map<Window, HWND> ByWindow;
   std::vector<uint32_t> Buffer;
