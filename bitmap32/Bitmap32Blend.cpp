@@ -261,7 +261,7 @@ void EndMMXBlock() {}
 namespace {
 const bool BlendUnitReady = [] {
   BuildTables();
-  if (CPUHasAVX512BW())
+  if (CPUHasAVX512VBMI())
     SetBlendRoutines(
         OverlayBlendRoutines(OverlayBlendRoutines(SSE2BlendRoutines, AVX2BlendRoutines), AVX512BlendRoutines));
   else if (CPUHasAVX2())

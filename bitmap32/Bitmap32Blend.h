@@ -47,7 +47,8 @@ extern const TBlendRoutines SSE2BlendRoutines;
 // The SSE2 table with the line forms (and the merge lines) done eight pixels
 // at a time; only for processors with AVX2.
 extern const TBlendRoutines AVX2BlendRoutines;
-// The merge lines sixteen pixels at a time; only for processors with AVX-512 BW.
+// The merge lines sixteen pixels at a time; only for processors with AVX-512
+// F, BW and VBMI.
 extern const TBlendRoutines AVX512BlendRoutines;
 
 // Fills the variables below from a table (start-up does it once; tests use it

@@ -9,130 +9,163 @@
 
 #include "bitmap32/Bitmap32Blend.h"
 
-#define HK_AVX512 __attribute__((target("avx512f,avx512bw")))
+#define HK_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 
 namespace {
 
-HK_AVX512 inline __m512i Lo(__m512i v) { return _mm512_unpacklo_epi8(v, _mm512_setzero_si512()); }
-HK_AVX512 inline __m512i Hi(__m512i v) { return _mm512_unpackhi_epi8(v, _mm512_setzero_si512()); }
+// The constants of the merge, made once a run. The empty asm hides their
+// values, so that they stay in registers instead of being built again in
+// every step of the loop.
+struct TMergeConstants {
+  __m512i Alpha, Low, Word, Spread, Bias, Times257, Full, Opaque, PickLow, PickHigh, One;
+  __m512 Numerator, Snap;
+  __mmask64 HighBytes;
+  HK_AVX512 TMergeConstants() {
+    Alpha = _mm512_set1_epi32(static_cast<int>(0xFF000000u));
+    Low = _mm512_set1_epi16(0xFF);
+    Word = _mm512_set1_epi32(0xFFFF);
+    Bias = _mm512_set1_epi16(128);
+    Times257 = _mm512_set1_epi16(257);
+    Full = _mm512_set1_epi16(255);
+    Opaque = _mm512_set1_epi32(0x00FF00FF);
+    One = _mm512_set1_epi32(1);
+    // Byte 0 of each lane of the first source, then byte 0 of the second
+    // (index 64 and up); and byte 0 of the first with byte 2 of the second.
+    alignas(64) uint8_t low[64], high[64], spread[64];
+    for (int j = 0; j < 64; j += 4) {
+      // pshufb control (within 16 bytes): each pixel's alpha byte into both of its 16-bit lanes.
+      spread[j] = spread[j + 2] = static_cast<uint8_t>((j & 15) + 3), spread[j + 1] = spread[j + 3] = 0x80;
+      low[j] = static_cast<uint8_t>(j), low[j + 1] = static_cast<uint8_t>(64 + j), low[j + 2] = low[j + 3] = 0;
+      high[j] = high[j + 1] = 0, high[j + 2] = static_cast<uint8_t>(j);
+      high[j + 3] = static_cast<uint8_t>(64 + j + 2);
+    }
+    Spread = _mm512_load_si512(spread);
+    PickLow = _mm512_load_si512(low);
+    PickHigh = _mm512_load_si512(high);
+    Numerator = _mm512_set1_ps(255.0f);
+    Snap = _mm512_set1_ps(12288.0f);
+    HighBytes = 0xCCCCCCCCCCCCCCCCull;  // bytes 2 and 3 of each lane
+  }
+  // Hides the values from the compiler (see above); done on a copy held in
+  // registers for the whole loop.
+  HK_AVX512 void Pin() {
+    asm("" : "+v"(Alpha), "+v"(Low), "+v"(Word), "+v"(Spread), "+v"(Bias), "+v"(Times257), "+v"(Full));
+    asm("" : "+v"(Opaque), "+v"(PickLow), "+v"(PickHigh), "+v"(One), "+v"(Numerator), "+v"(Snap), "+k"(HighBytes));
+  }
+};
 
-// round(a * b / 255) for bytes in 16-bit lanes: t * 257 >> 16 with t = a * b + 128.
-HK_AVX512 inline __m512i Mul255(__m512i a, __m512i b) {
-  return _mm512_mulhi_epu16(_mm512_add_epi16(_mm512_mullo_epi16(a, b), _mm512_set1_epi16(128)),
-                            _mm512_set1_epi16(257));
+// round(x / 255) for x up to 255 * 255 in 16-bit lanes: (x + 128) * 257 >> 16.
+HK_AVX512 inline __m512i Div255(__m512i x, const TMergeConstants k) {
+  return _mm512_mulhi_epu16(_mm512_add_epi16(x, k.Bias), k.Times257);
 }
 
 // ((x * w + 128) >> 8) + ((y * (255 - w) + 128) >> 8) per lane, as the plain combine.
-HK_AVX512 inline __m512i Mix(__m512i x, __m512i y, __m512i w) {
-  const __m512i bias = _mm512_set1_epi16(128);
-  __m512i a = _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(x, w), bias), 8);
-  __m512i b = _mm512_srli_epi16(
-      _mm512_add_epi16(_mm512_mullo_epi16(y, _mm512_sub_epi16(_mm512_set1_epi16(255), w)), bias), 8);
+HK_AVX512 inline __m512i Mix(__m512i x, __m512i y, __m512i w, const TMergeConstants k) {
+  __m512i a = _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(x, w), k.Bias), 8);
+  __m512i b = _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(y, _mm512_sub_epi16(k.Full, w)), k.Bias), 8);
   return _mm512_add_epi16(a, b);
 }
 
-// pshufb control, the same in each 128-bit lane: byte i takes byte
-// pattern[i] of the lane, or 0 for -1.
-HK_AVX512 inline __m512i LaneMask(const int (&pattern)[16]) {
-  alignas(64) char m[64];
-  for (int i = 0; i < 64; ++i) m[i] = static_cast<char>(pattern[i % 16] < 0 ? -128 : pattern[i % 16]);
-  return _mm512_load_si512(m);
-}
-
-// Round(q * 255 / ra) of one channel, its low byte exact: the quotient lies
-// within 0.0001 of the true one, and adding 1.5 * 2^13 puts it on a grid of
-// 2^-10, where every tie is an exact half and every other quotient (1 / 510
-// or more from a half) stays on its side; the conversion rounds ties to
-// even, and the even number added leaves the low byte alone.
-HK_AVX512 inline __m512i Divide(__m512i qb, __m512i channel, __m512 reciprocal) {
-  const __m512 x = _mm512_cvtepi32_ps(_mm512_shuffle_epi8(qb, channel));
-  return _mm512_cvt_roundps_epi32(_mm512_add_ps(_mm512_mul_ps(x, reciprocal), _mm512_set1_ps(12288.0f)),
+// Round(q * 255 / ra) of the low 16 bits of each 32-bit lane, its low byte
+// exact: the quotient (at most 255) lies within 0.0001 of the true one, and
+// adding 1.5 * 2^13 puts it on a grid of 2^-10, where every tie is an exact
+// half and every other quotient (1 / 510 or more from a half) stays on its
+// side; the conversion rounds ties to even, and the even number added
+// leaves the low byte alone.
+HK_AVX512 inline __m512i Divide(__m512i q, __m512 reciprocal, const TMergeConstants k) {
+  const __m512 x = _mm512_cvtepi32_ps(q);
+  return _mm512_cvt_roundps_epi32(_mm512_add_ps(_mm512_mul_ps(x, reciprocal), k.Snap),
                                   _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
 }
 
-// Sixteen merges, as Merge8 of the AVX2 forms: the alpha lane, its bytes set
-// to 255, comes out as the result's alpha, and the division goes through one
-// float reciprocal a pixel rounded onto a grid of 2^-10.
-HK_AVX512 inline __m512i Merge16(__m512i f, __m512i b, __m512i alphaLo, __m512i alphaHi, __m512i channel0,
-                                  __m512i channel1, __m512i channel2) {
-  const __m512i alpha = _mm512_set1_epi32(static_cast<int>(0xFF000000u));
-  const __m512i zero = _mm512_setzero_si512();
-  const __m512i f1 = _mm512_or_si512(f, alpha), b1 = _mm512_or_si512(b, alpha);
+// Sixteen merges, as Merge8 of the AVX2 forms: the even bytes (blue, red)
+// and the odd ones (green, alpha) of each pixel in 16-bit lanes. The alpha
+// lane, its bytes set to 255, comes out as the result's alpha; the division
+// goes through one float reciprocal a pixel.
+// sourceClear and sourceOpaque: where the source alpha is 0 and 255.
+HK_AVX512 inline __m512i Merge16(__m512i f, __m512i b, __mmask16 sourceClear, __mmask16 sourceOpaque,
+                                 const TMergeConstants k) {
+  const __m512i f1 = _mm512_or_si512(f, k.Alpha), b1 = _mm512_or_si512(b, k.Alpha);
+  // Each pixel's alpha in both of its 16-bit lanes.
+  const __m512i fw = _mm512_shuffle_epi8(f, k.Spread), bw = _mm512_shuffle_epi8(b, k.Spread);
+  const __m512i fwInverse = _mm512_sub_epi16(k.Full, fw);
   __m512i q[2];
-  for (int half = 0; half < 2; ++half) {
-    const __m512i fc = half ? Hi(f1) : Lo(f1), bc = half ? Hi(b1) : Lo(b1);
-    const __m512i fw = _mm512_shuffle_epi8(f, half ? alphaHi : alphaLo);
-    const __m512i bw = _mm512_shuffle_epi8(b, half ? alphaHi : alphaLo);
-    const __m512i p = Mul255(bw, bc);
-    const __m512i d = _mm512_sub_epi16(fc, p);
-    const __m512i m = Mul255(fw, _mm512_abs_epi16(d));
-    q[half] = _mm512_mask_sub_epi16(_mm512_add_epi16(p, m), _mm512_movepi16_mask(d), p, m);
+  for (int odd = 0; odd < 2; ++odd) {
+    const __m512i fc = odd ? _mm512_srli_epi16(f1, 8) : _mm512_and_si512(f1, k.Low);
+    const __m512i bc = odd ? _mm512_srli_epi16(b1, 8) : _mm512_and_si512(b1, k.Low);
+    const __m512i p = Div255(_mm512_mullo_epi16(bw, bc), k);
+    q[odd] = Div255(_mm512_add_epi16(_mm512_mullo_epi16(p, fwInverse), _mm512_mullo_epi16(fc, fw)), k);
   }
-  const __m512i qb = _mm512_packus_epi16(q[0], q[1]);
-  const __m512 reciprocal = _mm512_div_ps(_mm512_set1_ps(255.0f), _mm512_cvtepi32_ps(_mm512_srli_epi32(qb, 24)));
-  __m512i r = _mm512_mask_blend_epi8(0x2222222222222222ull, Divide(qb, channel0, reciprocal), _mm512_slli_epi32(Divide(qb, channel1, reciprocal), 8));
-  r = _mm512_mask_blend_epi8(0x4444444444444444ull, r, _mm512_slli_epi32(Divide(qb, channel2, reciprocal), 16));
-  r = _mm512_mask_blend_epi8(0x8888888888888888ull, r, qb);
-  const __m512i fa = _mm512_and_si512(f, alpha), ba = _mm512_and_si512(b, alpha);
-  r = _mm512_mask_blend_epi32(_mm512_cmpeq_epi32_mask(ba, zero), r, f);
-  const __mmask16 backOpaque = _mm512_cmpeq_epi32_mask(ba, alpha);
+  // q[0]: blue and red; q[1]: green and the result's alpha, each below 256.
+  // Lanes where both alphas are 0 take the background below; dividing them
+  // by 1 keeps the float steps free of exceptions.
+  const __m512 reciprocal = _mm512_div_ps(
+      k.Numerator, _mm512_cvtepi32_ps(_mm512_max_epi32(_mm512_srli_epi32(q[1], 16), k.One)));
+  const __m512i blue = Divide(_mm512_and_si512(q[0], k.Word), reciprocal, k);
+  const __m512i green = Divide(_mm512_and_si512(q[1], k.Word), reciprocal, k);
+  const __m512i red = Divide(_mm512_srli_epi32(q[0], 16), reciprocal, k);
+  __m512i r = _mm512_mask_blend_epi8(k.HighBytes, _mm512_permutex2var_epi8(blue, k.PickLow, green),
+                                     _mm512_permutex2var_epi8(red, k.PickHigh, q[1]));
+  // The background's alpha spread over its lanes tells clear and opaque apart.
+  r = _mm512_mask_blend_epi32(_mm512_testn_epi32_mask(bw, bw), r, f);
+  const __mmask16 backOpaque = _mm512_cmpeq_epi32_mask(bw, k.Opaque);
   if (backOpaque) {
     // Over an opaque background: the blend by the source alpha, made opaque.
-    const __m512i fl = Lo(f), fh = Hi(f);
-    __m512i blended = _mm512_or_si512(
-        _mm512_packus_epi16(Mix(fl, Lo(b), _mm512_shuffle_epi8(f, alphaLo)), Mix(fh, Hi(b), _mm512_shuffle_epi8(f, alphaHi))),
-        alpha);
-    blended = _mm512_mask_blend_epi32(_mm512_cmpeq_epi32_mask(fa, alpha), blended, f1);
+    __m512i even = Mix(_mm512_and_si512(f, k.Low), _mm512_and_si512(b, k.Low), fw, k);
+    __m512i oddLanes = Mix(_mm512_srli_epi16(f, 8), _mm512_srli_epi16(b, 8), fw, k);
+    __m512i blended = _mm512_or_si512(_mm512_or_si512(even, _mm512_slli_epi16(oddLanes, 8)), k.Alpha);
+    blended = _mm512_mask_blend_epi32(sourceOpaque, blended, f1);
     r = _mm512_mask_blend_epi32(backOpaque, r, blended);
   }
-  return _mm512_mask_blend_epi32(_mm512_cmpeq_epi32_mask(fa, zero), r, b);
+  return _mm512_mask_blend_epi32(sourceClear, r, b);
 }
 
-HK_AVX512 void MergeRun(const TColor32* src, TColor32* dst, int count, const TColor32* master) {
-  const __m512i alpha = _mm512_set1_epi32(static_cast<int>(0xFF000000u));
-  // Alpha bytes into the 16-bit lanes of the low and high unpacked halves;
-  // channel k of every pixel into the low byte of its 32-bit lane.
-  const __m512i alphaLo = LaneMask({3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1});
-  const __m512i alphaHi = LaneMask({11, -1, 11, -1, 11, -1, 11, -1, 15, -1, 15, -1, 15, -1, 15, -1});
-  const __m512i channel0 = LaneMask({0, -1, -1, -1, 4, -1, -1, -1, 8, -1, -1, -1, 12, -1, -1, -1});
-  const __m512i channel1 = LaneMask({1, -1, -1, -1, 5, -1, -1, -1, 9, -1, -1, -1, 13, -1, -1, -1});
-  const __m512i channel2 = LaneMask({2, -1, -1, -1, 6, -1, -1, -1, 10, -1, -1, -1, 14, -1, -1, -1});
+template <bool WithMaster>
+HK_AVX512 void MergeRun(const TColor32* src, TColor32* dst, int count, TColor32 master) {
+  TMergeConstants k;
+  k.Pin();
+  auto source = [&](int at) HK_AVX512 {
+    __m512i f = _mm512_loadu_si512(src + at);
+    if (WithMaster) {
+      // The source alpha times the master alpha, rounded as the multiply table.
+      const __m512i fa =
+          Div255(_mm512_mullo_epi16(_mm512_set1_epi32(static_cast<int>(master)), _mm512_srli_epi32(f, 24)), k);
+      f = _mm512_or_si512(_mm512_andnot_si512(k.Alpha, f), _mm512_slli_epi32(fa, 24));
+    }
+    return f;
+  };
+  // Groups of only clear and opaque sources need no arithmetic: the clear
+  // ones leave the destination, the opaque ones replace it. Two groups a
+  // step give the processor two independent chains to interleave.
+  auto group = [&](int at, __m512i f) HK_AVX512 {
+    const __m512i fa = _mm512_and_si512(f, k.Alpha);
+    const __mmask16 clear = _mm512_testn_epi32_mask(fa, fa), opaque = _mm512_cmpeq_epi32_mask(fa, k.Alpha);
+    if (__builtin_expect(_kortestc_mask16_u8(clear, opaque), 0))
+      _mm512_mask_storeu_epi32(dst + at, opaque, f);
+    else
+      _mm512_storeu_si512(dst + at, Merge16(f, _mm512_loadu_si512(dst + at), clear, opaque, k));
+  };
   int i = 0;
-  for (; i + 16 <= count; i += 16) {
-    __m512i f = _mm512_loadu_si512(src + i);
-    if (master) {
-      const __m512i t = _mm512_add_epi32(
-          _mm512_mullo_epi16(_mm512_set1_epi32(static_cast<int>(*master)), _mm512_srli_epi32(f, 24)),
-          _mm512_set1_epi32(128));
-      const __m512i fa = _mm512_srli_epi32(_mm512_add_epi32(t, _mm512_srli_epi32(t, 8)), 8);
-      f = _mm512_or_si512(_mm512_andnot_si512(alpha, f), _mm512_slli_epi32(fa, 24));
-    }
-    // Whole groups of clear sources leave the destination; of opaque ones
-    // they replace it.
-    const __m512i fa = _mm512_and_si512(f, alpha);
-    if (!_mm512_test_epi32_mask(fa, fa)) continue;
-    if (_mm512_cmpeq_epi32_mask(fa, alpha) == 0xFFFF) {
-      _mm512_storeu_si512(dst + i, f);
-      continue;
-    }
-    _mm512_storeu_si512(dst + i,
-                        Merge16(f, _mm512_loadu_si512(dst + i), alphaLo, alphaHi, channel0, channel1, channel2));
+  for (; i + 32 <= count; i += 32) {
+    const __m512i f0 = source(i), f1 = source(i + 16);
+    group(i, f0);
+    group(i + 16, f1);
   }
+  for (; i + 16 <= count; i += 16) group(i, source(i));
   if (i < count) {
-    if (master)
-      AVX2BlendRoutines.MergePixelRunMaster(src + i, dst + i, count - i, *master);
+    if (WithMaster)
+      AVX2BlendRoutines.MergePixelRunMaster(src + i, dst + i, count - i, master);
     else
       AVX2BlendRoutines.MergePixelRun(src + i, dst + i, count - i);
   }
 }
 
 HK_AVX512 void MergePixelRunAVX512(const TColor32* src, TColor32* dst, int count) {
-  MergeRun(src, dst, count, nullptr);
+  MergeRun<false>(src, dst, count, 0);
 }
 
 HK_AVX512 void MergePixelRunMasterAVX512(const TColor32* src, TColor32* dst, int count, TColor32 m) {
-  TColor32 limited = m > 255 ? 255 : m;
-  MergeRun(src, dst, count, &limited);
+  MergeRun<true>(src, dst, count, m > 255 ? 255 : m);
 }
 
 }  // namespace

@@ -61,14 +61,14 @@ bool CPUHasAVX2() {
   return (b & (1u << 5)) != 0;
 }
 
-bool CPUHasAVX512BW() {
+bool CPUHasAVX512VBMI() {
   if (!CPUHasAVX2()) return false;
   unsigned lo, hi;
   __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
   if ((lo & 0xE6) != 0xE6) return false;  // mask and all 512-bit register state enabled too
   unsigned a, b, c, d;
   if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
-  return (b & (1u << 16)) != 0 && (b & (1u << 30)) != 0;  // AVX-512 F and BW
+  return (b & (1u << 16)) != 0 && (b & (1u << 30)) != 0 && (c & (1u << 1)) != 0;  // AVX-512 F, BW and VBMI
 }
 
 // ---- Themes

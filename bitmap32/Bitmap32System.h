@@ -15,8 +15,8 @@ inline bool CPUHasMMX() { return CPUHasFeature(cfMMX); }
 inline bool CPUHas3DNow() { return CPUHasFeature(cf3DNow); }
 // AVX2 with the operating system saving the wide registers.
 bool CPUHasAVX2();
-// That, and AVX-512 F and BW with the 512-bit registers saved as well.
-bool CPUHasAVX512BW();
+// That, and AVX-512 F, BW and VBMI with the 512-bit registers saved as well.
+bool CPUHasAVX512VBMI();
 
 // The raw registers the feature test reads; a test swaps this to play other
 // processors. Returns false when the leaf is not available.
