@@ -477,12 +477,8 @@ void TTrayIcon::ExitTimerTick() {
 
 void TTrayIcon::CycleTimerTick() {
   if (!FIconList || !FCycleIcons) return;
-  {
-    auto change = std::move(FIcon->OnChange);
-    FIcon->OnChange = nullptr;
-    FIconList->GetIcon(FIconIndex, *FIcon);
-    FIcon->OnChange = std::move(change);
-  }
+  // The icon's change tells the tray at once: its old handle is gone.
+  FIconList->GetIcon(FIconIndex, *FIcon);
   int next = FIconIndex < FIconList->Count() - 1 ? FIconIndex + 1 : 0;
   auto alive = FAlive;
   DoCycle(next);
