@@ -13,6 +13,7 @@
 #include "classlib/ImgList.h"
 #include "classlib/Streams.h"
 #include "classlib/controls/Menus.h"
+#include "platform/Icons.h"
 #include "platform/Input.h"
 #include "platform/Messages.h"
 #include "platform/services/NotifyIcon.h"
@@ -101,6 +102,15 @@ class TrayIconTest : public CardComponentsTest {
     bool found = hk::FindTrayIcon(TrayIconHandler->Handle(), tray->NotifyId(), &r);
     if (record) *record = r;
     return found;
+  }
+
+  // The top-left pixel of the icon the notification area shows (0: none).
+  uint32_t TrayPixel(TTrayIcon* tray) {
+    hk::TrayIconRecord r;
+    int w = 0, h = 0;
+    std::vector<uint32_t> pixels;
+    if (!Shown(tray, &r) || !GetIconPixels(r.Icon, &w, &h, &pixels) || pixels.empty()) return 0;
+    return pixels[0];
   }
 
   TForm* Form = nullptr;
@@ -224,12 +234,16 @@ TEST_F(TrayIconTest, CyclesThroughTheImageListInOrder) {
   tray->OnCycle = [&](TObject*, int n) { next.push_back(n); };
   tray->SetCycleInterval(300);
   tray->SetCycleIcons(true);
+  std::vector<uint32_t> docked;  // what the notification area holds
   for (int i = 0; i < 5; ++i) {
     HeadlessAdvance(300);
     shown.push_back(IconColour(tray->Icon()));
+    docked.push_back(TrayPixel(tray));
   }
   EXPECT_EQ(next, (std::vector<int>{1, 2, 0, 1, 2}));
-  EXPECT_EQ(shown, (std::vector<uint32_t>{colours[1], colours[2], colours[0], colours[1], colours[2]}));
+  const std::vector<uint32_t> order{colours[1], colours[2], colours[0], colours[1], colours[2]};
+  EXPECT_EQ(shown, order);
+  EXPECT_EQ(docked, order);
   EXPECT_EQ(tray->IconIndex(), 2);
 
   // A new interval starts again from the first icon.
@@ -320,6 +334,16 @@ TEST_F(TrayIconTest, RecordAndLifeOfTheIcon) {
   hk::TrayIconRecord r;
   ASSERT_TRUE(Shown(tray, &r));
   EXPECT_EQ(r.CallbackMessage, 0x800u);
+  EXPECT_EQ(r.Icon, nullptr);  // no image yet
+  // The icon it is given is what the notification area shows.
+  auto* list = NewComponent<TImageList>(Form);
+  AddSolid(list, 0xFF10C020);
+  TIcon given;
+  list->GetIcon(0, given);
+  tray->SetIcon(&given);
+  EXPECT_EQ(TrayPixel(tray), 0xFF10C020u);
+  tray->SetIcon(nullptr);
+  EXPECT_EQ(TrayPixel(tray), 0u);
   // Two icons share the window; the last one's going frees it.
   TTrayIcon* other = MakeTray();
   EXPECT_EQ(other->NotifyData().hWnd, d.hWnd);
