@@ -2,29 +2,12 @@
 
 #include <mutex>
 
-#include "bitmap32/Bitmap32PNG.h"
 #include "card/MainGlobals.h"
 #include "card/TrayIcon.h"
-#include "classlib/Forms.h"
 #include "common/WindowUtils.h"
 #include "png/PngObject.h"
 
 extern "C" void HkKeepResources_hk_card();
-
-namespace {
-
-// The program's icon for its windows and the tray: 32-bit with alpha.
-void LoadProgramIcon() {
-  TBitmap32 image;
-  bool alphaUsed = false;
-  LoadPngResourceToBitmap32(&image, "MAINICON", "PNG", alphaUsed);
-  TBitmap bitmap;
-  bitmap.SetPixelFormat(pf32bit);
-  image.AssignTo(&bitmap);
-  Application->Icon().SetImage(bitmap);
-}
-
-}  // namespace
 
 void InitializeCardProgram() {
   HkKeepResources_hk_card();
@@ -35,5 +18,4 @@ void InitializeCardProgram() {
     RegisterTrayIconClass();
   });
   InitializeMain();
-  if (Application->Icon().Empty()) LoadProgramIcon();
 }

@@ -76,6 +76,7 @@ class CardTest : public ::testing::Test {
 
   // The program block: the card, then the dialog.
   void Start() {
+    Application->Initialize();
     Application->CreateForm(HanakumoCardForm);
     Application->CreateForm(SettingsForm);
     card = HanakumoCardForm;

@@ -44,7 +44,8 @@ TEST_F(CardTrayTest, TheIconShowsTheProgramsIconAndOpensTheMenu) {
   hk::TrayIconRecord icon;
   ASSERT_TRUE(card->TrayIconDocked());
   ASSERT_TRUE(hk::FindTrayIcon(card->TrayIcon->NotifyData().hWnd, card->TrayIcon->NotifyId(), &icon));
-  EXPECT_EQ(icon.Icon, Application->Icon().Handle());
+  EXPECT_NE(icon.Icon, nullptr);
+  EXPECT_EQ(icon.Icon, card->TrayIcon->Icon().Handle());
   EXPECT_EQ(Application->Icon().Width(), 24);
   EXPECT_EQ(card->TrayIcon->PopupMenu(), card->pmTray);
   WatchMenu();
