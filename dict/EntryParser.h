@@ -29,18 +29,44 @@ TEntryFields CutEntryLine(std::u16string_view line);
 // empty token, a final separator no trailing empty token.
 void SplitText(std::u16string_view text, char16_t separator, TWideStringList& list);
 
-// SplitText's tokens handed to `f` one by one as slices of the text, before
-// a list would normalize them.
+// SplitText's tokens one at a time, as slices of the text (before a list
+// would normalize them), for callers that may stop early.
+class TTokenCursor {
+ public:
+  TTokenCursor() = default;
+  TTokenCursor(std::u16string_view text, char16_t separator)
+      : FText(text.empty() ? text : WideTrimSpaceView(text)), FSeparator(separator) {}
+  bool Next(std::u16string_view& token) {
+    while (!FDone) {
+      const size_t i = FText.find(FSeparator, FStart);
+      if (i == std::u16string_view::npos) {
+        FDone = true;
+        if (FStart >= FText.size()) return false;
+        token = FText.substr(FStart);
+        return true;
+      }
+      const size_t start = FStart;
+      FStart = i + 1;
+      // Each separator ends the token before it; none before the first position.
+      if (i > 0) {
+        token = FText.substr(start, i - start);
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  std::u16string_view FText;
+  char16_t FSeparator = 0;
+  size_t FStart = 0;
+  bool FDone = false;
+};
+
 template <typename F>
 void ForEachToken(std::u16string_view text, char16_t separator, F&& f) {
-  if (text.empty()) return;
-  const std::u16string_view t = WideTrimSpaceView(text);
-  size_t start = 0;
-  for (size_t i = t.find(separator); i != std::u16string_view::npos; i = t.find(separator, start)) {
-    if (i > 0) f(t.substr(start, i - start));
-    start = i + 1;
-  }
-  if (start < t.size()) f(t.substr(start));
+  TTokenCursor cursor(text, separator);
+  for (std::u16string_view token; cursor.Next(token);) f(token);
 }
 
 // The 1-based position of `sub` in `s` with both upper-cased unit by unit,

@@ -1,5 +1,7 @@
 #include "dict/MatchClassifier.h"
 
+#include <algorithm>
+
 #include "dict/EntryParser.h"
 #include "dict/LineBounds.h"
 #include "dict/Markers.h"
@@ -42,9 +44,7 @@ TMatchClass TMatchClassifier::Classify(int64_t start, int64_t stop) {
   const WideString& text = *FText;
   const size_t s = static_cast<size_t>(std::min<int64_t>(start, static_cast<int64_t>(text.size())));
   const size_t e = static_cast<size_t>(std::max<int64_t>(stop, start));
-  // A match is in the present line when no LF lies between the line's start
-  // and the match, and no CR between the match and the line's end.
-  if (!FHaveLine || s < FLineStart || s > FFirstLF || e > FLineEnd || e < FLastCR) CutLine(start, stop);
+  if (!InLine(s, e)) CutLine(start, stop);
   // The matched text with the dictionary's letter case, cut at the line's end.
   const View found = View(text).substr(s, std::min(e, FLineEnd) - std::min(s, FLineEnd));
 
@@ -71,7 +71,7 @@ TMatchClass TMatchClassifier::Classify(int64_t start, int64_t stop) {
 // are wanted) contains it ignoring case, and whose shown text is not empty.
 TMatchClass TMatchClassifier::Decide(View found, size_t from, bool similar) {
   const View upper = Upper(found);
-  for (size_t i = from; i < FFields.size(); ++i) {
+  for (size_t i = from; HaveField(i); ++i) {
     TField& field = FFields[i];
     bool hit = field.Compared == found;
     if (!hit && !FExactOnly && ContainsUpperCased(field.Compared, upper)) hit = similar = true;
@@ -105,7 +105,7 @@ int TMatchClassifier::FirstContaining(View found) {
   for (size_t k = 0; k < FFoldedUsed; ++k)
     if (FFolded[k].Upper == upper) return FFolded[k].First;
   int first = -1;
-  for (size_t i = 0; i < FFields.size() && first < 0; ++i)
+  for (size_t i = 0; first < 0 && HaveField(i); ++i)
     if (ContainsUpperCased(FFields[i].Compared, upper)) first = static_cast<int>(i);
   if (FFoldedUsed == FFolded.size()) FFolded.emplace_back();
   TFolded& folded = FFolded[FFoldedUsed++];
@@ -114,26 +114,57 @@ int TMatchClassifier::FirstContaining(View found) {
   return first;
 }
 
+// A match lies in the present line when no LF stands between the line's
+// start and the match, and no CR between the match and the line's end. In
+// text order only the stretch since the last match is looked at.
+bool TMatchClassifier::InLine(size_t start, size_t stop) {
+  if (!FHaveLine || start < FLineStart || start > FLineEnd || stop > FLineEnd) return false;
+  const View text(*FText);
+  if (start > FNoLFBefore) {
+    if (text.substr(FNoLFBefore, start - FNoLFBefore).find(u'\n') != npos) return false;
+    FNoLFBefore = start;
+  }
+  if (stop < FNoCRFrom) {
+    if (text.substr(stop, FNoCRFrom - stop).find(u'\r') != npos) return false;
+    FNoCRFrom = stop;
+  }
+  return true;
+}
+
 void TMatchClassifier::CutLine(int64_t start, int64_t stop) {
   const WideString& text = *FText;
+  const size_t s = static_cast<size_t>(std::clamp<int64_t>(start, 0, static_cast<int64_t>(text.size())));
+  const size_t e = static_cast<size_t>(std::max<int64_t>(stop, static_cast<int64_t>(s)));
   const TLineBounds bounds = GetLineAt(text, start, stop);
   FLineStart = bounds.LineStart;
   FLineEnd = bounds.LineStart + bounds.LineLength;
-  const View line = View(text).substr(FLineStart, bounds.LineLength);
-  const size_t lf = line.find(u'\n');
-  FFirstLF = lf == npos ? FLineEnd : FLineStart + lf;
-  const size_t cr = line.rfind(u'\r');
-  FLastCR = cr == npos ? FLineStart : FLineStart + cr + 1;
+  // The line starts after the nearest LF before the match and ends at the
+  // nearest CR after it.
+  FNoLFBefore = std::clamp(s, FLineStart, FLineEnd);
+  FNoCRFrom = std::clamp(e, FNoLFBefore, FLineEnd);
   FHaveLine = true;
 
   FFields.clear();
   FLineStringsUsed = 0;
   FFoldedUsed = 0;
   FHaveLastExact = false;
-  const TEntryFields entry = CutEntryLine(line);
+  const TEntryFields entry = CutEntryLine(View(text).substr(FLineStart, bounds.LineLength));
   FFields.push_back(TField{entry.Headword, {}, false, true, false, {}});
   if (!entry.Reading.empty()) FFields.push_back(TField{entry.Reading, {}, false, true, false, {}});
-  ForEachToken(entry.Glosses, u'/', [this](View gloss) { AddGloss(gloss); });
+  FGlossCursor = TTokenCursor(entry.Glosses, u'/');
+  FGlossesDone = false;
+}
+
+// Glosses are cut from the line only when a decision comes to them.
+bool TMatchClassifier::HaveField(size_t index) {
+  while (index >= FFields.size() && !FGlossesDone) {
+    View gloss;
+    if (FGlossCursor.Next(gloss))
+      AddGloss(gloss);
+    else
+      FGlossesDone = true;
+  }
+  return index < FFields.size();
 }
 
 // A gloss as the list of glosses would hold it (NFC), compared without its

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "classlib/SysTypes.h"
+#include "dict/EntryParser.h"
 
 struct TMatchClass {
   enum TKind : uint8_t { mcNone, mcExact, mcSimilar };
@@ -45,7 +46,9 @@ class TMatchClassifier {
     int First;         // the first field that contains it, -1 for none
   };
 
+  bool InLine(size_t start, size_t stop);
   void CutLine(int64_t start, int64_t stop);
+  bool HaveField(size_t index);
   void AddGloss(std::u16string_view gloss);
   std::u16string_view Display(TField& field);
   std::u16string_view GlossDisplay(const TField& field);
@@ -63,13 +66,16 @@ class TMatchClassifier {
   // Texts the result lists show that are no slice of the text.
   std::deque<WideString> FKept;
 
-  // The present line: where it is, where an LF or CR inside it would make
-  // another match's line differ, and its fields.
+  // The present line: where it is, how far it is known to hold no LF before
+  // a match and no CR after one (so a later match lies in the same line),
+  // and its fields, the glosses cut only as far as a decision needs them.
   bool FHaveLine = false;
   size_t FLineStart = 0, FLineEnd = 0;
-  size_t FFirstLF = 0;  // first LF in the line, or its end
-  size_t FLastCR = 0;   // one past the last CR in the line, or its start
+  size_t FNoLFBefore = 0;  // no LF in [FLineStart, FNoLFBefore)
+  size_t FNoCRFrom = 0;    // no CR in [FNoCRFrom, FLineEnd)
   std::vector<TField> FFields;
+  TTokenCursor FGlossCursor;
+  bool FGlossesDone = true;
   std::deque<WideString> FLineStrings;  // built texts of the line's fields
   size_t FLineStringsUsed = 0;
   std::vector<TFolded> FFolded;  // FirstContaining per folded form

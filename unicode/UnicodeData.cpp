@@ -246,8 +246,9 @@ WideString WideTrimSpace(const WideString& s) { return WideString(WideTrimSpaceV
 std::u16string_view WideTrimSpaceView(std::u16string_view s) {
   static constexpr TCharacterCategories trimmed{ccOtherControl,     ccOtherFormat, ccSeparatorSpace,
                                                 ccSegmentSeparator, ccWhiteSpace,  ccSpaceOther};
-  // Printable ASCII, the usual end of a dictionary field, is never trimmed.
-  auto trim = [](char16_t u) { return (u <= 0x20 || u >= 0x7F) && HasCategory(u, trimmed); };
+  // Controls and the space are trimmed and printable ASCII is not, without
+  // a look at the tables: the ends of dictionary fields are mostly these.
+  auto trim = [](char16_t u) { return u <= 0x20 || (u >= 0x7F && (u <= 0x9F || HasCategory(u, trimmed))); };
   size_t i = 0;
   while (i < s.size() && trim(s[i])) ++i;
   if (i == s.size()) return {};
