@@ -21,6 +21,15 @@ if(HANAKUMO_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The fuzz build instruments every library, not just the harnesses: the
+# fuzzers then see the coverage of the code they drive and its memory
+# errors and undefined behaviour abort the run.  The harnesses link libFuzzer.
+if(HANAKUMO_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 # hanakumo_library(NAME [DEPS lib...] [PUBLIC_DEPS lib...] [DIRS subdir...])
 # A static library from every .cpp in the calling folder (and the listed
 # subfolders), so adding a file needs no edit here.  A folder without
@@ -160,8 +169,8 @@ function(hanakumo_fuzzer name)
     add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
     get_filename_component(dir ${CMAKE_CURRENT_SOURCE_DIR} NAME)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz/${dir})
-    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
-    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_libraries(${name} PRIVATE ${ARG_DEPS})
     file(WRITE ${CMAKE_BINARY_DIR}/fuzz/${dir}/${name}.corpus "${corpus}\n")
   endif()

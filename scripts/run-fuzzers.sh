@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Runs every fuzz target of a fuzz build for a few seconds from its corpus.
+# Runs every fuzz target of a fuzz build for a few seconds from its seed
+# corpus (the folder its NAME.corpus names; the seeds are copied, so the
+# repository's stay as they are) and says the coverage each reached.
 # usage: run-fuzzers.sh BUILD_DIR SECONDS
 set -euo pipefail
 build=$1 seconds=$2
@@ -15,6 +17,9 @@ for f in "$build"/fuzz/*/fuzz_*; do
   echo "fuzz: $name for ${seconds}s"
   if ! "$f" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 "$work" >"$work.log" 2>&1; then
     echo "fuzz: $name FAILED"; tail -40 "$work.log"; status=1
+  else
+    # The coverage reached, from libFuzzer's last status line.
+    grep -o 'cov: [0-9]*' "$work.log" | tail -1 | sed "s/^/fuzz: $name /" || true
   fi
   rm -rf "$work" "$work.log"
 done
