@@ -25,9 +25,13 @@ void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char tmpl[] = "/tmp/hkfuzziniXXXXXX";
-  if (!mkdtemp(tmpl)) std::abort();
-  gFolder = tmpl;
+  // In memory where there is a tmpfs: every write syncs the file to disk.
+  char shm[] = "/dev/shm/hkfuzziniXXXXXX";
+  char tmp[] = "/tmp/hkfuzziniXXXXXX";
+  const char* folder = mkdtemp(shm);
+  if (!folder) folder = mkdtemp(tmp);
+  if (!folder) std::abort();
+  gFolder = folder;
   std::atexit([] {
     std::remove((gFolder + "/fuzz.ini").c_str());
     rmdir(gFolder.c_str());
