@@ -76,6 +76,10 @@ struct TWindow {
   DWORD LayeredFlags = 0;
   COLORREF LayeredKey = 0;
 
+  // Shown the last time without being activated (SW_SHOWNOACTIVATE,
+  // SW_SHOWNA, SetWindowPos): the desktop must not give it the keyboard.
+  bool QuietShow = false;
+
   // WM_SETICON; the class's icons stand in for those not set.
   HICON IconBig = nullptr;
   HICON IconSmall = nullptr;

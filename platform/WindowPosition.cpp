@@ -7,6 +7,10 @@
 #include "platform/WindowInternals.h"
 
 namespace hkwin {
+
+// Set while ShowWindow shows a window it is about to activate; any other
+// show (SW_SHOWNOACTIVATE, SW_SHOWNA, SetWindowPos) is a quiet one.
+thread_local bool gShowActivates = false;
 namespace {
 
 // Moves a window in its sibling list; returns whether the order changed.
@@ -109,6 +113,7 @@ BOOL SetWindowPosInternal(HWND hwnd, HWND insertAfter, int x, int y, int cx, int
     InvalidateInternal(hwnd, nullptr, true, true);
     w->NcPaint = true;
   }
+  if (showChanged && visibleNow) w->QuietShow = !gShowActivates;
   if (topLevel && !w->MessageOnly && !fromDriver) {
     if (moved || sized) Driver().WindowMoved(hwnd, w->Rect);
     if (showChanged) Driver().WindowShown(hwnd, visibleNow);
@@ -170,9 +175,14 @@ void ShowPlain(HWND hwnd, const PWindow& w, bool show, bool activate) {
   if (show && !visible) {
     SendMessageA(hwnd, WM_SHOWWINDOW, TRUE, 0);
     if (!IsWindow(hwnd)) return;
+    // A top-level window comes up on top even when it does not take the
+    // keyboard (a card appearing on its timer).
     UINT f = SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
-    if (!activate || !IsTopLevel(*w)) f |= SWP_NOZORDER;
+    if (!IsTopLevel(*w)) f |= SWP_NOZORDER;
+    bool was = gShowActivates;
+    gShowActivates = activate && !w->MessageOnly && (w->Style & WS_MINIMIZE) == 0;
     SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, f);
+    gShowActivates = was;
   }
   if (show && activate && IsTopLevel(*w) && !w->MessageOnly && (w->Style & WS_MINIMIZE) == 0)
     ActivateInternal(hwnd, WA_ACTIVE, false);

@@ -315,4 +315,29 @@ TEST_F(WindowsTest, TopmostWindowsStayAbove) {
   EXPECT_EQ(WindowFromPoint(POINT{50, 50}), b);
 }
 
+TEST_F(WindowsTest, AWindowShownWithoutActivationComesUpOnTopAndLeavesTheKeyboard) {
+  HWND typing = MakeTop(0, 0, 100, 100, WS_POPUP | WS_VISIBLE);
+  HWND field = MakeChild(typing, 0, 0, 50, 20);
+  SetFocus(field);
+  ASSERT_EQ(GetActiveWindow(), typing);
+  // Every way of showing without activation.
+  for (auto show : {+[](HWND h) { ShowWindow(h, SW_SHOWNOACTIVATE); }, +[](HWND h) { ShowWindow(h, SW_SHOWNA); },
+                    +[](HWND h) {
+                      SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                    }}) {
+    HWND card = MakeTop(20, 20, 60, 60, WS_POPUP, WS_EX_TOOLWINDOW);
+    SetWindowPos(typing, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    MessageLog().clear();
+    show(card);
+    HeadlessPumpMessages();
+    EXPECT_TRUE(IsWindowVisible(card));
+    EXPECT_EQ(WindowFromPoint(POINT{50, 50}), card);  // raised
+    EXPECT_EQ(GetActiveWindow(), typing);
+    EXPECT_EQ(GetFocus(), field);
+    EXPECT_TRUE(Logged(WM_ACTIVATE).empty());
+    EXPECT_TRUE(Logged(WM_KILLFOCUS).empty());
+    DestroyWindow(card);
+  }
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 // The X11 driver on a real display: what a window shows reads back from the
 // X server with the surface's pixels, and XTest input reaches the window.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -227,6 +228,60 @@ TEST_F(X11Test, AWindowsIconIsItsNetWmIcon) {
   EXPECT_EQ(static_cast<uint32_t>(prop[2 + 5 * 24 + 3]), 0xFFFF0000u);
   EXPECT_EQ(static_cast<uint32_t>(prop[2 + 5 * 24 + 20]), 0u);
   DestroyIcon(icon);
+}
+
+TEST_F(X11Test, ACardShownWithoutActivationLeavesTheKeyboardAndToolWindowsSkipTheTaskbar) {
+  HWND typing = MakeTop(300, 300, 80, 60, WS_POPUP | WS_VISIBLE);
+  SetWindowTextA(typing, "typing");
+  SetForegroundWindow(typing);
+  SetFocus(typing);
+  Window typingX = 0;
+  auto focus = [&] {
+    Window f;
+    int revert;
+    XGetInputFocus(Probe, &f, &revert);
+    return f;
+  };
+  ASSERT_TRUE(PumpUntil([&] { return (typingX = XWindowTitled("typing")) != 0 && focus() == typingX; }));
+  HWND card = MakeTop(20, 20, 60, 40, WS_POPUP, WS_EX_TOPMOST | WS_EX_TOOLWINDOW);
+  SetWindowTextA(card, "card");
+  ShowWindow(card, SW_SHOWNOACTIVATE);
+  Window cardX = 0;
+  XWindowAttributes attrs{};
+  ASSERT_TRUE(PumpUntil([&] {
+    return (cardX = XWindowTitled("card")) != 0 && XGetWindowAttributes(Probe, cardX, &attrs) &&
+           attrs.map_state == IsViewable;
+  }));
+  HeadlessPumpMessages();
+  EXPECT_EQ(focus(), typingX);
+  EXPECT_EQ(GetActiveWindow(), typing);
+  EXPECT_EQ(Property(cardX, "_NET_WM_USER_TIME"), std::vector<long>{0});
+  // The states as the server holds them: out of the taskbar and the pager.
+  auto states = [&](Window w) {
+    std::vector<std::string> names;
+    for (long a : Property(w, "_NET_WM_STATE")) {
+      char* n = XGetAtomName(Probe, static_cast<Atom>(a));
+      names.push_back(n ? n : "");
+      if (n) XFree(n);
+    }
+    return names;
+  };
+  auto has = [](const std::vector<std::string>& v, const char* s) { return std::find(v.begin(), v.end(), s) != v.end(); };
+  EXPECT_TRUE(has(states(cardX), "_NET_WM_STATE_SKIP_TASKBAR"));
+  EXPECT_TRUE(has(states(cardX), "_NET_WM_STATE_SKIP_PAGER"));
+  EXPECT_TRUE(has(states(cardX), "_NET_WM_STATE_ABOVE"));
+  EXPECT_FALSE(has(states(typingX), "_NET_WM_STATE_SKIP_TASKBAR"));
+  // Made an ordinary window while shown, it comes back to the taskbar.
+  SetWindowLongPtrA(card, GWL_EXSTYLE, WS_EX_TOPMOST);
+  EXPECT_TRUE(PumpUntil([&] { return !has(states(cardX), "_NET_WM_STATE_SKIP_TASKBAR"); }));
+  EXPECT_FALSE(has(states(cardX), "_NET_WM_STATE_SKIP_PAGER"));
+  // A show that activates leaves the choice to the window manager.
+  HWND normal = MakeTop(120, 20, 40, 40, WS_POPUP);
+  SetWindowTextA(normal, "normal");
+  ShowWindow(normal, SW_SHOW);
+  Window normalX = 0;
+  ASSERT_TRUE(PumpUntil([&] { return (normalX = XWindowTitled("normal")) != 0 && focus() == normalX; }));
+  EXPECT_TRUE(Property(normalX, "_NET_WM_USER_TIME").empty());
 }
 
 // A tray manager of the test's own: owns the selection, announces itself

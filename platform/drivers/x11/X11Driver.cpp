@@ -120,12 +120,14 @@ class TX11Driver : public TPlatformDriver {
     NetState = atom("_NET_WM_STATE");
     NetAbove = atom("_NET_WM_STATE_ABOVE");
     NetSkipTaskbar = atom("_NET_WM_STATE_SKIP_TASKBAR");
+    NetSkipPager = atom("_NET_WM_STATE_SKIP_PAGER");
     NetMoveResize = atom("_NET_WM_MOVERESIZE");
     NetSupported = atom("_NET_SUPPORTED");
     NetActive = atom("_NET_ACTIVE_WINDOW");
     NetCheck = atom("_NET_SUPPORTING_WM_CHECK");
     NetName = atom("_NET_WM_NAME");
     NetWmIcon = atom("_NET_WM_ICON");
+    NetUserTime = atom("_NET_WM_USER_TIME");
     Utf8 = atom("UTF8_STRING");
     XVisualInfo info;
     if (XMatchVisualInfo(D, Screen, 32, TrueColor, &info)) {
@@ -230,7 +232,9 @@ class TX11Driver : public TPlatformDriver {
     TXWindow* xw = Get(h);
     if (!xw) return;
     if (shown) {
-      ApplyStates(*xw, true);
+      // Still withdrawn: the states go straight into the property.
+      ApplyStates(*xw, xw->Mapped);
+      ApplyUserTime(*xw);
       XMapRaised(D, xw->Xid);
       xw->WeUnmapped = false;
       KeepTopmostAbove();
@@ -598,10 +602,14 @@ class TX11Driver : public TPlatformDriver {
     if (!w) return;
     bool above = (w->ExStyle & WS_EX_TOPMOST) != 0;
     bool skip = (w->ExStyle & WS_EX_TOOLWINDOW) || (w->Owner != nullptr && !(w->ExStyle & WS_EX_APPWINDOW));
-    if (!mapped) {
+    // A withdrawn window, or one that no window manager looks after, has
+    // its states set directly.
+    if (!mapped || !WindowManagerRunning()) {
       std::vector<Atom> states;
       if (above) states.push_back(NetAbove);
+      // Out of the taskbar is out of the pager too, as a tool window is.
       if (skip) states.push_back(NetSkipTaskbar);
+      if (skip) states.push_back(NetSkipPager);
       XChangeProperty(D, xw.Xid, NetState, XA_ATOM, 32, PropModeReplace,
                       reinterpret_cast<unsigned char*>(states.data()), static_cast<int>(states.size()));
       return;
@@ -619,6 +627,21 @@ class TX11Driver : public TPlatformDriver {
     };
     send(NetAbove, above);
     send(NetSkipTaskbar, skip);
+    send(NetSkipPager, skip);
+  }
+
+  // A window shown without activation says it comes from no user action
+  // (_NET_WM_USER_TIME 0), so the window manager leaves the keyboard where
+  // it is; any other show leaves the decision to the window manager.
+  void ApplyUserTime(TXWindow& xw) {
+    PWindow w = Find(xw.Hwnd);
+    if (w && w->QuietShow) {
+      long zero = 0;
+      XChangeProperty(D, xw.Xid, NetUserTime, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&zero), 1);
+      xw.WantFocus = false;
+    } else {
+      XDeleteProperty(D, xw.Xid, NetUserTime);
+    }
   }
 
   // _NET_WM_ICON: each icon as width, height and ARGB rows, one CARDINAL
@@ -901,7 +924,7 @@ class TX11Driver : public TPlatformDriver {
   XIM Im = nullptr;
   Cursor Arrow, Hand, Beam, Watch;
   Atom WmProtocols, WmDelete, MotifHints, NetState, NetAbove, NetSkipTaskbar, NetMoveResize, NetSupported, NetActive,
-      NetCheck, NetName, Utf8, NetWmIcon;
+      NetCheck, NetName, Utf8, NetWmIcon, NetUserTime, NetSkipPager;
   std::map<HWND, TXWindow> ByHwnd;
   std::map<Window, HWND> ByWindow;
   std::vector<uint32_t> Buffer;
