@@ -26,6 +26,8 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
+
 #include "tests/x11/PrivateDisplay.h"
 
 namespace {
@@ -48,10 +50,12 @@ class CardOnTheDisplayTest : public ::testing::Test {
   pid_t Card = -1, Tray = -1;
   int ExitStatus = -1;
 
+  virtual hktest::TWindowManager WindowManager() const { return hktest::TWindowManager::NoWindowManager; }
+
   void SetUp() override {
     const char* display = std::getenv("HANAKUMO_TEST_DISPLAY");
     if (display == nullptr || *display == 0) GTEST_SKIP() << "HANAKUMO_TEST_DISPLAY is not set";
-    ASSERT_EQ(Server.Start(hktest::TWindowManager::NoWindowManager), "");
+    ASSERT_EQ(Server.Start(WindowManager()), "");
     XSetErrorHandler(IgnoreXError);
     D = XOpenDisplay(Server.Name().c_str());
     ASSERT_NE(D, nullptr);
@@ -172,16 +176,52 @@ class CardOnTheDisplayTest : public ::testing::Test {
     XWindowAttributes a{};
     return XGetWindowAttributes(D, w, &a) && a.map_state == IsViewable;
   }
-  Window FindTop(const char* title) {
-    for (Window w : TopWindows()) {
+  // The window named `title`; a window manager puts its frames between the
+  // root and the program's windows.
+  Window FindTop(const char* title, Window under = 0, int depth = 0) {
+    if (under == 0) under = DefaultRootWindow(D);
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    Window found = 0;
+    if (!XQueryTree(D, under, &root, &parent, &children, &n)) return 0;
+    for (unsigned i = 0; i < n && found == 0; ++i) {
       char* name = nullptr;
-      if (XFetchName(D, w, &name) && name != nullptr) {
-        bool match = std::strcmp(name, title) == 0;
+      if (XFetchName(D, children[i], &name) && name != nullptr) {
+        if (std::strcmp(name, title) == 0) found = children[i];
         XFree(name);
-        if (match) return w;
+      } else if (depth < 2) {
+        found = FindTop(title, children[i], depth + 1);
       }
     }
-    return 0;
+    if (children) XFree(children);
+    return found;
+  }
+  // The root's child that holds the window (itself, or its frame).
+  Window TopOf(Window w) {
+    for (;;) {
+      Window root, parent, *children = nullptr;
+      unsigned n = 0;
+      if (!XQueryTree(D, w, &root, &parent, &children, &n)) return w;
+      if (children) XFree(children);
+      if (parent == root) return w;
+      w = parent;
+    }
+  }
+  // Waits for the card to be hidden and shown again: a new card.
+  bool WaitForNewCard(Window card, double seconds) {
+    XSelectInput(D, card, StructureNotifyMask);
+    bool unmapped = false, mapped = false;
+    return WaitFor(
+        [&] {
+          while (XPending(D) > 0) {
+            XEvent ev;
+            XNextEvent(D, &ev);
+            if (ev.type == UnmapNotify && ev.xunmap.window == card) unmapped = true;
+            if (ev.type == MapNotify && ev.xmap.window == card && unmapped) mapped = true;
+          }
+          return mapped;
+        },
+        seconds);
   }
   XWindowAttributes Attributes(Window w) {
     XWindowAttributes a{};
@@ -308,20 +348,7 @@ TEST_F(CardOnTheDisplayTest, TheCardWithItsTrayIconMenuLockAndExit) {
   // comes back above it.
   auto [cx, cy] = Origin(card);
   Window other = MakeWindow(cx - 20, cy - 20, 320, 210, ButtonPressMask);
-  XSelectInput(D, card, StructureNotifyMask);
-  bool unmapped = false, mapped = false;
-  ASSERT_TRUE(WaitFor(
-      [&] {
-        while (XPending(D) > 0) {
-          XEvent ev;
-          XNextEvent(D, &ev);
-          if (ev.type == UnmapNotify && ev.xunmap.window == card) unmapped = true;
-          if (ev.type == MapNotify && ev.xmap.window == card && unmapped) mapped = true;
-        }
-        return mapped;
-      },
-      10))
-      << "no new card";
+  ASSERT_TRUE(WaitForNewCard(card, 10)) << "no new card";
   std::vector<Window> stack = TopWindows();
   auto pos = [&](Window x) { return std::find(stack.begin(), stack.end(), x) - stack.begin(); };
   EXPECT_GT(pos(card), pos(other));
@@ -373,6 +400,46 @@ TEST_F(CardOnTheDisplayTest, TerminationSavesTheSettingsAndEndsCleanly) {
   ASSERT_TRUE(WaitFor([&] { return Exited(); }, 20)) << "SIGTERM did not end the program";
   EXPECT_TRUE(WIFEXITED(ExitStatus) && WEXITSTATUS(ExitStatus) == 0) << "wait status " << ExitStatus;
   EXPECT_NE(ReadConfig().find("FirstRun=0"), std::string::npos);
+}
+
+class CardUnderAWindowManagerTest : public CardOnTheDisplayTest {
+ protected:
+  hktest::TWindowManager WindowManager() const override { return hktest::TWindowManager::Openbox; }
+};
+
+TEST_F(CardUnderAWindowManagerTest, ANewCardComesOnTopAndLeavesTheKeyboardAlone) {
+  WriteConfig("FirstRun=0\nRefreshTime=2000\n");
+  ASSERT_NO_FATAL_FAILURE(StartTray());
+  StartCard();
+  Window card = 0;
+  ASSERT_TRUE(WaitFor([&] { return (card = FindTop("Card")) != 0 && Viewable(card); }, 30)) << "no card";
+  // A window of another program, managed and given the keyboard.
+  Window typing = XCreateSimpleWindow(D, DefaultRootWindow(D), 400, 300, 500, 400, 0, 0, 0xFFFFFF);
+  XStoreName(D, typing, "Typing");
+  XSelectInput(D, typing, FocusChangeMask);
+  XMapRaised(D, typing);
+  XSync(D, False);
+  ASSERT_TRUE(WaitFor([&] { return Viewable(typing); }, 10));
+  XSetInputFocus(D, typing, RevertToParent, CurrentTime);
+  XSync(D, False);
+  Window focus = 0;
+  int revert = 0;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        XGetInputFocus(D, &focus, &revert);
+        return focus == typing;
+      },
+      5));
+  ASSERT_TRUE(WaitForNewCard(card, 10)) << "no new card";
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  XGetInputFocus(D, &focus, &revert);
+  EXPECT_EQ(focus, typing) << "the new card took the keyboard";
+  std::vector<Window> stack = TopWindows();
+  auto pos = [&](Window x) { return std::find(stack.begin(), stack.end(), TopOf(x)) - stack.begin(); };
+  EXPECT_GT(pos(card), pos(typing));
+  std::vector<Atom> states = States(card);
+  EXPECT_NE(std::find(states.begin(), states.end(), XInternAtom(D, "_NET_WM_STATE_SKIP_TASKBAR", False)),
+            states.end());
 }
 
 }  // namespace
