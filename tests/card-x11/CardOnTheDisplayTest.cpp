@@ -433,7 +433,10 @@ TEST_F(CardUnderAWindowManagerTest, ANewCardComesOnTopAndLeavesTheKeyboardAlone)
   ASSERT_TRUE(WaitForNewCard(card, 10)) << "no new card";
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   XGetInputFocus(D, &focus, &revert);
-  EXPECT_EQ(focus, typing) << "the new card took the keyboard";
+  char* name = nullptr;
+  std::string focusName = XFetchName(D, focus, &name) && name ? name : "(no name)";
+  if (name) XFree(name);
+  EXPECT_EQ(focus, typing) << "the keyboard went to " << focusName << " when the new card came";
   std::vector<Window> stack = TopWindows();
   auto pos = [&](Window x) { return std::find(stack.begin(), stack.end(), TopOf(x)) - stack.begin(); };
   EXPECT_GT(pos(card), pos(typing));
