@@ -16,28 +16,34 @@
 
 namespace {
 
-double BestMs(const std::function<void()>& work, int reps) {
-  double best = 1e300;
-  for (int round = 0; round < 5; ++round) {
-    auto t0 = std::chrono::steady_clock::now();
-    for (int i = 0; i < reps; ++i) work();
-    auto t1 = std::chrono::steady_clock::now();
-    best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count() / reps);
-  }
+// Best time per run of each work, reps runs a round; the rounds take the
+// works in turn, so that a busy machine weighs on every side alike.
+std::vector<double> BestInTurns(const std::vector<std::function<void()>>& works, int reps) {
+  std::vector<double> best(works.size(), 1e300);
+  for (int round = 0; round < 5; ++round)
+    for (size_t w = 0; w < works.size(); ++w) {
+      auto t0 = std::chrono::steady_clock::now();
+      for (int i = 0; i < reps; ++i) works[w]();
+      auto t1 = std::chrono::steady_clock::now();
+      best[w] = std::min(best[w], std::chrono::duration<double, std::milli>(t1 - t0).count() / reps);
+    }
   return best;
 }
 
-// The same, with the destination put back before every run so each run
-// sees the same pixels (a blend or merge changes what it runs over).
-double BestMsFresh(const std::function<void()>& reset, const std::function<void()>& work, int reps) {
-  double best = 1e300;
-  for (int round = 0; round < 5 * reps; ++round) {
-    reset();
-    auto t0 = std::chrono::steady_clock::now();
-    work();
-    auto t1 = std::chrono::steady_clock::now();
-    best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
-  }
+// Best times of works that change what they run over: each gets its reset
+// before every run, and the rounds take the works in turn, so that a busy
+// machine weighs on every side alike.
+std::vector<double> BestFreshInTurns(const std::vector<std::function<void()>>& resets,
+                                     const std::vector<std::function<void()>>& works, int rounds) {
+  std::vector<double> best(works.size(), 1e300);
+  for (int round = 0; round < rounds; ++round)
+    for (size_t w = 0; w < works.size(); ++w) {
+      resets[w]();
+      auto t0 = std::chrono::steady_clock::now();
+      works[w]();
+      auto t1 = std::chrono::steady_clock::now();
+      best[w] = std::min(best[w], std::chrono::duration<double, std::milli>(t1 - t0).count());
+    }
   return best;
 }
 
@@ -82,15 +88,15 @@ int main() {
     auto resetOurs = [&] { std::copy(original.Bits(), original.Bits() + W * H, dst.Bits()); };
     auto resetPeer = [&] { std::copy(original.Bits(), original.Bits() + W * H, pdst.Bits()); };
     auto peer = [&] { pixman_image_composite32(PIXMAN_OP_OVER, ps, nullptr, pd, 0, 0, 0, 0, 0, 0, W, H); };
-    double p = BestMsFresh(resetPeer, peer, 10);
-    double blend = BestMsFresh(resetOurs, [&] {
+    auto blend = [&] {
       for (int y = 0; y < H; ++y) BlendPixelRun(src.ScanLine(y), dst.ScanLine(y), W);
-    }, 10);
-    Row("blend run of 1024x1024 pixels (over)", blend, p);
-    double merge = BestMsFresh(resetOurs, [&] {
+    };
+    auto merge = [&] {
       for (int y = 0; y < H; ++y) MergePixelRun(src.ScanLine(y), dst.ScanLine(y), W);
-    }, 10);
-    Row("merge run of 1024x1024 pixels (over with destination alpha)", merge, p);
+    };
+    std::vector<double> t = BestFreshInTurns({resetPeer, resetOurs, resetOurs}, {peer, blend, merge}, 50);
+    Row("blend run of 1024x1024 pixels (over)", t[1], t[0]);
+    Row("merge run of 1024x1024 pixels (over with destination alpha)", t[2], t[0]);
     pixman_image_unref(ps);
     pixman_image_unref(pd);
   }
@@ -109,9 +115,11 @@ int main() {
     pixman_transform_t t = Scale(double(SW) / dw, double(SH) / dh);
     pixman_image_set_transform(ps, &t);
     peerFilter();
-    double p = BestMs([&] { pixman_image_composite32(PIXMAN_OP_SRC, ps, nullptr, pd, 0, 0, 0, 0, 0, 0, dw, dh); }, reps);
-    double o = BestMs([&] { dst.Draw(TRect(0, 0, dw, dh), TRect(0, 0, SW, SH), &src); }, reps);
-    Row(what, o, p);
+    std::vector<double> times =
+        BestInTurns({[&] { pixman_image_composite32(PIXMAN_OP_SRC, ps, nullptr, pd, 0, 0, 0, 0, 0, 0, dw, dh); },
+                     [&] { dst.Draw(TRect(0, 0, dw, dh), TRect(0, 0, SW, SH), &src); }},
+                    reps);
+    Row(what, times[1], times[0]);
     pixman_image_unref(pd);
   };
   stretch("nearest stretch 2000x1500 to 2400x1800", 2400, 1800, 3,
