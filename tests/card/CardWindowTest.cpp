@@ -12,6 +12,13 @@ TEST_F(CardTest, FirstStartWithoutConfigFile) {
   Start();
   EXPECT_TRUE(IsWindowVisible(CardWindow()));
   EXPECT_EQ(CardOpacity(), 99);
+  // On top of other windows, out of the taskbar, never taking the keyboard.
+  const LONG_PTR ex = GetWindowLongA(CardWindow(), GWL_EXSTYLE);
+  EXPECT_NE(ex & WS_EX_TOPMOST, 0);
+  EXPECT_NE(ex & WS_EX_TOOLWINDOW, 0);
+  EXPECT_NE(ex & WS_EX_NOACTIVATE, 0);
+  EXPECT_NE(ex & WS_EX_LAYERED, 0);
+  EXPECT_NE(GetActiveWindow(), CardWindow());
   RECT r = CardRect();
   EXPECT_EQ(r.right - r.left, 280);
   EXPECT_EQ(r.bottom - r.top, 170);
