@@ -198,3 +198,20 @@ TEST_F(SettingsDialogTest, ARefreshLeavesTheFocusInTheDialog) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SettingsDialogTest, APeriodUnderAMinuteShowsZeroWhichOkRefuses) {
+  StartAndOpen({{"RefreshTime", "30000"}});
+  EXPECT_EQ(settings->edtRefreshTime->Text(), "0");
+  hk::ClearMessageBoxes();
+  settings->btnOK->Click();
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Please enter valid number"});
+  EXPECT_TRUE(settings->Visible());
+  EXPECT_EQ(card->tmrRefresh->Interval(), 30000u);
+  settings->edtRefreshTime->SetText("3");
+  settings->btnOK->Click();
+  EXPECT_EQ(card->tmrRefresh->Interval(), 180000u);
+}
+
+}  // namespace
