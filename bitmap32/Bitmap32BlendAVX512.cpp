@@ -17,7 +17,7 @@ namespace {
 // values, so that they stay in registers instead of being built again in
 // every step of the loop.
 struct TMergeConstants {
-  __m512i Alpha, Low, Word, Spread, Bias, Times257, Full, Opaque, PickLow, PickHigh, One;
+  __m512i Alpha, Low, Word, Spread, Bias, Times257, Full, PickLow, PickHigh, One;
   __m512 Numerator, Snap;
   __mmask64 HighBytes;
   HK_AVX512 TMergeConstants() {
@@ -27,7 +27,6 @@ struct TMergeConstants {
     Bias = _mm512_set1_epi16(128);
     Times257 = _mm512_set1_epi16(257);
     Full = _mm512_set1_epi16(255);
-    Opaque = _mm512_set1_epi32(0x00FF00FF);
     One = _mm512_set1_epi32(1);
     // Byte 0 of each lane of the first source, then byte 0 of the second
     // (index 64 and up); and byte 0 of the first with byte 2 of the second.
@@ -50,7 +49,7 @@ struct TMergeConstants {
   // registers for the whole loop.
   HK_AVX512 void Pin() {
     asm("" : "+v"(Alpha), "+v"(Low), "+v"(Word), "+v"(Spread), "+v"(Bias), "+v"(Times257), "+v"(Full));
-    asm("" : "+v"(Opaque), "+v"(PickLow), "+v"(PickHigh), "+v"(One), "+v"(Numerator), "+v"(Snap), "+k"(HighBytes));
+    asm("" : "+v"(PickLow), "+v"(PickHigh), "+v"(One), "+v"(Numerator), "+v"(Snap), "+k"(HighBytes));
   }
 };
 
@@ -106,9 +105,8 @@ HK_AVX512 inline __m512i Merge16(__m512i f, __m512i b, __mmask16 sourceClear, __
   const __m512i red = Divide(_mm512_srli_epi32(q[0], 16), reciprocal, k);
   __m512i r = _mm512_mask_blend_epi8(k.HighBytes, _mm512_permutex2var_epi8(blue, k.PickLow, green),
                                      _mm512_permutex2var_epi8(red, k.PickHigh, q[1]));
-  // The background's alpha spread over its lanes tells clear and opaque apart.
-  r = _mm512_mask_blend_epi32(_mm512_testn_epi32_mask(bw, bw), r, f);
-  const __mmask16 backOpaque = _mm512_cmpeq_epi32_mask(bw, k.Opaque);
+  r = _mm512_mask_blend_epi32(_mm512_testn_epi32_mask(b, k.Alpha), r, f);
+  const __mmask16 backOpaque = _mm512_cmpge_epu32_mask(b, k.Alpha);
   if (backOpaque) {
     // Over an opaque background: the blend by the source alpha, made opaque.
     __m512i even = Mix(_mm512_and_si512(f, k.Low), _mm512_and_si512(b, k.Low), fw, k);
@@ -138,8 +136,7 @@ HK_AVX512 void MergeRun(const TColor32* src, TColor32* dst, int count, TColor32 
   // ones leave the destination, the opaque ones replace it. Two groups a
   // step give the processor two independent chains to interleave.
   auto group = [&](int at, __m512i f) HK_AVX512 {
-    const __m512i fa = _mm512_and_si512(f, k.Alpha);
-    const __mmask16 clear = _mm512_testn_epi32_mask(fa, fa), opaque = _mm512_cmpeq_epi32_mask(fa, k.Alpha);
+    const __mmask16 clear = _mm512_testn_epi32_mask(f, k.Alpha), opaque = _mm512_cmpge_epu32_mask(f, k.Alpha);
     if (__builtin_expect(_kortestc_mask16_u8(clear, opaque), 0))
       _mm512_mask_storeu_epi32(dst + at, opaque, f);
     else
