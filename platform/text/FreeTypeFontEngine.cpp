@@ -6,6 +6,9 @@
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <strings.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -125,7 +128,13 @@ class TFtEngine : public TFontEngine {
   bool Start() {
     if (FT_Init_FreeType(&Library) != 0) return false;
     Config = FcInitLoadConfigAndFonts();
-    return Config != nullptr;
+    if (Config == nullptr) return false;
+    // The programs are laid out for Tahoma's metrics; Debian's fonts-wine
+    // has that face, outside fontconfig's folders. Its bold is hardly
+    // bolder than the regular face: bold is made from the regular one.
+    const char* tahoma = "/usr/share/wine/fonts/tahoma.ttf";
+    if (access(tahoma, R_OK) == 0) FcConfigAppFontAddFile(Config, reinterpret_cast<const FcChar8*>(tahoma));
+    return true;
   }
   ~TFtEngine() override {
     Faces.clear();
@@ -189,15 +198,36 @@ TFtFont* TFtFace::OpenFile(const std::string& file, int index, int weight, int s
 bool TFtFace::Open() {
   std::lock_guard<std::mutex> guard(Lock);
   std::string family = FamilyFor(Utf8Of(Log.lfFaceName, LF_FACESIZE));
-  Pattern = FcPatternCreate();
-  FcPatternAddString(Pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-  FcPatternAddInteger(Pattern, FC_WEIGHT, Log.lfWeight >= FW_SEMIBOLD ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-  FcPatternAddInteger(Pattern, FC_SLANT, Log.lfItalic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcPatternAddBool(Pattern, FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(Engine.Config, Pattern, FcMatchPattern);
-  FcDefaultSubstitute(Pattern);
+  auto makePattern = [&](const std::string& name) {
+    FcPattern* p = FcPatternCreate();
+    FcPatternAddString(p, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
+    FcPatternAddInteger(p, FC_WEIGHT, Log.lfWeight >= FW_SEMIBOLD ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(p, FC_SLANT, Log.lfItalic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(p, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(Engine.Config, p, FcMatchPattern);
+    FcDefaultSubstitute(p);
+    return p;
+  };
+  auto isFamily = [](FcPattern* match, const char* name) {
+    FcChar8* got = nullptr;
+    return match && FcPatternGetString(match, FC_FAMILY, 0, &got) == FcResultMatch && got &&
+           strcasecmp(reinterpret_cast<const char*>(got), name) == 0;
+  };
+  Pattern = makePattern(family);
   FcResult result;
   FcPattern* match = FcFontMatch(Engine.Config, Pattern, &result);
+  // A missing Verdana is stood in for by its narrower sibling Tahoma, which
+  // the layouts made for Verdana fit, rather than by a wider face.
+  if (match && strcasecmp(family.c_str(), "verdana") == 0 && !isFamily(match, "Verdana")) {
+    FcPattern* alt = makePattern("Tahoma");
+    FcPattern* altMatch = FcFontMatch(Engine.Config, alt, &result);
+    if (isFamily(altMatch, "Tahoma")) {
+      std::swap(Pattern, alt);
+      std::swap(match, altMatch);
+    }
+    FcPatternDestroy(alt);
+    if (altMatch) FcPatternDestroy(altMatch);
+  }
   if (!match) return false;
   FcChar8* file = nullptr;
   int index = 0, weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
@@ -205,6 +235,9 @@ bool TFtFace::Open() {
   FcPatternGetInteger(match, FC_INDEX, 0, &index);
   FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
   FcPatternGetInteger(match, FC_SLANT, 0, &slant);
+  // A face without a bold of its own comes back marked for emboldening.
+  FcBool embolden = FcFalse;
+  if (FcPatternGetBool(match, FC_EMBOLDEN, 0, &embolden) == FcResultMatch && embolden) weight = FC_WEIGHT_REGULAR;
   std::string path = file ? reinterpret_cast<const char*>(file) : "";
   FcPatternDestroy(match);
   if (path.empty()) return false;
@@ -228,8 +261,10 @@ bool TFtFace::Open() {
   if (!OpenFile(path, index, weight, slant)) return false;
 
   double scale = Em / upem;
-  M.Ascent = static_cast<int>(std::ceil(winAscent * scale - 0.01));
-  M.Descent = static_cast<int>(std::ceil(winDescent * scale - 0.01));
+  // Rounded as the platform's own text metrics are: Tahoma at 8 points is
+  // 11 + 2 = 13 pixels high, the line height the layouts are made for.
+  M.Ascent = std::max(1, static_cast<int>(std::lround(winAscent * scale)));
+  M.Descent = std::max(0, static_cast<int>(std::lround(winDescent * scale)));
   M.Height = M.Ascent + M.Descent;
   M.InternalLeading = std::max(0, M.Height - Em);
   M.ExternalLeading = 0;
@@ -288,7 +323,10 @@ const TCached& TFtFace::Load(char32_t ch) {
   if (ch < 0x20 || (ch >= 0x7F && ch < 0xA0)) return g;  // controls take no room
   FT_UInt index = 0;
   TFtFont* font = FontFor(ch, index);
+  // A face's hand-tuned one-bit strikes serve the small sizes, as on the
+  // platform (Tahoma at 8 and 9 points); larger text is smoothed from the outlines.
   FT_Int32 flags = FT_LOAD_DEFAULT | (Mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_LIGHT);
+  if (!Mono && Em > 13) flags |= FT_LOAD_NO_BITMAP;
   if (FT_Load_Glyph(font->Face, index, flags) != 0) return g;
   FT_GlyphSlot slot = font->Face->glyph;
   if (font->Embolden) FT_GlyphSlot_Embolden(slot);
@@ -309,6 +347,9 @@ const TCached& TFtFace::Load(char32_t ch) {
     for (unsigned x = 0; x < b.width; ++x)
       out[x] = b.pixel_mode == FT_PIXEL_MODE_MONO ? (((row[x >> 3] >> (7 - (x & 7))) & 1) ? 255 : 0) : row[x];
   }
+  // Ink never passes the glyph's advance, so text stays inside the box it
+  // measures (smoothing puts a column of Tahoma's "d" one pixel past it).
+  if (g.Advance > 0) g.Advance = std::max(g.Advance, g.Image.Left + g.Image.Width);
   return g;
 }
 

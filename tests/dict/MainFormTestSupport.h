@@ -29,7 +29,7 @@ class MainFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
     namespace fs = std::filesystem;
-    SetFontEngine(CreateFakeFontEngine());
+    SetFontEngine(Engine());
     InitializeDictionaryProgram();
     FDir = fs::temp_directory_path() /
            ("hk-form-" + std::to_string(::getpid()) + "-" +
@@ -64,6 +64,9 @@ class MainFormTest : public ::testing::Test {
   }
 
   std::string TempFile(const std::string& name) const { return (FDir / name).string(); }
+
+  // Fixed metrics unless a test needs the real fonts.
+  virtual std::shared_ptr<TFontEngine> Engine() { return CreateFakeFontEngine(); }
 
   THanakumoForm* form = nullptr;
   std::filesystem::path FDir;
