@@ -20,6 +20,9 @@ class TPlatformDriver {
   virtual void WindowShown(HWND, bool shown) {}
   virtual void WindowMoved(HWND, const RECT& screenRect) {}
   virtual void WindowMinimized(HWND, bool minimized) {}
+  // The smallest and largest sizes the window takes (0: no limit), for a
+  // window manager that resizes it.
+  virtual void WindowSizeLimits(HWND, SIZE minSize, SIZE maxSize) {}
   virtual void WindowTextChanged(HWND) {}
   // WM_SETICON changed what WindowIcons answers.
   virtual void WindowIconChanged(HWND) {}
@@ -28,6 +31,9 @@ class TPlatformDriver {
   virtual void WindowActivated(HWND) {}
   // Shows the surface's pixels inside `rect` (window coordinates).
   virtual void Present(HWND, const RECT& rect) {}
+  // A window shown but not on the display yet: waits, at most `timeoutMs`,
+  // until pixels presented to it are seen.
+  virtual void WaitUntilShown(HWND, int timeoutMs) {}
   // Hands a caption drag to the window manager; false when we must do it.
   virtual bool BeginMoveDrag(HWND, POINT cursor) { return false; }
   virtual void CursorChanged(int stockId) {}

@@ -57,6 +57,9 @@ void InvalidateWindow(const PWindow& w, RECT r, bool erase, bool children) {
     SetPaintHint(*w);
   }
   if (!children) return;
+  // A parent that does not clip its children paints over them wherever its
+  // merged invalid rectangle reaches: they must all paint again there.
+  RECT area = (!(w->Style & WS_CLIPCHILDREN) && w->HasUpdate) ? w->Update : r;
   std::vector<HWND> kids;
   {
     std::lock_guard<std::recursive_mutex> guard(TreeLock());
@@ -66,7 +69,7 @@ void InvalidateWindow(const PWindow& w, RECT r, bool erase, bool children) {
     PWindow c = Find(h);
     if (!c || (c->Style & WS_VISIBLE) == 0) continue;
     RECT cr = ClientRectInParent(*c);
-    RECT part = Intersect(r, c->Rect);
+    RECT part = Intersect(area, c->Rect);
     if (Empty(part)) continue;
     if (c->Insets.left || c->Insets.top || c->Insets.right || c->Insets.bottom) c->NcPaint = true;
     InvalidateWindow(c, Offset(part, -cr.left, -cr.top), erase, true);
@@ -87,7 +90,20 @@ HDC MakeDC(const PWindow& w, bool client, const RECT* limit) {
   POINT o = SurfaceOffset(*w, client);
   RECT clip = VisibleSurfaceRect(*w, client);
   if (limit) clip = Intersect(clip, Offset(*limit, o.x, o.y));
-  HDC dc = CreateSurfaceDC(root->Surface, o.x, o.y, clip);
+  // A parent's drawing never covers its visible children.
+  std::vector<RECT> children;
+  if (w->Style & WS_CLIPCHILDREN) {
+    std::vector<HWND> kids;
+    {
+      std::lock_guard<std::recursive_mutex> guard(TreeLock());
+      kids = w->Children;
+    }
+    for (HWND h : kids) {
+      PWindow c = Find(h);
+      if (c && (c->Style & WS_VISIBLE)) children.push_back(VisibleSurfaceRect(*c, false));
+    }
+  }
+  HDC dc = CreateSurfaceDC(root->Surface, o.x, o.y, clip, std::move(children));
   if (dc) {
     std::lock_guard<std::mutex> guard(gDCLock);
     gDCs[dc] = TWindowDC{rootHandle, clip, false};
@@ -286,7 +302,11 @@ BOOL UpdateWindow(HWND hwnd) {
   PWindow w = Find(hwnd);
   if (!w || w->Foreign) return FALSE;
   UpdateTree(hwnd);
-  // The loop may not run for a while (a long load): show the pixels now.
+  // The loop may not run for a while (a long load): show the pixels now,
+  // on a window just shown once the display has it.
+  PWindow root = Find(Root(hwnd));
+  if (root && !root->MessageOnly && (root->Style & WS_VISIBLE) && !(root->Style & WS_MINIMIZE))
+    Driver().WaitUntilShown(root->Handle, 500);
   PresentDirty();
   return TRUE;
 }

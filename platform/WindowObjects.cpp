@@ -68,7 +68,12 @@ void ResizeSurface(TSurface& surface, int width, int height) {
 
 RECT ComputeInsets(DWORD style, DWORD exStyle, bool topLevel) {
   RECT r{0, 0, 0, 0};
-  if (topLevel) return r;  // the window manager draws the frames of top-level windows
+  // The window manager draws the frames of top-level windows with a caption;
+  // one without (a hint window) has its thin border drawn by us.
+  if (topLevel) {
+    if ((style & WS_CAPTION) != WS_CAPTION && (style & WS_BORDER)) r = RECT{1, 1, 1, 1};
+    return r;
+  }
   int n = 0;
   if (style & WS_BORDER) n += 1;
   if (exStyle & WS_EX_CLIENTEDGE) n += 2;

@@ -51,6 +51,22 @@ bool Reorder(const PWindow& w, HWND insertAfter) {
   return before != *list;
 }
 
+// Asks the window for its size limits and hands them to the driver.
+void TellSizeLimits(HWND hwnd) {
+  int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+  MINMAXINFO mmi{};
+  mmi.ptMaxSize = POINT{sw, sh};
+  mmi.ptMaxTrackSize = POINT{sw, sh};
+  mmi.ptMinTrackSize = POINT{GetSystemMetrics(SM_CXMIN), GetSystemMetrics(SM_CYMIN)};
+  SendMessageA(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+  if (!IsWindow(hwnd)) return;
+  SIZE minSize{std::max<LONG>(0, mmi.ptMinTrackSize.x), std::max<LONG>(0, mmi.ptMinTrackSize.y)};
+  // The screen's size is no limit of the window's own.
+  SIZE maxSize{mmi.ptMaxTrackSize.x < sw ? std::max<LONG>(1, mmi.ptMaxTrackSize.x) : 0,
+               mmi.ptMaxTrackSize.y < sh ? std::max<LONG>(1, mmi.ptMaxTrackSize.y) : 0};
+  Driver().WindowSizeLimits(hwnd, minSize, maxSize);
+}
+
 }  // namespace
 
 BOOL SetWindowPosInternal(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags, bool fromDriver) {
@@ -115,6 +131,9 @@ BOOL SetWindowPosInternal(HWND hwnd, HWND insertAfter, int x, int y, int cx, int
   }
   if (showChanged && visibleNow) w->QuietShow = !gShowActivates;
   if (topLevel && !w->MessageOnly && !fromDriver) {
+    // The window manager learns the size limits before it shows the window.
+    if ((showChanged && visibleNow) || sized) TellSizeLimits(hwnd);
+    if (!IsWindow(hwnd)) return FALSE;
     if (moved || sized) Driver().WindowMoved(hwnd, w->Rect);
     if (showChanged) Driver().WindowShown(hwnd, visibleNow);
     if (zChanged && visibleNow) Driver().WindowStyleChanged(hwnd);

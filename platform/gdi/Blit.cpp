@@ -22,10 +22,10 @@ struct TPair {
       std::lock(dst.Surface->Lock, src.Surface->Lock);
       Dst.Lock = std::unique_lock<std::mutex>(dst.Surface->Lock, std::adopt_lock);
       Src.Lock = std::unique_lock<std::mutex>(src.Surface->Lock, std::adopt_lock);
-      return MakeTarget(dst, Dst, false) && MakeTarget(src, Src, false);
+      return MakeTarget(dst, Dst, false) && MakeTarget(src, Src, false, false);
     }
     if (!MakeTarget(dst, Dst)) return false;
-    return MakeTarget(src, Src, !shared);
+    return MakeTarget(src, Src, !shared, false);
   }
 };
 

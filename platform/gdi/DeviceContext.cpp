@@ -1,6 +1,8 @@
 // Device contexts: memory, surface and screen DCs, their state, clipping and
 // selection of objects.
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 
 #include "platform/gdi/GdiObjects.h"
 #include "platform/gdi/Palette.h"
@@ -82,7 +84,17 @@ TPixelView BitmapView(TBitmapObj& b) {
 
 bool SameMemory(const TPixelView& a, const TPixelView& b) { return a.Top == b.Top; }
 
-bool MakeTarget(TDC& dc, TTarget& t, bool lock) {
+TTarget::~TTarget() {
+  for (const TKept& k : Kept) {
+    int w = k.Rect.right - k.Rect.left;
+    for (int y = k.Rect.top; y < k.Rect.bottom; ++y)
+      std::memcpy(reinterpret_cast<uint32_t*>(View.Row(y)) + k.Rect.left,
+                  k.Pixels.data() + static_cast<size_t>(y - k.Rect.top) * static_cast<size_t>(w),
+                  static_cast<size_t>(w) * 4);
+  }
+}
+
+bool MakeTarget(TDC& dc, TTarget& t, bool lock, bool write) {
   RECT bounds;
   if (dc.Kind == TDCKind::Surface) {
     if (!dc.Surface) return false;
@@ -112,6 +124,19 @@ bool MakeTarget(TDC& dc, TTarget& t, bool lock) {
     bounds = Intersect(bounds, c);
   }
   t.Clip = bounds;
+  if (write && dc.Kind == TDCKind::Surface) {
+    for (const RECT& e : dc.Excluded) {
+      RECT r = Intersect(e, bounds);
+      if (RectEmpty(r)) continue;
+      TTarget::TKept k{r, {}};
+      int w = r.right - r.left;
+      k.Pixels.resize(static_cast<size_t>(w) * static_cast<size_t>(r.bottom - r.top));
+      for (int y = r.top; y < r.bottom; ++y)
+        std::memcpy(k.Pixels.data() + static_cast<size_t>(y - r.top) * static_cast<size_t>(w),
+                    reinterpret_cast<const uint32_t*>(t.View.Row(y)) + r.left, static_cast<size_t>(w) * 4);
+      t.Kept.push_back(std::move(k));
+    }
+  }
   return true;
 }
 
@@ -142,7 +167,7 @@ HDC CreateCompatibleDC(HDC dc) {
 
 HDC CreateScreenDC() { return NewDC(TDCKind::Screen); }
 
-HDC CreateSurfaceDC(const PSurface& surface, int originX, int originY, const RECT& clip) {
+HDC CreateSurfaceDC(const PSurface& surface, int originX, int originY, const RECT& clip, std::vector<RECT> excluded) {
   if (!surface) return nullptr;
   HDC handle = NewDC(TDCKind::Surface);
   auto dc = DCs().Get(handle);
@@ -150,6 +175,10 @@ HDC CreateSurfaceDC(const PSurface& surface, int originX, int originY, const REC
   dc->OriginX = originX;
   dc->OriginY = originY;
   dc->SurfaceClip = Normalized(clip);
+  excluded.erase(std::remove_if(excluded.begin(), excluded.end(),
+                                [&](const RECT& r) { return RectEmpty(Intersect(r, dc->SurfaceClip)); }),
+                 excluded.end());
+  dc->Excluded = std::move(excluded);
   return handle;
 }
 

@@ -101,7 +101,7 @@ BOOL SetPixelV(HDC dc, int x, int y, COLORREF color) { return SetPixel(dc, x, y,
 COLORREF GetPixel(HDC handle, int x, int y) {
   auto dc = GetDC(handle);
   TTarget t;
-  if (!dc || !MakeTarget(*dc, t)) return CLR_INVALID;
+  if (!dc || !MakeTarget(*dc, t, true, false)) return CLR_INVALID;
   int px = x + t.OffsetX, py = y + t.OffsetY;
   if (px < t.Clip.left || px >= t.Clip.right || py < t.Clip.top || py >= t.Clip.bottom) return CLR_INVALID;
   return ColorRefOf(RgbOfRaw(t.View, ReadRaw(t.View.Row(py), px, t.View.Bpp)));

@@ -106,6 +106,7 @@ struct TDC {
   PSurface Surface;
   int OriginX = 0, OriginY = 0;  // of device (0, 0) in the surface
   RECT SurfaceClip{};            // in surface coordinates
+  std::vector<RECT> Excluded;    // surface rectangles drawing must not change
   std::shared_ptr<TBitmapObj> Bitmap;
   HGDIOBJ BitmapHandle = nullptr;
   TDCState State;
@@ -119,6 +120,17 @@ struct TTarget {
   int OffsetX = 0, OffsetY = 0;  // logical + offset = pixel
   RECT Clip{};                   // pixel coordinates, inside the view
   std::unique_lock<std::mutex> Lock;
+  // Pixels of the DC's excluded rectangles, put back when the call ends
+  // (before the lock goes).
+  struct TKept {
+    RECT Rect;
+    std::vector<uint32_t> Pixels;
+  };
+  std::vector<TKept> Kept;
+  TTarget() = default;
+  TTarget(const TTarget&) = delete;
+  TTarget& operator=(const TTarget&) = delete;
+  ~TTarget();
   bool Empty() const { return Clip.left >= Clip.right || Clip.top >= Clip.bottom; }
 };
 
@@ -136,8 +148,9 @@ std::shared_ptr<T> GetObj(HGDIOBJ handle, TObjKind kind) {
 }
 HGDIOBJ AddObject(std::shared_ptr<TGdiObject> object);
 
-// The pixels of a DC; `lock` false for a second view on a surface already locked.
-bool MakeTarget(TDC& dc, TTarget& target, bool lock = true);
+// The pixels of a DC; `lock` false for a second view on a surface already
+// locked; `write` false for a view that is only read.
+bool MakeTarget(TDC& dc, TTarget& target, bool lock = true, bool write = true);
 TPixelView BitmapView(TBitmapObj& bitmap);
 bool SameMemory(const TPixelView& a, const TPixelView& b);
 

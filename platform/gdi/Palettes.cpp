@@ -90,6 +90,6 @@ COLORREF GetNearestColor(HDC handle, COLORREF color) {
   if (!dc) return CLR_INVALID;
   COLORREF c = ResolveColor(*dc, color);
   TTarget t;
-  if (!MakeTarget(*dc, t)) return c;
+  if (!MakeTarget(*dc, t, true, false)) return c;
   return ColorRefOf(RgbOfRaw(t.View, RawOfRgb(t.View, RgbOf(c))));
 }

@@ -38,8 +38,10 @@ using PSurface = std::shared_ptr<TSurface>;
 // (originX, originY); drawing is limited to `clip`, given in surface
 // coordinates (and to the surface's bounds). The DC keeps the surface alive.
 // Release it with ReleaseSurfaceDC (or DeleteDC). Returns nullptr when
-// surface is null.
-HDC CreateSurfaceDC(const PSurface& surface, int originX, int originY, const RECT& clip);
+// surface is null. Drawing leaves the pixels under `excluded` (surface
+// rectangles: the visible children of a window that clips them) as they are.
+HDC CreateSurfaceDC(const PSurface& surface, int originX, int originY, const RECT& clip,
+                    std::vector<RECT> excluded = {});
 void ReleaseSurfaceDC(HDC dc);
 // The surface a DC draws on (nullptr for memory DCs without a bitmap, or bad handles).
 PSurface GetSurfaceOfDC(HDC dc);

@@ -330,6 +330,28 @@ TEST_F(FormTest, HintShowsWhenTheMouseRests) {
   EXPECT_TRUE(hint->IsShowing());
   EXPECT_EQ(hint->Text(), "Press Ctrl + Enter");
   EXPECT_TRUE(IsWindowVisible(hint->Handle()));
+  {
+    // A one-pixel frame around the yellow face with the text.
+    Application->ProcessMessages();
+    int w = 0, h = 0;
+    std::vector<uint32_t> px;
+    ASSERT_TRUE(ReadWindowPixels(hint->Handle(), false, &w, &h, &px));
+    ASSERT_GT(w, 10);
+    ASSERT_GT(h, 6);
+    auto at = [&](int x, int y) { return px[static_cast<size_t>(y * w + x)] & 0xFFFFFFu; };
+    auto rgb = [](COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); };
+    const uint32_t frame = rgb(GetSysColor(COLOR_WINDOWFRAME)), face = rgb(ColorToRGB(clInfoBk));
+    for (int x = 0; x < w; ++x) {
+      EXPECT_EQ(at(x, 0), frame) << x;
+      EXPECT_EQ(at(x, h - 1), frame) << x;
+    }
+    for (int y = 0; y < h; ++y) {
+      EXPECT_EQ(at(0, y), frame) << y;
+      EXPECT_EQ(at(w - 1, y), frame) << y;
+    }
+    EXPECT_EQ(at(1, 1), face);
+    EXPECT_EQ(at(w - 2, h - 2), face);
+  }
   // It goes after a while, or at once when the mouse moves on.
   AdvanceClock(2600);
   Application->ProcessMessages();

@@ -82,6 +82,9 @@ bool SelectionBlue(TRgb c) { return c.B >= 0xD0 && c.R <= 0x50 && c.G >= 0x60 &&
 bool Dark(TRgb c) { return c.R < 0x60 && c.G < 0x60 && c.B < 0x60; }
 bool White(TRgb c) { return c.R >= 0xF8 && c.G >= 0xF8 && c.B >= 0xF8; }
 bool ListGrey(TRgb c) { return c.R == 0xF0 && c.G == 0xF0 && c.B == 0xF0; }
+bool Is(TRgb c, int rgb) { return c.R == (rgb >> 16) && c.G == ((rgb >> 8) & 0xFF) && c.B == (rgb & 0xFF); }
+// The "Stop" label's colour, $EF9644 as RGB(0x44, 0x96, 0xEF).
+bool StopBlue(TRgb c) { return c.B >= 0xC0 && c.R < 0x90 && c.G > 0x70 && c.G < 0xC0; }
 
 // The program's windows can vanish between two requests about them (it is
 // another process): such errors are expected and must not end the test.
@@ -150,6 +153,17 @@ class DictionaryWindowTest : public ::testing::TestWithParam<TWindowManager> {
     ASSERT_FALSE(ec) << ec.message();
     fs::copy_file(fs::path(HK_SOURCE_DIR) / "assets/dict/markers.txt", ProgramDir / "markers.txt", ec);
     ASSERT_FALSE(ec) << ec.message();
+  }
+
+  // Replaces the sample dictionary with a large one: `exact` entries whose
+  // gloss is just "a", then `similar` entries with many an "a" in their
+  // glosses, so that loading it and searching "a" take a while.
+  void WriteLargeDictionary(int exact, int similar) {
+    std::ofstream out(ProgramDir / "edict.txt", std::ios::binary | std::ios::trunc);
+    for (int i = 0; i < exact; ++i) out << "\xE4\xBA\x9C" << i << " [\xE3\x81\x82] /(n) a/\n";
+    for (int i = 0; i < similar; ++i)
+      out << "\xE8\xAA\x9E" << i << " [\xE3\x81\x94] /(n) banana salad/alfalfa/a lava java/\n";
+    ASSERT_TRUE(out.good());
   }
 
   // Starts the program on the test display with the real X11 driver; its
@@ -414,6 +428,131 @@ TEST_P(DictionaryWindowTest, AfterMinimiseAndRestoreTheWindowIsLive) {
     ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
     ASSERT_TRUE(WaitFor([&] { return FirstResultShown(); }, 20)) << "the restored window ignored the click and keys";
   }
+}
+
+// The splash form is painted while the long load blocks the program: a
+// light grey face in a grey frame, with its two lines of text.
+TEST_P(DictionaryWindowTest, TheLoadingFormIsPaintedDuringTheLoad) {
+  ASSERT_NO_FATAL_FAILURE(WriteLargeDictionary(0, 600000));
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Window loading = 0;
+  ASSERT_TRUE(WaitFor([&] { return (loading = FindWindow("Loading")) != 0; }, 30)) << "no loading form appeared";
+  bool painted = false;
+  int ink = 0;
+  // It must be seen painted before it goes.
+  WaitFor(
+      [&] {
+        TShot s(D, loading, 337, 156);
+        if (s.Empty()) return false;
+        ink = s.Count(8, 120, 120, 150, Dark);
+        painted = Is(s.At(0, 0), 0x808080) && Is(s.At(336, 155), 0x808080) && Is(s.At(200, 60), 0xF5F5F5) &&
+                  s.Count(1, 1, 336, 155, [](TRgb c) { return Is(c, 0xF5F5F5); }) > 337 * 156 / 2 && ink > 20;
+        return painted;
+      },
+      20);
+  EXPECT_TRUE(painted) << "the loading form was never painted (" << ink << " text pixels)";
+  ASSERT_TRUE(WaitFor([&] { return (Win = FindMainWindow()) != 0; }, 60)) << "no main window after the load";
+}
+
+// A long search ends with every visible row of the shown list drawn.
+TEST_P(DictionaryWindowTest, ALongSearchLeavesEveryVisibleRowDrawn) {
+  constexpr int Exact = 8;
+  ASSERT_NO_FATAL_FAILURE(WriteLargeDictionary(Exact, 20000));
+  ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
+  Click(SearchBoxX, SearchBoxY);
+  ASSERT_NO_FATAL_FAILURE(Type("a"));
+  ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
+  auto stopShown = [&] {
+    TShot s = Shot();
+    return !s.Empty() && s.Count(646, 112, 672, 125, StopBlue) > 10;
+  };
+  ASSERT_TRUE(WaitFor(stopShown, 20)) << "the search never showed its Stop link";
+  ASSERT_TRUE(WaitFor([&] { return !stopShown(); }, 300)) << "the search did not end";
+  ASSERT_TRUE(WaitFor([&] { return FirstResultShown(); }, 10));
+  // Let the last paints land, then read the rows back.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  TShot s = Shot();
+  ASSERT_FALSE(s.Empty());
+  // The selected row: its text on the gradient.
+  EXPECT_GT(s.Count(ListLeft + 16, ListTop + 2, ListRight - 16, ListTop + ItemHeight - 2,
+                    [](TRgb c) { return !SelectionBlue(c); }),
+            5);
+  for (int row = 1; row < Exact; ++row) {
+    int top = ListTop + row * ItemHeight;
+    EXPECT_GT(s.Count(ListLeft + 16, top + 2, ListRight - 16, top + ItemHeight - 2, Dark), 5) << "row " << row << " is blank";
+    EXPECT_TRUE(ListGrey(s.At(5, top + ItemHeight / 2))) << "row " << row;
+  }
+  EXPECT_EQ(s.Count(ListLeft, ListTop + Exact * ItemHeight, ListRight, 514 - 1, Dark), 0);
+}
+
+// The size limits reach the window manager, and a size asked for below them
+// is refused.
+TEST_P(DictionaryWindowTest, TheWindowKeepsItsMinimumSize) {
+  ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
+  XSizeHints hints{};
+  long supplied = 0;
+  ASSERT_TRUE(XGetWMNormalHints(D, Win, &hints, &supplied));
+  ASSERT_TRUE(hints.flags & PMinSize);
+  EXPECT_EQ(hints.min_width, 546);
+  EXPECT_EQ(hints.min_height, 450);
+  XResizeWindow(D, Win, 400, 300);
+  XSync(D, False);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        XWindowAttributes a = Attributes();
+        return a.width == 546 && a.height == 450;
+      },
+      10))
+      << "the window is " << Attributes().width << " x " << Attributes().height;
+  // Laid out for that size: the close button still at the right edge.
+  ASSERT_TRUE(WaitFor([&] { TShot s = Shot(); return !s.Empty() && White(s.At(546 - 100, 450 - 50)); }, 5));
+  XResizeWindow(D, Win, 700, 520);
+  XSync(D, False);
+  EXPECT_TRUE(WaitFor([&] { return Attributes().width == 700 && Attributes().height == 520; }, 10));
+}
+
+TEST_P(DictionaryWindowTest, TheMaximiseButtonMaximisesAndRestores) {
+  ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
+  const auto origin = Origin();
+  Click(MaximizeX, MaximizeY);
+  ASSERT_TRUE(WaitFor([&] { return Attributes().width == 1280 && Attributes().height == 1024; }, 10))
+      << "the window is " << Attributes().width << " x " << Attributes().height;
+  ASSERT_TRUE(WaitFor([&] { TShot s = Shot(); return !s.Empty() && White(s.At(1200, 900)); }, 5));
+  // The button follows the right edge.
+  Click(1280 - 680 + MaximizeX, MaximizeY);
+  ASSERT_TRUE(WaitFor([&] { return Attributes().width == 680 && Attributes().height == 514; }, 10))
+      << "the window is " << Attributes().width << " x " << Attributes().height;
+  EXPECT_TRUE(WaitFor([&] { return Origin() == origin; }, 5));
+  // Still live.
+  Click(SearchBoxX, SearchBoxY);
+  ASSERT_NO_FATAL_FAILURE(Type("water"));
+  ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
+  EXPECT_TRUE(WaitFor([&] { return FirstResultShown(); }, 20));
+}
+
+// Dropped near the screen's left edge, the window snaps to it, whoever
+// moved it.
+TEST_P(DictionaryWindowTest, ADragEndingNearAnEdgeSnapsTheWindowToIt) {
+  ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
+  const auto [x0, y0] = Origin();
+  MoveTo(TopBoxX, TopBoxY);
+  Button(true);
+  const int dx = 6 - x0;  // the left edge 6 pixels from the screen's
+  for (int i = 1; i <= 5; ++i) {
+    XTestFakeMotionEvent(D, DefaultScreen(D), x0 + TopBoxX + dx * i / 5, y0 + TopBoxY + 4 * i, CurrentTime);
+    XSync(D, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  Button(false);
+  EXPECT_TRUE(WaitFor([&] { return Origin().first == 0; }, 10))
+      << "the window is at " << Origin().first << "," << Origin().second;
+  EXPECT_EQ(Origin().second, y0 + 20);
+  // And it is where the program thinks it is: a click lands on its button.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  Click(CloseX, CloseY);
+  EXPECT_TRUE(WaitFor([&] { return Exited(); }, 20, true)) << "the close button missed after the snap";
 }
 
 INSTANTIATE_TEST_SUITE_P(, DictionaryWindowTest,

@@ -147,3 +147,67 @@ TEST_F(PaintingTest, ChildFramesArePaintedOutsideTheClientArea) {
 }
 
 }  // namespace
+
+// Two invalid rectangles merge into one box that the parent paints; a child
+// under the box but outside both rectangles must not be left painted over.
+TEST_F(PaintingTest, AParentsMergedRepaintNeverLeavesAChildCovered) {
+  for (DWORD clip : {DWORD{WS_CLIPCHILDREN}, DWORD{0}}) {
+    SCOPED_TRACE(clip ? "clipping its children" : "not clipping its children");
+    HWND top = MakeTop(0, 0, 100, 100, WS_POPUP | clip);
+    HWND child = MakeChild(top, 10, 10, 50, 80);
+    Fill[top] = RGB(0, 0, 255);
+    Fill[child] = RGB(0, 255, 0);
+    ShowWindow(top, SW_SHOWNA);
+    HeadlessPumpMessages();
+    ASSERT_EQ(At(top, 40, 60), Pixel(RGB(0, 255, 0)));
+    Fill[top] = RGB(255, 0, 0);
+    Fill[child] = RGB(255, 255, 0);
+    RECT corner{0, 0, 20, 20}, far{70, 70, 90, 90};
+    InvalidateRect(top, &corner, TRUE);
+    InvalidateRect(top, &far, TRUE);
+    HeadlessPumpMessages();
+    EXPECT_EQ(At(top, 5, 5), Pixel(RGB(255, 0, 0)));
+    EXPECT_EQ(At(top, 80, 80), Pixel(RGB(255, 0, 0)));
+    EXPECT_EQ(At(top, 15, 15), Pixel(RGB(255, 255, 0)));  // the child's invalid corner
+    // Elsewhere in the child: its old pixels where the parent clips it,
+    // else painted again; never the parent's.
+    EXPECT_EQ(At(top, 40, 60), clip ? Pixel(RGB(0, 255, 0)) : Pixel(RGB(255, 255, 0)));
+    DestroyWindow(top);
+    Fill.clear();
+  }
+}
+
+// Whatever a parent that clips its children draws, at any time and through
+// any device context, leaves its visible children's pixels as they are.
+TEST_F(PaintingTest, DrawingOnAParentThatClipsChildrenSkipsThem) {
+  HWND top = MakeTop(0, 0, 100, 100, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN);
+  HWND child = MakeChild(top, 10, 10, 30, 30);
+  HWND hidden = MakeChild(top, 60, 60, 30, 30, WS_CHILD);
+  Fill[child] = RGB(0, 255, 0);
+  HeadlessPumpMessages();
+  HDC dc = GetDC(top);
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  RECT all{0, 0, 100, 100};
+  FillRect(dc, &all, red);
+  SetPixel(dc, 20, 20, RGB(0, 0, 255));
+  HDC mem = CreateCompatibleDC(dc);
+  HBITMAP bmp = CreateCompatibleBitmap(dc, 100, 100);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  FillRect(mem, &all, red);
+  BitBlt(dc, 0, 0, 100, 100, mem, 0, 0, SRCCOPY);
+  // Reading through the parent's DC sees the child's pixels and changes nothing.
+  EXPECT_EQ(GetPixel(dc, 20, 20), RGB(0, 255, 0));
+  BitBlt(mem, 0, 0, 100, 100, dc, 0, 0, SRCCOPY);
+  EXPECT_EQ(GetPixel(mem, 20, 20), RGB(0, 255, 0));
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  DeleteObject(red);
+  ReleaseDC(top, dc);
+  EXPECT_EQ(At(top, 5, 5), Pixel(RGB(255, 0, 0)));
+  EXPECT_EQ(At(top, 20, 20), Pixel(RGB(0, 255, 0)));
+  EXPECT_EQ(At(top, 39, 39), Pixel(RGB(0, 255, 0)));
+  EXPECT_EQ(At(top, 40, 40), Pixel(RGB(255, 0, 0)));
+  EXPECT_EQ(At(top, 70, 70), Pixel(RGB(255, 0, 0)));  // a hidden child is no child to skip
+  (void)hidden;
+}

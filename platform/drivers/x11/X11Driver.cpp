@@ -99,9 +99,15 @@ struct TXWindow {
   bool Mapped = false;
   bool WantFocus = false;
   bool WeUnmapped = false;
+  // Mapped and viewable: the first exposure since the map has come.
+  bool Exposed = false;
+  bool WaitedForShow = false;
   // Request serial of our last minimise: a MapNotify older than it is no restore.
   unsigned long MinimizeSerial = 0;
   RECT Last{};
+  SIZE MinSize{0, 0}, MaxSize{0, 0};
+  // The geometry from the display we last answered with one of our own.
+  RECT Corrected{};
   // Geometries we asked for whose ConfigureNotify has not come back yet:
   // their echoes are no news, however late they arrive.
   std::vector<RECT> Requested;
@@ -274,6 +280,18 @@ class TX11Driver : public TPlatformDriver {
     XFlush(D);
   }
 
+  void WindowSizeLimits(HWND h, SIZE minSize, SIZE maxSize) override {
+    TXWindow* xw = Get(h);
+    if (!xw) return;
+    if (xw->MinSize.cx == minSize.cx && xw->MinSize.cy == minSize.cy && xw->MaxSize.cx == maxSize.cx &&
+        xw->MaxSize.cy == maxSize.cy)
+      return;
+    xw->MinSize = minSize;
+    xw->MaxSize = maxSize;
+    ApplySizeHints(*xw);
+    XFlush(D);
+  }
+
   void WindowTextChanged(HWND h) override {
     TXWindow* xw = Get(h);
     PWindow w = Find(h);
@@ -368,6 +386,32 @@ class TX11Driver : public TPlatformDriver {
     img->data = nullptr;  // the buffer is ours
     XDestroyImage(img);
     XFlush(D);
+  }
+
+  void WaitUntilShown(HWND h, int timeoutMs) override {
+    TXWindow* xw = Get(h);
+    // Once per show: a window that stays covered is no reason to wait again.
+    if (!xw || xw->Exposed || xw->WeUnmapped || xw->WaitedForShow) return;
+    xw->WaitedForShow = true;
+    XFlush(D);
+    // Only our window's map and exposures are taken out of the queue: the
+    // rest waits for the loop.
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool focusIn = false, focusOut = false;
+    while (!xw->Exposed) {
+      XEvent ev;
+      if (XCheckTypedWindowEvent(D, xw->Xid, MapNotify, &ev) || XCheckTypedWindowEvent(D, xw->Xid, Expose, &ev)) {
+        Handle(ev, &focusIn, &focusOut);
+        xw = Get(h);
+        if (!xw) return;
+        continue;
+      }
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+      if (left <= 0) return;
+      pollfd fd{ConnectionNumber(D), POLLIN, 0};
+      ::poll(&fd, 1, static_cast<int>(std::min<long long>(left, 10)));
+      XEventsQueued(D, QueuedAfterReading);
+    }
   }
 
   bool BeginMoveDrag(HWND h, POINT cursor) override {
@@ -514,6 +558,18 @@ class TX11Driver : public TPlatformDriver {
     return found;
   }
 
+  static bool EqualRects(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+  }
+
+  bool PointerButtonHeld() {
+    Window root, child;
+    int rx, ry, wx, wy;
+    unsigned mask = 0;
+    if (!XQueryPointer(D, Root, &root, &child, &rx, &ry, &wx, &wy, &mask)) return false;
+    return (mask & (Button1Mask | Button2Mask | Button3Mask)) != 0;
+  }
+
   // A window manager keeps a window of its own named on the root.
   bool WindowManagerRunning() {
     Atom type;
@@ -553,12 +609,9 @@ class TX11Driver : public TPlatformDriver {
                            xw.Argb ? 32 : CopyFromParent, InputOutput, xw.Argb ? ArgbVisual : CopyFromParent, mask, &a);
     xw.Last = w.Rect;
     xw.Mapped = false;
+    xw.Exposed = false;
     XSetWMProtocols(D, xw.Xid, &WmDelete, 1);
-    XSizeHints hints{};
-    hints.flags = USPosition | PPosition;
-    hints.x = w.Rect.left;
-    hints.y = w.Rect.top;
-    XSetWMNormalHints(D, xw.Xid, &hints);
+    ApplySizeHints(xw);
     XWMHints wm{};
     wm.flags = InputHint;
     wm.input = True;
@@ -579,12 +632,31 @@ class TX11Driver : public TPlatformDriver {
     }
   }
 
+  void ApplySizeHints(TXWindow& xw) {
+    XSizeHints hints{};
+    hints.flags = USPosition | PPosition;
+    hints.x = xw.Last.left;
+    hints.y = xw.Last.top;
+    if (xw.MinSize.cx > 0 || xw.MinSize.cy > 0) {
+      hints.flags |= PMinSize;
+      hints.min_width = static_cast<int>(xw.MinSize.cx);
+      hints.min_height = static_cast<int>(xw.MinSize.cy);
+    }
+    if (xw.MaxSize.cx > 0 || xw.MaxSize.cy > 0) {
+      hints.flags |= PMaxSize;
+      hints.max_width = xw.MaxSize.cx > 0 ? static_cast<int>(xw.MaxSize.cx) : 32767;
+      hints.max_height = xw.MaxSize.cy > 0 ? static_cast<int>(xw.MaxSize.cy) : 32767;
+    }
+    XSetWMNormalHints(D, xw.Xid, &hints);
+  }
+
   void DestroyX(TXWindow& xw) {
     if (xw.Ic) XDestroyIC(xw.Ic);
     xw.Ic = nullptr;
     if (xw.Xid) XDestroyWindow(D, xw.Xid);
     xw.Xid = 0;
     xw.Mapped = false;
+    xw.Exposed = false;
   }
 
   void ApplyDecorations(TXWindow& xw, const TWindow& w) {
@@ -678,6 +750,7 @@ class TX11Driver : public TPlatformDriver {
     HWND h = HwndOf(ev.xany.window);
     switch (ev.type) {
       case Expose:
+        if (TXWindow* xw = Get(h)) xw->Exposed = xw->Mapped;
         if (h) Present(h, RECT{ev.xexpose.x, ev.xexpose.y, ev.xexpose.x + ev.xexpose.width, ev.xexpose.y + ev.xexpose.height});
         break;
       case MapNotify:
@@ -699,6 +772,8 @@ class TX11Driver : public TPlatformDriver {
       case UnmapNotify:
         if (TXWindow* xw = Get(h)) {
           xw->Mapped = false;
+          xw->Exposed = false;
+          xw->WaitedForShow = false;
           // Unmapped by the window manager while we show it: minimized.
           if (!xw->WeUnmapped && IsWindowVisible(h) && !IsIconic(h)) SetMinimizedFromDriver(h, true);
         }
@@ -726,8 +801,23 @@ class TX11Driver : public TPlatformDriver {
           if (cur.right - cur.left == 0 || cur.bottom - cur.top == 0) sameSize = true;
           if (r.left == cur.left && r.top == cur.top && sameSize) break;
           UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (sameSize || w->LayeredImage ? SWP_NOSIZE : 0);
+          // While the window manager moves the window with the pointer it
+          // follows the pointer; its edge snapping waits for the move's end.
+          // A correction the window manager has turned down once is taken.
+          bool refusedAgain = EqualRects(r, xw->Corrected);
+          if ((sameSize && PointerButtonHeld()) || refusedAgain) flags |= SWP_NOSENDCHANGING;
           xw->Last = r;
           SetWindowPosInternal(h, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, flags, true);
+          // A place or size the window changed (snapped to an edge, kept at
+          // its minimum) goes back to the display.
+          w = Find(h);
+          xw = Get(h);
+          if (!w || !xw) break;
+          xw->Corrected = RECT{};
+          if (!refusedAgain && !EqualRects(w->Rect, r)) {
+            xw->Corrected = r;
+            WindowMoved(h, w->Rect);
+          }
         }
         break;
       case FocusIn:
