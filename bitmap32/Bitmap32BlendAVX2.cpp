@@ -81,12 +81,16 @@ HK_AVX2 void CombinePixelRunAVX2(const TColor32* src, TColor32* dst, int count, 
 // values, so that they stay in registers instead of being built again in
 // every step of the loop.
 struct TMergeConstants {
-  __m256i Alpha, Low, Word, Bias, Times257, Full, One, Byte1, Byte2;
+  __m256i Alpha, Low, Word, Spread, Bias, Times257, Full, One, Byte1, Byte2;
   __m256 Numerator, Snap;
   HK_AVX2 TMergeConstants() {
     Alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     Low = _mm256_set1_epi16(0xFF);
     Word = _mm256_set1_epi32(0xFFFF);
+    // pshufb control: each pixel's alpha byte into both of its 16-bit lanes.
+    const char z = -128;
+    Spread = _mm256_setr_epi8(3, z, 3, z, 7, z, 7, z, 11, z, 11, z, 15, z, 15, z, 3, z, 3, z, 7, z, 7, z, 11, z, 11, z,
+                              15, z, 15, z);
     Bias = _mm256_set1_epi16(128);
     Times257 = _mm256_set1_epi16(257);
     Full = _mm256_set1_epi16(255);
@@ -97,7 +101,7 @@ struct TMergeConstants {
     Snap = _mm256_set1_ps(12288.0f);
   }
   HK_AVX2 void Pin() {
-    asm("" : "+x"(Alpha), "+x"(Low), "+x"(Word), "+x"(Bias), "+x"(Times257), "+x"(Full));
+    asm("" : "+x"(Alpha), "+x"(Low), "+x"(Word), "+x"(Spread), "+x"(Bias), "+x"(Times257), "+x"(Full));
     asm("" : "+x"(One), "+x"(Byte1), "+x"(Byte2), "+x"(Numerator), "+x"(Snap));
   }
 };
@@ -131,9 +135,7 @@ HK_AVX2 __attribute__((always_inline)) inline __m256i Merge8(__m256i f, __m256i 
                                                               __m256i sourceOpaque, const TMergeConstants k) {
   const __m256i f1 = _mm256_or_si256(f, k.Alpha), b1 = _mm256_or_si256(b, k.Alpha);
   // Each pixel's alpha in both of its 16-bit lanes.
-  const __m256i fa32 = _mm256_srli_epi32(f, 24), ba32 = _mm256_srli_epi32(b, 24);
-  const __m256i fw = _mm256_or_si256(fa32, _mm256_slli_epi32(fa32, 16));
-  const __m256i bw = _mm256_or_si256(ba32, _mm256_slli_epi32(ba32, 16));
+  const __m256i fw = _mm256_shuffle_epi8(f, k.Spread), bw = _mm256_shuffle_epi8(b, k.Spread);
   const __m256i fwInverse = _mm256_sub_epi16(k.Full, fw);
   __m256i q[2];
   for (int odd = 0; odd < 2; ++odd) {
@@ -155,7 +157,7 @@ HK_AVX2 __attribute__((always_inline)) inline __m256i Merge8(__m256i f, __m256i 
   r = _mm256_blendv_epi8(r, _mm256_slli_epi32(q[1], 8), k.Alpha);
   // A clear background takes the source (an opaque source comes out of the
   // arithmetic unchanged by itself).
-  r = _mm256_blendv_epi8(r, f, _mm256_cmpeq_epi32(ba32, _mm256_setzero_si256()));
+  r = _mm256_blendv_epi8(r, f, _mm256_cmpeq_epi32(bw, _mm256_setzero_si256()));
   const __m256i backOpaque = _mm256_cmpeq_epi32(bw, k.Full);  // both lanes 255
   if (_mm256_movemask_epi8(backOpaque)) {
     // Over an opaque background: the blend by the source alpha, made opaque.
