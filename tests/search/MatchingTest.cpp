@@ -14,6 +14,18 @@ TEST(Matching, FoldedWordFoundInEveryCase) {
   EXPECT_EQ(AllMatches(engine, u"Nihon to NIHON, nIhOn"), (TMatchList{{0, 5}, {9, 14}, {16, 21}}));
 }
 
+TEST(Matching, MatchesNotKeptStillReachTheHandler) {
+  TURESearch engine;
+  engine.PreparePattern(u"nihon", 8);
+  engine.SetKeepMatches(false);
+  TMatchList seen;
+  engine.OnMatch = [&](int64_t start, int64_t stop) { seen.push_back({start, stop}); };
+  EXPECT_TRUE(engine.FindAllMatches(std::u16string(u"Nihon to NIHON")));
+  EXPECT_EQ(seen, (TMatchList{{0, 5}, {9, 14}}));
+  EXPECT_EQ(engine.ResultCount(), 0);
+  EXPECT_FALSE(engine.FindAllMatches(std::u16string(u"none")));
+}
+
 struct TCase {
   const char16_t* pattern;
   const char16_t* text;

@@ -9,8 +9,10 @@ TSearchEngine::~TSearchEngine() = default;
 int64_t TSearchEngine::ResultCount() const { return static_cast<int64_t>(FResults.size() / 2); }
 
 void TSearchEngine::AddMatch(int64_t Start, int64_t Stop) {
-  FResults.push_back(Start);
-  FResults.push_back(Stop);
+  if (FKeepMatches) {
+    FResults.push_back(Start);
+    FResults.push_back(Stop);
+  }
   if (OnMatch) {
     // A handler may reassign OnMatch while it runs; call a copy.
     TMatchEvent handler = OnMatch;

@@ -37,6 +37,10 @@ class TSearchEngine {
   virtual bool FindAllMatches(const char16_t* Text, int64_t Length) = 0;
 
   void* Owner() const { return FOwner; }
+  // Off: matches only reach OnMatch and none is kept (ResultCount stays 0),
+  // for a caller that handles each as it comes.
+  bool KeepMatches() const { return FKeepMatches; }
+  void SetKeepMatches(bool keep) { FKeepMatches = keep; }
 
   TMatchEvent OnMatch;
 
@@ -47,5 +51,6 @@ class TSearchEngine {
   // In blocks: hundreds of thousands of matches are recorded without a copy
   // of all the others each time the room doubles.
   std::deque<int64_t> FResults;
+  bool FKeepMatches = true;
   void* FOwner;
 };
