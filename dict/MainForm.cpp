@@ -51,6 +51,9 @@ void THanakumoForm::ShowPicture(Main::TImage* image, TPNGObject* picture) {
 
 void THanakumoForm::FormCreate(TObject*) {
   SearchEngine = new TURESearch(nullptr);
+  // Each match is classified as it comes; a search for "a" would otherwise
+  // keep 750,000 pairs nobody reads.
+  SearchEngine->SetKeepMatches(false);
   SearchEngine->OnMatch = [this](int64_t start, int64_t stop) { SearchResultFound(start, stop); };
 
   struct {

@@ -21,6 +21,19 @@ void DrawWide(TCanvas& canvas, std::u16string_view text, TRect rect, UINT flags)
   DrawTextW(dc, text.data(), static_cast<int>(text.size()), &rect, flags | DT_NOPREFIX);
 }
 
+// A row shows as much of its text as fits, then an ellipsis. A gloss can be
+// millions of units long, so measuring it whole for each row painted would
+// stall the window: when its first units already overflow the row, they
+// end in the same ellipsis the whole text would.
+std::u16string_view VisiblePart(TCanvas& canvas, std::u16string_view text, int width) {
+  constexpr size_t kHead = 1024;
+  if (text.size() <= kHead) return text;
+  const std::u16string_view head = text.substr(0, kHead);
+  SIZE size{};
+  GetTextExtentPoint32W(canvas.Handle(), head.data(), static_cast<int>(head.size()), &size);
+  return size.cx > width ? head : text;
+}
+
 void UseFont(TCanvas& canvas, int points, TColor color, TFontStyles style = 0) {
   canvas.Font().SetName("Tahoma");
   canvas.Font().SetSize(points);
@@ -48,7 +61,8 @@ void THanakumoForm::ResultListDrawItem(TWinControl* control, int index, TRect re
     canvas.FillRect(rect);
   }
   TRect textRect(rect.left + 16, rect.top, rect.right - 16, rect.bottom);
-  DrawWide(canvas, list->Items().StringView(index), textRect, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+  DrawWide(canvas, VisiblePart(canvas, list->Items().StringView(index), textRect.right - textRect.left), textRect,
+           DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
   if (state & odFocused) canvas.DrawFocusRect(rect);
 }
 
