@@ -210,7 +210,19 @@ void TCustomForm::CreateParams(TCreateParams& params) {
   if (!Enabled()) style |= WS_DISABLED;
   params.Style = style;
   params.ExStyle = ex;
-  params.WndParent = nullptr;
+  params.WndParent = FPopupParent && IsWindow(FPopupParent) ? FPopupParent : nullptr;
+}
+
+void TCustomForm::StayAboveProgramsTopmostWindows() {
+  if (FFormStyle == fsStayOnTop || !gScreen) return;
+  for (TCustomForm* f : gScreen->FForms) {
+    if (f == this || !f->HandleAllocated()) continue;
+    HWND h = f->Handle();
+    if (IsWindowVisible(h) && (GetWindowLongPtrA(h, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+      SetFormStyle(fsStayOnTop);
+      return;
+    }
+  }
 }
 
 void TCustomForm::CreateWnd() {

@@ -63,6 +63,14 @@ class TCustomForm : public TWinControl {
   TWindowState WindowState() const;
   void SetWindowState(TWindowState state);
 
+  // The window the form's window belongs to (a dialog's owner): it stays
+  // above it, out of the taskbar; set before the window is made.
+  HWND PopupParent() const { return FPopupParent; }
+  void SetPopupParent(HWND owner) { FPopupParent = owner; }
+  // Before showing a message box or dialog: it stays on top while one of
+  // the program's windows does, so that it never opens behind it.
+  void StayAboveProgramsTopmostWindows();
+
   void Show();
   void Hide() { SetVisible(false); }
   void Close();
@@ -110,6 +118,7 @@ class TCustomForm : public TWinControl {
   TFormStyle FFormStyle = fsNormal;
   TBorderIcons FBorderIcons = biSystemMenu | biMinimize | biMaximize;
   TPosition FPosition = poDesigned;
+  HWND FPopupParent = nullptr;
   TWindowState FWindowState = wsNormal;
   bool FCreated = false;
   bool FPositioned = false;

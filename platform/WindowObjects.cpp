@@ -241,6 +241,9 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
     w->Id = reinterpret_cast<LONG_PTR>(menuOrId);
   } else if (parentWindow) {
     w->Owner = Root(parent);
+    // A window owned by a stay-on-top window stays on top with it: a box
+    // raised from such a window is never hidden behind it.
+    if (PWindow o = Find(w->Owner); o && (o->ExStyle & WS_EX_TOPMOST)) w->ExStyle |= WS_EX_TOPMOST;
   }
   bool topLevel = IsTopLevel(*w);
   int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);

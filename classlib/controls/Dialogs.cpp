@@ -184,6 +184,10 @@ class TChooserWindow {
     FForm->SetBorderStyle(bsDialog);
     FForm->SetPosition(poScreenCenter);
     FForm->SetClientSize(420, 320);
+    // It belongs to the window it was opened from, and opens above the
+    // program's stay-on-top windows.
+    FForm->SetPopupParent(GetActiveWindow());
+    FForm->StayAboveProgramsTopmostWindows();
     FFolderLabel = Make<TEdit>(8, 8, 404, 21);
     FFolderLabel->SetReadOnly(true);
     FFolderLabel->SetTabStop(false);

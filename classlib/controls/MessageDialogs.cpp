@@ -78,6 +78,9 @@ int ShowMessageBoxWindow(const MessageBoxRecord& box) {
   form->SetBorderStyle(bsDialog);
   form->SetPosition(poScreenCenter);
   if (box.Type & (MB_TOPMOST | MB_SYSTEMMODAL)) form->SetFormStyle(fsStayOnTop);
+  // Transient for its owner, and above the program's stay-on-top windows.
+  if (box.Owner && IsWindow(box.Owner)) form->SetPopupParent(box.Owner);
+  form->StayAboveProgramsTopmostWindows();
   const int textLeft = icon ? 64 : 16;
   auto* text = new TLabel(form.get());
   text->SetParent(form.get());

@@ -47,3 +47,56 @@ TEST_F(MessageDialogsTest, EnterTakesTheDefaultButtonEscapeTheCancelOne) {
   EXPECT_EQ(Show(MB_RETRYCANCEL), IDCANCEL);
   EXPECT_FALSE(TimedOut);
 }
+
+namespace {
+
+struct TStackSeen {
+  HWND Box = nullptr, Owner = nullptr, AtCardCentre = nullptr;
+  bool BoxTopmost = false;
+};
+TStackSeen gSeen;
+HWND gCard = nullptr;
+
+// Runs inside the box's modal loop: what is on top where the card is.
+LRESULT LookProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m != WM_USER + 7) return DefWindowProcA(h, m, w, l);
+  gSeen.Box = GetActiveWindow();
+  gSeen.Owner = GetWindow(gSeen.Box, GW_OWNER);
+  gSeen.BoxTopmost = (GetWindowLongPtrA(gSeen.Box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+  RECT box{};
+  GetWindowRect(gSeen.Box, &box);
+  HWND at = WindowFromPoint(POINT{box.left + 5, box.top + 5});
+  gSeen.AtCardCentre = at ? GetAncestor(at, GA_ROOT) : nullptr;
+  hk::CancelMessageBoxWindow();
+  return 0;
+}
+
+}  // namespace
+
+TEST_F(MessageDialogsTest, ABoxOpensAboveTheProgramsStayOnTopWindowAndBelongsToItsOwner) {
+  // A stay-on-top card over the whole screen, shown without activation.
+  TComponentPtr<TForm> card(new TForm(nullptr));
+  card->InitializeForm();
+  card->SetBorderStyle(bsNone);
+  card->SetFormStyle(fsStayOnTop);
+  card->SetBounds(0, 0, 1280, 1024);
+  ShowWindow(card->Handle(), SW_SHOWNOACTIVATE);
+  card->TControl::SetVisible(true);
+  gCard = card->Handle();
+  HWND look = CreateHelperWindow(&LookProc);
+  for (HWND owner : {static_cast<HWND>(nullptr), gCard}) {
+    gSeen = {};
+    PostMessageA(look, WM_USER + 7, 0, 0);
+    hk::MessageBoxRecord box;
+    box.Owner = owner;
+    box.Text = "Hanakumo Card 1.0";
+    box.Caption = "About";
+    hk::ShowMessageBoxWindow(box);
+    ASSERT_NE(gSeen.Box, nullptr);
+    EXPECT_NE(gSeen.Box, gCard);
+    EXPECT_TRUE(gSeen.BoxTopmost);
+    EXPECT_EQ(gSeen.AtCardCentre, gSeen.Box) << "the box is hidden behind the card";
+    EXPECT_EQ(gSeen.Owner, owner);
+  }
+  DestroyWindow(look);
+}

@@ -621,6 +621,7 @@ class TX11Driver : public TPlatformDriver {
     ApplyStates(xw, false);
     ApplyInputShape(xw, w);
     ApplyIcon(xw);
+    ApplyTransientFor(xw, w);
     if (Im) {
       xw.Ic = XCreateIC(Im, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, xw.Xid, XNFocusWindow,
                         xw.Xid, nullptr);
@@ -700,6 +701,13 @@ class TX11Driver : public TPlatformDriver {
     send(NetAbove, above);
     send(NetSkipTaskbar, skip);
     send(NetSkipPager, skip);
+  }
+
+  // An owned window (a message box, a dialog) is transient for its owner,
+  // so a window manager keeps it above and with it.
+  void ApplyTransientFor(TXWindow& xw, const TWindow& w) {
+    TXWindow* owner = w.Owner ? Get(w.Owner) : nullptr;
+    if (owner && owner->Xid) XSetTransientForHint(D, xw.Xid, owner->Xid);
   }
 
   // A window shown without activation says it comes from no user action
