@@ -56,6 +56,14 @@ void DrawLine(TDC& dc, TTarget& t, int x0, int y0, int x1, int y1) {
   const int64_t major0 = xMajor ? X0 : Y0, minor0 = xMajor ? Y0 : X0;
   const int64_t step = (xMajor ? dx : dy) < 0 ? -1 : 1;
   const int64_t minorD = xMajor ? dy : dx;
+  // A thin solid horizontal line, what gradients are drawn with, is one span.
+  if (minorD == 0 && xMajor && period == 0 && width <= 1) {
+    if (Y0 < t.Clip.top || Y0 >= t.Clip.bottom) return;
+    const int64_t a = std::max<int64_t>(step > 0 ? X0 : X0 - n + 1, t.Clip.left);
+    const int64_t b = std::min<int64_t>((step > 0 ? X0 : X0 - n + 1) + n, t.Clip.right);
+    if (a < b) FillSpan(t.View, static_cast<int>(Y0), static_cast<int>(a), static_cast<int>(b), raw);
+    return;
+  }
   const int64_t pad = std::max(1, width);
   const int64_t lo = (xMajor ? t.Clip.left : t.Clip.top) - pad, hi = (xMajor ? t.Clip.right : t.Clip.bottom) + pad;
   // Steps k whose major coordinate major0 + k * step lies in [lo, hi).
