@@ -34,6 +34,21 @@ std::u16string_view VisiblePart(TCanvas& canvas, std::u16string_view text, int w
   return size.cx > width ? head : text;
 }
 
+// The gloss box shows the lines that fit and clips the rest; lines wrap from
+// the start, so when a long text's head already runs past the box, the head
+// shows the same lines as the whole text would (a gloss of millions of
+// units is not laid out in full at every repaint).
+std::u16string_view WrappedPart(TCanvas& canvas, std::u16string_view text, const TRect& box) {
+  constexpr size_t kHead = 1 << 16;
+  if (text.size() <= kHead) return text;
+  const std::u16string_view head = text.substr(0, kHead);
+  RECT r{box.left, box.top, box.right, box.top};
+  const int height = DrawTextW(canvas.Handle(), head.data(), static_cast<int>(head.size()), &r,
+                               DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+  // Two lines to spare: the head's last line may break otherwise than the whole's.
+  return height > (box.bottom - box.top) + 2 * canvas.TextHeight("Ag") ? head : text;
+}
+
 void UseFont(TCanvas& canvas, int points, TColor color, TFontStyles style = 0) {
   canvas.Font().SetName("Tahoma");
   canvas.Font().SetSize(points);
@@ -101,7 +116,8 @@ void THanakumoForm::pbResultPaint(TObject*) {
 
     const WideString glossText = GlossText(glosses, chkShowLineNumber->Checked());
     UseFont(canvas, 8, clBlack);
-    DrawWide(canvas, glossText, TRect(10, 120, W - 10, 320), DT_CENTER | DT_WORDBREAK);
+    const TRect glossBox(10, 120, W - 10, 320);
+    DrawWide(canvas, WrappedPart(canvas, glossText, glossBox), glossBox, DT_CENTER | DT_WORDBREAK);
 
     const WideString legend = MarkerLegend(glossText);
     if (!legend.empty()) {
