@@ -6,6 +6,7 @@
 #include "classlib/FormReader.h"
 #include "classlib/SysUtils.h"
 #include "classlib/controls/DialogKeys.h"
+#include "platform/Session.h"
 #include "platform/Windows.h"
 #include "platform/services/MessageBox.h"
 #if __has_include("classlib/Threads.h")
@@ -457,6 +458,9 @@ HWND TApplication::Handle() {
 
 void TApplication::Initialize() {
   Handle();
+  // Logout and the ending signals close the program in order, so what it
+  // saves at exit is saved then too.
+  InstallSessionEndHandlers();
   // The program's icon is its PNG resource MAINICON, when it has one and a
   // PNG picture class is there to read it.
   if (FIcon.Empty() && FindResourceA(nullptr, "MAINICON", "PNG") && TPicture::FindExtension("PNG"))
@@ -494,6 +498,11 @@ LRESULT TApplication::WndProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
         break;
       case WM_CLOSE:
         if (FMainForm) FMainForm->Close();
+        return 0;
+      case WM_QUERYENDSESSION:
+        return TRUE;  // the session ends whatever we answer
+      case WM_ENDSESSION:
+        if (w) EndSession();
         return 0;
       default: break;
     }
@@ -561,6 +570,21 @@ void TApplication::HandleMessage() {
 }
 
 void TApplication::Terminate() { PostQuitMessage(0); }
+
+void TApplication::EndSession() {
+  // The main form closes (it may not refuse); the run then ends and frees
+  // the forms, each running its OnDestroy. Loops that watch Terminated
+  // (modal ones, long searches) end at once.
+  if (FMainForm) {
+    try {
+      FMainForm->Close();
+    } catch (const std::exception& e) {
+      HandleException(this, e);
+    }
+  }
+  Terminate();
+  FTerminated = true;
+}
 
 void TApplication::Run() {
   Handle();

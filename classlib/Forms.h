@@ -164,6 +164,9 @@ class TApplication : public TComponent {
   void Run();
   void Terminate();
   bool Terminated() const { return FTerminated; }
+  // The session ends (WM_ENDSESSION: logout, SIGTERM, SIGHUP, SIGINT once
+  // Initialize ran): the main form closes and the run ends.
+  void EndSession();
   // Runs every message waiting now, and the threads' synchronised calls;
   // returns at once when nothing waits.
   void ProcessMessages();

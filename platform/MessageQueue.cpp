@@ -14,6 +14,7 @@
 #include "platform/Driver.h"
 #include "platform/Input.h"
 #include "platform/Messages.h"
+#include "platform/Session.h"
 #include "platform/WindowInternals.h"
 
 namespace hkwin {
@@ -100,6 +101,8 @@ void PollDisplay(bool force, uint64_t now) {
 // Looks for the next message for GetMessage/PeekMessage. Returns true and
 // fills `out` when there is one.
 bool FindMessage(TThreadQueue& q, MSG* out, HWND filter, UINT minMsg, UINT maxMsg, bool remove, bool forcePoll) {
+  // The session's end reaches the windows from whichever loop runs now.
+  DeliverSessionEnd();
   uint64_t real = RealNowMs();
   uint32_t stamp = q.Stamp.load(std::memory_order_acquire);
   bool quiet = stamp == q.EmptyStamp;

@@ -6,6 +6,7 @@
 #include "platform/Input.h"
 #include "platform/Modules.h"
 #include "platform/RawInput.h"
+#include "platform/Session.h"
 #include "platform/Timers.h"
 #include "platform/WindowInternals.h"
 #include "platform/services/NotifyIcon.h"
@@ -192,6 +193,7 @@ void ResetPlatformForTests() {
   ResetQueues();
   ResetModuleExports();
   hk::ClearTrayIcons();
+  ResetSessionEndForTests();
   if (PlatformDriverName() == "headless") hk::SetNotificationAreaPresent(true, false);
   SetCursor(nullptr);
   ResetClockForTests();

@@ -21,6 +21,7 @@
 #include "platform/WindowInternals.h"
 #include "platform/drivers/x11/X11Keys.h"
 #include "platform/Icons.h"
+#include "platform/Session.h"
 #include "platform/drivers/x11/X11Tray.h"
 
 using namespace hkwin;
@@ -29,6 +30,12 @@ namespace {
 
 // A request about a window that went away is no reason to end the program.
 int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+
+// The display's connection closed (logout, the server gone): no report and
+// no exit from inside Xlib. The session ends in order instead, and Xlib
+// keeps its calls on the dead display harmless from now on.
+int QuietIOError(Display*) { return 0; }
+void DisplayGone(Display*, void*) { RequestSessionEnd(); }
 
 std::u16string Utf8ToUtf16(const char* s, size_t n) {
   std::u16string out;
@@ -119,6 +126,8 @@ class TX11Driver : public TPlatformDriver {
     Screen = DefaultScreen(D);
     Root = RootWindow(D, Screen);
     XSetErrorHandler(IgnoreXError);
+    XSetIOErrorHandler(QuietIOError);
+    XSetIOErrorExitHandler(D, DisplayGone, nullptr);
     auto atom = [&](const char* n) { return XInternAtom(D, n, False); };
     WmProtocols = atom("WM_PROTOCOLS");
     WmDelete = atom("WM_DELETE_WINDOW");
