@@ -41,12 +41,7 @@ void InstallSessionEndHandlers() {
   for (int sig : {SIGTERM, SIGHUP, SIGINT}) sigaction(sig, &sa, nullptr);
 }
 
-void RequestSessionEnd() {
-  OnSignal(0);
-  // The loop may not sleep in poll() just now: it looks at its stamp too.
-  DWORD thread = gSessionThread.load();
-  if (thread != 0) PostThreadMessageA(thread, WM_NULL, 0, 0);
-}
+void RequestSessionEnd() { OnSignal(0); }
 
 namespace hkwin {
 

@@ -9,6 +9,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -34,8 +35,11 @@ int IgnoreXError(Display*, XErrorEvent*) { return 0; }
 // The display's connection closed (logout, the server gone): no report and
 // no exit from inside Xlib. The session ends in order instead, and Xlib
 // keeps its calls on the dead display harmless from now on.
+std::atomic<bool> gDisplayGone{false};
 int QuietIOError(Display*) { return 0; }
-void DisplayGone(Display*, void*) { RequestSessionEnd(); }
+void DisplayGone(Display*, void*) {
+  if (!gDisplayGone.exchange(true)) RequestSessionEnd();
+}
 
 std::u16string Utf8ToUtf16(const char* s, size_t n) {
   std::u16string out;
@@ -210,6 +214,9 @@ class TX11Driver : public TPlatformDriver {
   }
 
   ~TX11Driver() override {
+    // A dead connection has nothing left to free on the server; Xlib would
+    // only report it again.
+    if (gDisplayGone) return;
     Tray.reset();
     for (auto& [h, xw] : ByHwnd) DestroyX(xw);
     XDestroyWindow(D, SelectionWindow);

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   TForm* form = nullptr;
   Application->CreateForm(form);
   Application->ShowMainForm = false;
+  form->HandleNeeded();  // a real window, as every program has
   form->OnDestroy = [&](TObject*) { std::ofstream(settings, std::ios::app) << "saved after" << seen << "\n"; };
   constexpr UINT kStart = WM_USER + 1;
   Application->HookMainWindow([&](TMessage& m) {
