@@ -24,14 +24,18 @@ std::unordered_set<std::u16string_view>& KeySet() {
   return keys;
 }
 
-// The next group of t: 0-based positions of its "(" and ")", false when t
-// holds no pair. A ")" standing before the first "(" is passed over, so the
-// "(" pairs with the first ")" after it and every loop over groups ends.
-bool NextGroup(const WideString& t, size_t& open, size_t& close) {
-  open = t.find(u'(');
-  if (open == WideString::npos) return false;
-  close = t.find(u')', open + 1);
-  return close != WideString::npos;
+// Each group of t in turn, with its inner text and where it stands: a
+// group ends at the first ")" after its "(", and the next one starts at the
+// first "(" after that, as deleting every group from the text in turn would
+// find them. A ")" before the first "(" is passed over, so every loop ends.
+template <typename F>
+void ForEachGroup(std::u16string_view t, F&& f) {
+  for (size_t open = t.find(u'('); open != std::u16string_view::npos; ) {
+    const size_t close = t.find(u')', open + 1);
+    if (close == std::u16string_view::npos) return;
+    f(t.substr(open + 1, close - open - 1), open, close);
+    open = t.find(u'(', close + 1);
+  }
 }
 
 // Removes the first occurrence of `part` found without regard to case.
@@ -78,38 +82,35 @@ WideString GetMarkerDescription(const WideString& text) {
 
 void CollectMarkers(const WideString& text, TWideStringList& list) {
   list.Clear();
-  WideString t = WideTrimSpace(text);
-  size_t a, b;
-  while (NextGroup(t, a, b)) {
-    const WideString inner = t.substr(a + 1, b - a - 1);
-    if (IsMarkerText(inner)) {
-      if (inner.find(u',') != WideString::npos) {
-        TWideStringList parts;
-        SplitText(inner, u',', parts);
-        for (int i = 0; i < parts.Count(); ++i)
-          if (list.IndexOf(parts[i]) < 0) list.Add(parts[i]);
-      } else if (list.IndexOf(inner) < 0) {
-        list.Add(inner);
-      }
+  ForEachGroup(WideTrimSpaceView(text), [&](std::u16string_view view, size_t, size_t) {
+    if (!IsMarkerText(view)) return;
+    const WideString inner(view);
+    if (inner.find(u',') != WideString::npos) {
+      TWideStringList parts;
+      SplitText(inner, u',', parts);
+      for (int i = 0; i < parts.Count(); ++i)
+        if (list.IndexOf(parts[i]) < 0) list.Add(parts[i]);
+    } else if (list.IndexOf(inner) < 0) {
+      list.Add(inner);
     }
-    t.erase(a, b - a + 1);
-  }
+  });
 }
 
 WideString RemoveMarkers(const WideString& text) {
-  WideString s = text, t = text;
-  size_t a, b;
-  while (NextGroup(t, a, b)) {
-    const WideString inner = t.substr(a + 1, b - a - 1);
-    if (IsMarkerText(inner)) DeleteFirstIgnoringCase(s, u"(" + inner + u")");
-    t.erase(a, b - a + 1);
-  }
+  WideString s = text;
+  ForEachGroup(text, [&](std::u16string_view inner, size_t, size_t) {
+    if (IsMarkerText(inner)) DeleteFirstIgnoringCase(s, u"(" + WideString(inner) + u")");
+  });
   return s;
 }
 
 WideString RemoveParentheses(const WideString& text) {
-  WideString s = text;
-  size_t a, b;
-  while (NextGroup(s, a, b)) s.erase(a, b - a + 1);
+  WideString s;
+  size_t kept = 0;
+  ForEachGroup(text, [&](std::u16string_view, size_t open, size_t close) {
+    s.append(text, kept, open - kept);
+    kept = close + 1;
+  });
+  s.append(text, kept);
   return s;
 }
