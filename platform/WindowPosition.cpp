@@ -48,6 +48,17 @@ bool Reorder(const PWindow& w, HWND insertAfter) {
     if (it != list->end()) insertAt = it;  // just below insertAfter
   }
   list->insert(insertAt, w->Handle);
+  if (topLevel) {
+    // What the window owns (its message boxes, its dialogs) stays above it.
+    std::vector<HWND> owned;
+    for (HWND h : *list)
+      if (PWindow o = Find(h); o && o->Owner == w->Handle) owned.push_back(h);
+    for (HWND h : owned) {
+      list->erase(std::remove(list->begin(), list->end(), h), list->end());
+      auto at = std::find(list->begin(), list->end(), w->Handle);
+      list->insert(at + 1, h);
+    }
+  }
   return before != *list;
 }
 

@@ -284,6 +284,43 @@ TEST_F(X11Test, ACardShownWithoutActivationLeavesTheKeyboardAndToolWindowsSkipTh
   EXPECT_TRUE(Property(normalX, "_NET_WM_USER_TIME").empty());
 }
 
+TEST_F(X11Test, ABoxOwnedByAStayOnTopWindowIsTransientForItAndAboveIt) {
+  HWND card = MakeTop(10, 10, 200, 150, WS_POPUP, WS_EX_TOPMOST | WS_EX_TOOLWINDOW);
+  SetWindowTextA(card, "card");
+  ShowWindow(card, SW_SHOWNOACTIVATE);
+  HWND box = CreateWindowExA(0, kRecordingClass, "box", WS_POPUP | WS_CAPTION, 40, 40, 120, 80, card, nullptr, nullptr,
+                             nullptr);
+  ASSERT_NE(box, nullptr);
+  EXPECT_TRUE(GetWindowLongPtrA(box, GWL_EXSTYLE) & WS_EX_TOPMOST);  // on top with its owner
+  ShowWindow(box, SW_SHOW);
+  Window cardX = 0, boxX = 0;
+  auto order = [&] {
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    int c = -1, b = -1;
+    XQueryTree(Probe, DefaultRootWindow(Probe), &root, &parent, &children, &n);
+    for (unsigned i = 0; i < n; ++i) {
+      if (children[i] == cardX) c = static_cast<int>(i);
+      if (children[i] == boxX) b = static_cast<int>(i);
+    }
+    if (children) XFree(children);
+    return c >= 0 && b > c;  // bottom to top
+  };
+  ASSERT_TRUE(PumpUntil([&] {
+    cardX = XWindowTitled("card");
+    boxX = XWindowTitled("box");
+    return cardX && boxX && order();
+  }));
+  Window transientFor = 0;
+  ASSERT_TRUE(XGetTransientForHint(Probe, boxX, &transientFor));
+  EXPECT_EQ(transientFor, cardX);
+  // The card raised again (its next refresh) stays below its box.
+  SetWindowPos(card, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  HeadlessPumpMessages();
+  EXPECT_EQ(WindowFromPoint(POINT{60, 60}), box);
+  EXPECT_TRUE(PumpUntil(order));
+}
+
 // A tray manager of the test's own: owns the selection, announces itself
 // and reports the windows that ask to be docked.
 struct TTestTray {
