@@ -254,8 +254,9 @@ class TX11Driver : public TPlatformDriver {
     TXWindow* xw = Get(h);
     if (!xw) return;
     if (shown) {
-      // Still withdrawn: the states go straight into the property.
-      ApplyStates(*xw, xw->Mapped);
+      // Still withdrawn (a window manager dropped its states when we
+      // unmapped it): they go straight into the property.
+      ApplyStates(*xw, false);
       ApplyUserTime(*xw);
       XMapRaised(D, xw->Xid);
       xw->WeUnmapped = false;
