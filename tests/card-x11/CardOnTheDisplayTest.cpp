@@ -388,8 +388,7 @@ TEST_F(CardOnTheDisplayTest, TheCardWithItsTrayIconMenuLockAndExit) {
   EXPECT_NE(config.find("Lock=1"), std::string::npos) << config;
 }
 
-// Needs the platform to end the program in order on SIGTERM.
-TEST_F(CardOnTheDisplayTest, DISABLED_TerminationSavesTheSettingsAndEndsCleanly) {
+TEST_F(CardOnTheDisplayTest, TerminationSavesTheSettingsAndEndsCleanly) {
   WriteConfig("FirstRun=0\n");
   ASSERT_NO_FATAL_FAILURE(StartTray());
   StartCard();
@@ -408,8 +407,7 @@ class CardUnderAWindowManagerTest : public CardOnTheDisplayTest {
   hktest::TWindowManager WindowManager() const override { return hktest::TWindowManager::Openbox; }
 };
 
-// Needs the X11 driver to show a window without giving it the keyboard.
-TEST_F(CardUnderAWindowManagerTest, DISABLED_ANewCardComesOnTopAndLeavesTheKeyboardAlone) {
+TEST_F(CardUnderAWindowManagerTest, ANewCardComesOnTopAndLeavesTheKeyboardAlone) {
   WriteConfig("FirstRun=0\nRefreshTime=2000\n");
   ASSERT_NO_FATAL_FAILURE(StartTray());
   StartCard();
@@ -442,9 +440,30 @@ TEST_F(CardUnderAWindowManagerTest, DISABLED_ANewCardComesOnTopAndLeavesTheKeybo
   std::vector<Window> stack = TopWindows();
   auto pos = [&](Window x) { return std::find(stack.begin(), stack.end(), TopOf(x)) - stack.begin(); };
   EXPECT_GT(pos(card), pos(typing));
+}
+
+// Off until the X11 driver keeps _NET_WM_STATE_SKIP_TASKBAR on a window that
+// the window manager withdrew and manages again: each refresh hides and
+// shows the card, and under openbox the first card has the state but the
+// next one has none.
+TEST_F(CardUnderAWindowManagerTest, DISABLED_ACardShownAgainStaysOutOfTheTaskbar) {
+  WriteConfig("FirstRun=0\nRefreshTime=2000\n");
+  ASSERT_NO_FATAL_FAILURE(StartTray());
+  StartCard();
+  Window card = 0;
+  ASSERT_TRUE(WaitFor([&] { return (card = FindTop("Card")) != 0 && Viewable(card); }, 30)) << "no card";
+  ASSERT_TRUE(WaitForNewCard(card, 10)) << "no new card";
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
   std::vector<Atom> states = States(card);
+  std::string names;
+  for (Atom a : states) {
+    char* n = XGetAtomName(D, a);
+    names += std::string(n ? n : "?") + " ";
+    if (n) XFree(n);
+  }
   EXPECT_NE(std::find(states.begin(), states.end(), XInternAtom(D, "_NET_WM_STATE_SKIP_TASKBAR", False)),
-            states.end());
+            states.end())
+      << "states: " << names;
 }
 
 }  // namespace
