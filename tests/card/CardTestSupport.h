@@ -20,6 +20,7 @@
 #include "classlib/IniFiles.h"
 #include "classlib/Registry.h"
 #include "common/WindowUtils.h"
+#include "platform/Session.h"
 #include "platform/Windows.h"
 #include "platform/drivers/headless/Headless.h"
 #include "platform/services/MessageBox.h"

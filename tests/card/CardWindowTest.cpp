@@ -353,3 +353,22 @@ TEST_F(CardTest, MissingOrEmptyDictionaryKeepsTheProgramRunning) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CardTest, TheEndOfTheSessionSavesTheSettings) {
+  WriteConfig({{"Alpha", "150"}});
+  Start();
+  ResizingFrom = 3;
+  std::filesystem::remove(Path("config.ini"));
+  InstallSessionEndHandlers();
+  RequestSessionEnd();  // as at logout
+  Application->Run();   // ends, freeing the forms
+  hkwin::ResetSessionEndForTests();
+  TIniFile ini(Path("config.ini"));
+  EXPECT_EQ(ini.ReadInteger("Card", "FirstRun", 1), 0);
+  EXPECT_EQ(ini.ReadInteger("Card", "Alpha", 0), 150);
+  EXPECT_EQ(ini.ReadInteger("Card", "ResizingFrom", 0), 3);
+}
+
+}  // namespace
