@@ -781,6 +781,10 @@ class TX11Driver : public TPlatformDriver {
       case MapNotify:
         if (TXWindow* xw = Get(h)) {
           xw->Mapped = true;
+          // A window manager that let the window go may drop the states we
+          // wrote for its next map once it gets to that unmap: asked again
+          // now that it looks after the window, it keeps them.
+          if (WindowManagerRunning()) ApplyStates(*xw, true);
           if (IsIconic(h) && !xw->WeUnmapped && ev.xany.serial >= xw->MinimizeSerial) {
             SetMinimizedFromDriver(h, false);
             // Nobody else hands out the focus then.
