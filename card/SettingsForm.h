@@ -17,8 +17,10 @@
 #include "classlib/controls/Edits.h"
 #include "classlib/controls/TrackBars.h"
 
-// The most minutes whose milliseconds still fit a 32-bit interval.
-constexpr uint32_t MaxRefreshMinutes = 71582;
+// The most minutes whose milliseconds config.ini keeps: the period is
+// stored as a positive 32-bit integer, and a longer one would come back as
+// the default at the next start.
+constexpr uint32_t MaxRefreshMinutes = 35791;
 
 // Whether the text is a refresh period the dialog takes: digits only, a
 // value from 1 to MaxRefreshMinutes (leading zeros allowed).
