@@ -24,6 +24,9 @@ bool ParseRefreshMinutes(const std::string& text, uint32_t& minutes) {
 }
 
 void TSettingsForm::FormCreate(TObject*) {
+  // The dialog belongs to the card, so it opens above the stay-on-top card
+  // and stays above it when a refresh raises the card again.
+  if (HanakumoCardForm) SetPopupParent(HanakumoCardForm->Handle());
   // No selection-range channel on the opacity bar. Its window stands on
   // the dialog's, made first.
   Handle();

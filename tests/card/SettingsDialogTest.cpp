@@ -23,6 +23,20 @@ class SettingsDialogTest : public CardTest {
   }
 };
 
+TEST_F(SettingsDialogTest, TheDialogStaysAboveTheCardThroughARefresh) {
+  StartAndOpen();
+  auto onTop = [&] {
+    RECT r{};
+    GetWindowRect(settings->Handle(), &r);
+    HWND at = WindowFromPoint(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    return at ? GetAncestor(at, GA_ROOT) : nullptr;
+  };
+  EXPECT_EQ(onTop(), settings->Handle()) << "the dialog opened behind the card";
+  card->RefreshCard();
+  EXPECT_EQ(onTop(), settings->Handle()) << "a refresh raised the card above the dialog";
+  EXPECT_EQ(GetWindow(settings->Handle(), GW_OWNER), card->Handle());
+}
+
 TEST_F(SettingsDialogTest, AfterTheFirstStartItShowsTheDefaults) {
   WriteFile("config.ini", "[Card]\nDictionaryFileName=" + Path("dict.txt") + "\n");
   Start();

@@ -521,12 +521,21 @@ class TX11Driver : public TPlatformDriver {
   }
 
   // Without a window manager to keep _NET_WM_STATE_ABOVE, stay-on-top
-  // windows are raised again after any other window is.
+  // windows are raised again after any other window is, bottom to top in
+  // our own order, so a menu or a box opened over a stay-on-top card stays
+  // above it.
   void KeepTopmostAbove() {
     if (HasWindowManager(NetAbove)) return;
-    for (auto& [h, xw] : ByHwnd) {
+    std::vector<HWND> order;
+    {
+      std::lock_guard<std::recursive_mutex> lock(TreeLock());
+      order = TopLevels();
+    }
+    for (HWND h : order) {
+      TXWindow* xw = Get(h);
       PWindow w = Find(h);
-      if (w && (w->ExStyle & WS_EX_TOPMOST) && xw.Mapped) XRaiseWindow(D, xw.Xid);
+      // Shown counts, not mapped: a menu just shown has no MapNotify yet.
+      if (xw && w && (w->ExStyle & WS_EX_TOPMOST) && (w->Style & WS_VISIBLE)) XRaiseWindow(D, xw->Xid);
     }
   }
 
