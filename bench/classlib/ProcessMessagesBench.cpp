@@ -8,22 +8,12 @@
 #include <chrono>
 #include <cstdio>
 
+#include "bench/BenchTiming.h"
 #include "classlib/Forms.h"
 #include "platform/Clock.h"
 #include "platform/drivers/headless/Headless.h"
 
 namespace {
-
-template <typename F>
-double BestMs(F f, int runs = 5) {
-  double best = 1e300;
-  for (int i = 0; i < runs; ++i) {
-    auto start = std::chrono::steady_clock::now();
-    f();
-    best = std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-  }
-  return best;
-}
 
 volatile long gSink = 0;
 

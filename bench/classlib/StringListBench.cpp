@@ -8,21 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchTiming.h"
 #include "classlib/StringLists.h"
 #include "classlib/SysUtils.h"
 
 namespace {
-
-double TimeMs(const std::function<void()>& run, int rounds = 5) {
-  double best = 1e30;
-  for (int i = 0; i < rounds; ++i) {
-    const auto t0 = std::chrono::steady_clock::now();
-    run();
-    const auto t1 = std::chrono::steady_clock::now();
-    best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
-  }
-  return best;
-}
 
 void Row(const std::string& what, double ours, const std::string& peer, double peerMs) {
   std::printf("ROW | %s | ours %.2f ms | %s %.2f ms | ratio %.2f\n", what.c_str(), ours, peer.c_str(), peerMs,
@@ -68,13 +58,13 @@ int main() {
   const double mb = static_cast<double>(probe.tellg()) / (1024.0 * 1024.0);
 
   size_t lines = 0;
-  double oursSplit = TimeMs([&] {
+  double oursSplit = BestMs([&] {
     TStringList list;
     list.LoadFromFile(path);
     lines = static_cast<size_t>(list.Count());
     Sink = lines;
   });
-  double peerSplit = TimeMs([&] {
+  double peerSplit = BestMs([&] {
     std::vector<std::string> v = ReadLines(path);
     Sink = v.size();
   });
@@ -82,12 +72,12 @@ int main() {
   std::snprintf(what, sizeof what, "TStringList.LoadFromFile, edict.txt (%.1f MB, %zu lines)", mb, lines);
   Row(what, oursSplit, "std::getline into a vector", peerSplit);
 
-  double oursText = TimeMs([&] {
+  double oursText = BestMs([&] {
     TStringList list;
     list.LoadFromFile(path);
     Sink = list.Text().size();
   });
-  double peerText = TimeMs([&] {
+  double peerText = BestMs([&] {
     std::vector<std::string> v = ReadLines(path);
     std::string joined;
     for (auto& l : v) {
@@ -116,13 +106,13 @@ int main() {
       }
     }
     size_t got = 0;
-    double ours = TimeMs([&] {
+    double ours = BestMs([&] {
       TStringList list;
       list.LoadFromFile(copy);
       got = static_cast<size_t>(list.Count());
       Sink = got;
     });
-    double peer = TimeMs([&] { Sink = ReadLinesEndingAt(copy, e.delimiter).size(); });
+    double peer = BestMs([&] { Sink = ReadLinesEndingAt(copy, e.delimiter).size(); });
     if (got != dictLines.size()) {
       std::printf("bench_classlib: %s line ends gave %zu lines, not %zu\n", e.name, got, dictLines.size());
       std::remove(copy.c_str());

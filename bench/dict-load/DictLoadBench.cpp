@@ -11,21 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchTiming.h"
 #include "classlib/SysUtils.h"
 #include "dict/DataFiles.h"
 
 namespace {
-
-double TimeMs(const std::function<void()>& run, int rounds = 5) {
-  double best = 1e30;
-  for (int i = 0; i < rounds; ++i) {
-    const auto t0 = std::chrono::steady_clock::now();
-    run();
-    const auto t1 = std::chrono::steady_clock::now();
-    best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
-  }
-  return best;
-}
 
 volatile size_t Sink;
 
@@ -82,8 +72,8 @@ int main() {
       for (const std::string& l : lines) out << l << e.eol;
     }
     size_t ours = 0, peer = 0;
-    const double oursMs = TimeMs([&] { Sink = ours = ReadDictionaryText(copy).size(); });
-    const double peerMs = TimeMs([&] { Sink = peer = PeerText(copy, e.delimiter); });
+    const double oursMs = BestMs([&] { Sink = ours = ReadDictionaryText(copy).size(); });
+    const double peerMs = BestMs([&] { Sink = peer = PeerText(copy, e.delimiter); });
     if (ours != peer) {
       std::printf("bench_dict_load: %s line ends gave %zu units, the peer %zu\n", e.name, ours, peer);
       status = 1;

@@ -12,22 +12,11 @@
 #include <deque>
 #include <mutex>
 
+#include "bench/BenchTiming.h"
 #include "platform/Windows.h"
 #include "platform/drivers/headless/Headless.h"
 
 namespace {
-
-template <typename F>
-double BestMs(F f, int runs = 5) {
-  double best = 1e300;
-  for (int i = 0; i < runs; ++i) {
-    auto start = std::chrono::steady_clock::now();
-    f();
-    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    if (ms < best) best = ms;
-  }
-  return best;
-}
 
 void Row(const char* what, double ours, const char* peer, double theirs) {
   std::printf("ROW | %s | ours %.2f ms | %s %.2f ms | ratio %.2f\n", what, ours, peer, theirs, ours / theirs);

@@ -13,22 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchTiming.h"
 #include "unicode/Normalization.h"
 #include "unicode/WideUnicode.h"
 
 namespace {
 
 // Best of several runs, in milliseconds.
-double TimeMs(const std::function<void()>& run, int rounds = 7) {
-  double best = 1e30;
-  for (int i = 0; i < rounds; ++i) {
-    const auto t0 = std::chrono::steady_clock::now();
-    run();
-    const auto t1 = std::chrono::steady_clock::now();
-    best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
-  }
-  return best;
-}
+double TimeMs(const std::function<void()>& run) { return BestMs(run, 7); }
 
 void Row(const std::string& what, double ours, const std::vector<std::pair<std::string, double>>& peers) {
   std::printf("ROW | %s | ours %.2f ms", what.c_str(), ours);
