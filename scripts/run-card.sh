@@ -22,9 +22,8 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
 fi
 
 background=${1:-dark}
-display_num=$(( 90 + RANDOM % 400 ))
-Xvfb ":$display_num" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
+source scripts/private-display.sh
+start_private_display
 program_pid=
 desktop_pid=
 # The demonstration leaves the user's own autostart entries alone.
@@ -37,8 +36,7 @@ finish() {
   rm -rf "$config_home"
 }
 trap finish EXIT
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display_num" ] && break; sleep 0.1; done
-export DISPLAY=":$display_num"
+export DISPLAY="$private_display"
 events=$(mktemp -p "$config_home")
 "$desktop" --desktop "$background" >"$events" &
 desktop_pid=$!

@@ -20,13 +20,11 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
 fi
 
 word=${1:-water}
-display_num=$(( 90 + RANDOM % 400 ))
-Xvfb ":$display_num" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
+source scripts/private-display.sh
+start_private_display
 program_pid=
 trap 'kill $program_pid $xvfb_pid 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display_num" ] && break; sleep 0.1; done
-export DISPLAY=":$display_num"
+export DISPLAY="$private_display"
 "$program" &
 program_pid=$!
 

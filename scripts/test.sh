@@ -14,12 +14,10 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHANAKUMO_WERROR=ON -D
 cmake --build "$build" -j "$jobs"
 
 # A private display for the tests that need a real X server.
-display_num=$(( 90 + RANDOM % 400 ))
-Xvfb ":$display_num" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
+source scripts/private-display.sh
+start_private_display
 trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display_num" ] && break; sleep 0.1; done
-export HANAKUMO_TEST_DISPLAY=":$display_num"
+export HANAKUMO_TEST_DISPLAY="$private_display"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1
