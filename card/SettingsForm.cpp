@@ -36,7 +36,8 @@ void TSettingsForm::FormCreate(TObject*) {
 
 void TSettingsForm::FormShow(TObject*) {
   edtDictFileName->SetText(DictFileName);
-  edtRefreshTime->SetText(IntToStr(static_cast<int64_t>(HanakumoCardForm->tmrRefresh->Interval() / 60000)));
+  FShownRefreshText = IntToStr(static_cast<int64_t>(HanakumoCardForm->tmrRefresh->Interval() / 60000));
+  edtRefreshTime->SetText(FShownRefreshText);
   cbbResizeFrom->SetItemIndex(ResizingFrom <= 4 ? ResizingFrom : -1);
   trkTransparency->SetPosition(Alpha);  // its change event previews the opacity
   chkLock->SetChecked(HanakumoCardForm->Lock1->Checked());
@@ -53,9 +54,34 @@ void TSettingsForm::RefuseRefreshTime() {
   edtRefreshTime->SetFocus();
 }
 
+namespace {
+
+constexpr UINT kCheckRefreshTime = WM_APP + 1;
+
+}  // namespace
+
 void TSettingsForm::edtRefreshTimeExit(TObject*) {
+  // The focus may be leaving for a message box (whose own check would then
+  // start another), another program, or OK or Close, which decide for
+  // themselves: the field is checked once the focus has landed.
+  if (HandleAllocated()) PostMessageA(Handle(), kCheckRefreshTime, 0, 0);
+}
+
+void TSettingsForm::CheckLeftRefreshTime() {
+  if (!Visible() || edtRefreshTime->Text() == FShownRefreshText) return;
+  HWND to = GetFocus();
+  if (to == nullptr || GetAncestor(to, GA_ROOT) != Handle()) return;
+  if (to == edtRefreshTime->Handle() || to == btnOK->Handle() || to == btnClose->Handle()) return;
   uint32_t minutes = 0;
   if (!ParseRefreshMinutes(edtRefreshTime->Text(), minutes)) RefuseRefreshTime();
+}
+
+void TSettingsForm::WndProc(TMessage& message) {
+  if (message.Msg == kCheckRefreshTime) {
+    CheckLeftRefreshTime();
+    return;
+  }
+  TForm::WndProc(message);
 }
 
 void TSettingsForm::btnBrowseClick(TObject*) {
@@ -66,15 +92,16 @@ void TSettingsForm::btnOKClick(TObject*) {
   // Enter presses OK while the field may still hold the focus, before its
   // own check ran: the same rule holds here, and a refused value applies
   // nothing.
+  THanakumoCardForm& card = *HanakumoCardForm;
+  const bool edited = edtRefreshTime->Text() != FShownRefreshText;
   uint32_t minutes = 0;
-  if (!ParseRefreshMinutes(edtRefreshTime->Text(), minutes)) {
+  if (edited && !ParseRefreshMinutes(edtRefreshTime->Text(), minutes)) {
     RefuseRefreshTime();
     return;
   }
-  THanakumoCardForm& card = *HanakumoCardForm;
   const std::string fileName = edtDictFileName->Text();
   if (FileExists(fileName) && fileName != DictFileName) card.ReplaceDictionary(fileName);
-  card.tmrRefresh->SetInterval(minutes * 60000u);
+  if (edited) card.tmrRefresh->SetInterval(minutes * 60000u);
   card.tmrRefresh->SetEnabled(false);
   card.tmrRefresh->SetEnabled(true);
   TMenuItem* anchors[] = {card.Center1, card.TopLeft1, card.TopRight1, card.BottomLeft1, card.BottomRight1};

@@ -56,9 +56,17 @@ class TSettingsForm : public TForm {
   void edtRefreshTimeExit(TObject* sender);
   void btnBrowseClick(TObject* sender);
 
+ protected:
+  void WndProc(TMessage& message) override;
+
  private:
   // Says the refresh text is refused and puts the focus back on it.
   void RefuseRefreshTime();
+  // The check of a refresh field the focus left, once the focus has landed.
+  void CheckLeftRefreshTime();
+  // The refresh text as the dialog showed it: an untouched field keeps the
+  // period as it is (a period under a minute shows as 0).
+  std::string FShownRefreshText;
 };
 
 extern TSettingsForm* SettingsForm;

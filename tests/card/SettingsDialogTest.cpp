@@ -216,17 +216,87 @@ TEST_F(SettingsDialogTest, ARefreshLeavesTheFocusInTheDialog) {
 
 namespace {
 
-TEST_F(SettingsDialogTest, APeriodUnderAMinuteShowsZeroWhichOkRefuses) {
+TEST_F(SettingsDialogTest, AnUntouchedPeriodUnderAMinuteIsKept) {
   StartAndOpen({{"RefreshTime", "30000"}});
   EXPECT_EQ(settings->edtRefreshTime->Text(), "0");
   hk::ClearMessageBoxes();
+  // Only the opacity moved; the field was passed through, never edited.
+  settings->edtRefreshTime->SetFocus();
+  settings->trkTransparency->SetFocus();
+  HeadlessPumpMessages();
+  settings->trkTransparency->SetPosition(150);
+  settings->btnOK->Click();
+  EXPECT_TRUE(BoxTexts().empty());
+  EXPECT_FALSE(settings->Visible());
+  EXPECT_EQ(card->tmrRefresh->Interval(), 30000u);
+  EXPECT_EQ(Alpha, 150);
+  Finish();
+  EXPECT_NE(ReadFile("config.ini").find("RefreshTime=30000"), std::string::npos) << ReadFile("config.ini");
+  // Edited, the field's rule holds again.
+  Start();
+  card->Settings1->Click();
+  settings->edtRefreshTime->SetText("00");
   settings->btnOK->Click();
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Please enter valid number"});
   EXPECT_TRUE(settings->Visible());
-  EXPECT_EQ(card->tmrRefresh->Interval(), 30000u);
   settings->edtRefreshTime->SetText("3");
   settings->btnOK->Click();
   EXPECT_EQ(card->tmrRefresh->Interval(), 180000u);
+}
+
+// A box on the screen takes the focus from the field while it is up, as a
+// real one does: the refusal must not start the field's own check.
+class RefusalBoxTest : public SettingsDialogTest {
+ public:
+  void SetUp() override {
+    SettingsDialogTest::SetUp();
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "HkTestBox";
+    RegisterClassA(&wc);
+    hk::SetMessageBoxAnswerer([this](const hk::MessageBoxRecord&) {
+      HWND box = CreateWindowExA(0, "HkTestBox", "Error", WS_POPUP | WS_VISIBLE, 0, 0, 50, 20, settings->Handle(),
+                                 nullptr, nullptr, nullptr);
+      SetFocus(box);
+      HeadlessPumpMessages();
+      DestroyWindow(box);
+      return IDOK;
+    });
+  }
+  void TearDown() override {
+    hk::SetMessageBoxAnswerer(nullptr);
+    SettingsDialogTest::TearDown();
+  }
+};
+
+TEST_F(RefusalBoxTest, EnterWithZeroGivesOneBoxAndTheDialogGoesOn) {
+  StartAndOpen();
+  settings->edtRefreshTime->SetFocus();
+  settings->edtRefreshTime->SetText("0");
+  hk::ClearMessageBoxes();
+  HeadlessKeyPress(VK_RETURN);
+  HeadlessPumpMessages();
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Please enter valid number"});
+  EXPECT_EQ(GetFocus(), settings->edtRefreshTime->Handle());
+  // A second Return is one more refusal, one more box.
+  hk::ClearMessageBoxes();
+  HeadlessKeyPress(VK_RETURN);
+  HeadlessPumpMessages();
+  EXPECT_EQ(BoxTexts().size(), 1u);
+  // Tab away: the field's own check, once.
+  hk::ClearMessageBoxes();
+  settings->cbbResizeFrom->SetFocus();
+  HeadlessPumpMessages();
+  EXPECT_EQ(BoxTexts().size(), 1u);
+  EXPECT_EQ(GetFocus(), settings->edtRefreshTime->Handle());
+  // Still usable: a good value and Return apply it.
+  hk::ClearMessageBoxes();
+  settings->edtRefreshTime->SetText("4");
+  HeadlessKeyPress(VK_RETURN);
+  HeadlessPumpMessages();
+  EXPECT_TRUE(BoxTexts().empty());
+  EXPECT_FALSE(settings->Visible());
+  EXPECT_EQ(card->tmrRefresh->Interval(), 240000u);
 }
 
 }  // namespace
