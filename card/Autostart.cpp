@@ -1,5 +1,7 @@
 #include "card/Autostart.h"
 
+#include <string>
+
 #include "card/MainGlobals.h"
 #include "classlib/Forms.h"
 #include "classlib/Registry.h"
@@ -16,7 +18,15 @@ void OpenRunKey(TRegistry& registry) {
 void WriteAutostartValue() {
   TRegistry registry;
   OpenRunKey(registry);
-  registry.WriteString(RunValueName, Application->ExeName());
+  try {
+    registry.WriteString(RunValueName, Application->ExeName());
+  } catch (const ERegistryException&) {
+    // The registry's own words name only the value: the user needs the
+    // entry and the file that could not be written.
+    throw ERegistryException(std::string("Could not start ") + RunValueName +
+                             " with the desktop: the autostart entry '" + RunValueName + "' could not be written to " +
+                             TRegistry::AutostartDirectory() + "/" + RunValueName + ".desktop");
+  }
 }
 
 void DeleteAutostartValue() {

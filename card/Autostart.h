@@ -2,7 +2,8 @@
 // key, value "HanakumoCard" (kept by the platform as an XDG autostart entry).
 #pragma once
 
-// Writes the value; raises the registry's error when it cannot be stored.
+// Writes the value; when it cannot be stored, raises a registry error that
+// names the autostart entry and its file.
 void WriteAutostartValue();
 // Removes it; nothing when it is not there.
 void DeleteAutostartValue();

@@ -27,13 +27,14 @@ void THanakumoForm::btnBrowseDictFileClick(TObject*) {
 
 void THanakumoForm::btnApplyClick(TObject*) {
   const std::string name = edtDictFileName->Text();
+  // A new name that cannot be opened as a dictionary (missing, a folder, a
+  // FIFO, a device, a file we may not read) is neither loaded nor saved:
+  // the next start would fail on it.  Opening it here raises the file
+  // error, naming the file and the reason, before anything changes.
+  const bool reload = name != DictFileName;
+  if (reload) TFileStream probe(name, fmOpenRead | fmShareDenyWrite);
   // The settings are saved whatever the reload does, so they are written
   // first; a reload that fails still reaches the application's handler.
-  const bool reload = name != DictFileName && FileExists(name);
-  // A name that cannot be opened as a dictionary (a FIFO, a device, a file
-  // we may not read) is neither loaded nor saved: the next start would
-  // fail on it.  Opening it here raises the file error before anything.
-  if (reload) TFileStream probe(name, fmOpenRead | fmShareDenyWrite);
   SaveSettings(*this);
   if (!reload) return;
   FPendingDictFile = name;

@@ -172,7 +172,9 @@ TEST_F(CardTest, FailedAutostartWriteIsReportedOnceAndTheStartGoesOn) {
   // A file where the autostart folder should be.
   WriteFile("config/autostart", "");
   Start();
-  EXPECT_EQ(BoxTexts().size(), 1u);
+  ASSERT_EQ(BoxTexts().size(), 1u);
+  EXPECT_NE(BoxTexts()[0].find("autostart entry 'HanakumoCard'"), std::string::npos) << BoxTexts()[0];
+  EXPECT_NE(BoxTexts()[0].find(Path("config/autostart/HanakumoCard.desktop")), std::string::npos) << BoxTexts()[0];
   EXPECT_TRUE(IsWindowVisible(CardWindow()));
 }
 

@@ -36,31 +36,30 @@ TEST_F(MainFormTest, ApplyWithANewFileServesTheNextSearch) {
   EXPECT_FALSE(ini.ReadBool("Dictionary", "ShowLineNumber", true));
 }
 
-TEST_F(MainFormTest, ApplyWithAMissingFileReloadsNothingAndStillSaves) {
+// A name Apply cannot open (a FIFO: below) is refused with the file and the reason, and
+// changes neither config.txt nor the dictionary in use.
+TEST_F(MainFormTest, ApplyRefusesANameThatIsNoReadableFile) {
+  const std::string folder = TempFile("folder");
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
   const std::string missing = TempFile("missing.txt");
-  form->edtDictFileName->SetText(missing);
-  form->btnApplyClick(form->btnApply);
-  EXPECT_EQ(*DictionaryText, kTestDictionary);
-  EXPECT_TRUE(DictFileName.empty());
-  EXPECT_EQ(TIniFile(ConfigFileName).ReadString("Dictionary", "DictionaryFileName", ""), missing);
-}
-
-TEST_F(MainFormTest, ApplyWithAFifoRaisesKeepsTheDictionaryAndSavesNothing) {
-  const std::string fifo = TempFile("fifo");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
   TIniFile(ConfigFileName).WriteString("Other", "Keep", "1");
   const std::string before = ReadAll(ConfigFileName);
-  form->edtDictFileName->SetText(fifo);
-  form->chkShowLineNumber->SetChecked(false);
-  try {
-    form->btnApplyClick(form->btnApply);
-    FAIL();
-  } catch (const EFOpenError& e) {
-    EXPECT_EQ(e.Message(), "Cannot open file \"" + fifo + "\". not a regular file");
+  const struct {
+    std::string Name, Reason;
+  } cases[] = {{missing, "No such file or directory"}, {folder, "Is a directory"}};
+  for (const auto& c : cases) {
+    form->edtDictFileName->SetText(c.Name);
+    form->chkShowLineNumber->SetChecked(false);
+    try {
+      form->btnApplyClick(form->btnApply);
+      ADD_FAILURE() << c.Name << " was taken";
+    } catch (const EFOpenError& e) {
+      EXPECT_EQ(e.Message(), "Cannot open file \"" + c.Name + "\". " + c.Reason);
+    }
+    EXPECT_EQ(*DictionaryText, kTestDictionary);
+    EXPECT_TRUE(DictFileName.empty());
+    EXPECT_EQ(ReadAll(ConfigFileName), before) << c.Name;
   }
-  EXPECT_EQ(*DictionaryText, kTestDictionary);
-  EXPECT_TRUE(DictFileName.empty());
-  EXPECT_EQ(ReadAll(ConfigFileName), before);
 }
 
 TEST_F(MainFormTest, ApplyDuringASearchWaitsForItsEnd) {
