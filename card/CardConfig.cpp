@@ -58,13 +58,16 @@ void THanakumoCardForm::SaveConfig() {
   // The keys go into a copy that replaces the file in one step, so a
   // failure never leaves old and new settings mixed; lines of other
   // sections stay as they were.
-  const fs::path target(ConfigFileName);
-  const fs::path temp(ConfigFileName + ".new");
+  // A linked config.ini is saved at the link's target (the link stays);
+  // one the user may not write is left as it is.
+  const fs::path target(IniFileSaveTarget(ConfigFileName));
+  const fs::path temp(target.string() + ".new");
   std::error_code ec;
   auto fail = [&]() {
     fs::remove(temp, ec);
     throw EIniFileException("Unable to write to " + ConfigFileName);
   };
+  if (!IniFileMayBeSaved(target.string())) fail();
   fs::remove(temp, ec);
   if (fs::exists(target, ec)) {
     fs::copy_file(target, temp, fs::copy_options::overwrite_existing, ec);

@@ -5,141 +5,267 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <time.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <vector>
+#include <cstring>
+#include <memory>
+#include <string_view>
 
 #include "classlib/SysUtils.h"
 
 namespace {
 
-// One line of the file as it stands, with its own line break.
-struct Line {
-  std::string text;
-  std::string eol;
+constexpr size_t npos = std::string::npos;
+
+// When the file was last seen, as the system tells it.
+struct Stamp {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = -1;
+  timespec mtime{}, ctime{};
+  bool operator==(const Stamp& o) const {
+    return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+           mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec && ctime.tv_nsec == o.ctime.tv_nsec;
+  }
 };
 
-// The file as it stands: its bytes cut into lines.  A missing file is
-// empty; one that exists but cannot be read (not a regular file, no
-// permission) is empty too and marked unreadable, so no write replaces what
-// could not be kept.  It is opened without blocking: a FIFO or device named
-// as the file does not hang the program.
-struct Contents {
-  std::vector<Line> lines;
+Stamp StampOf(const struct stat& st) {
+  Stamp s;
+  s.dev = st.st_dev;
+  s.ino = st.st_ino;
+  s.size = st.st_size;
+  s.mtime = st.st_mtim;
+  s.ctime = st.st_ctim;
+  return s;
+}
+
+// File times move in coarse steps (a clock tick, two seconds on some
+// filesystems): a file changed this recently could change again without
+// its stamp showing it, so it is not kept for the next read.
+constexpr time_t kSettledSeconds = 3;
+
+bool Settled(const Stamp& s, const timespec& now) {
+  return s.mtime.tv_sec + kSettledSeconds < now.tv_sec && s.ctime.tv_sec + kSettledSeconds < now.tv_sec;
+}
+
+}  // namespace
+
+// The file as it stands: its bytes, whole.  A missing file is empty; one
+// that exists but cannot be read (not a regular file, no permission) is
+// empty too and marked unreadable, so no write replaces what could not be
+// kept.  It is opened without blocking: a FIFO or device named as the file
+// does not hang the program.
+struct TIniFile::TContents {
   std::string bytes;
   bool unreadable = false;
+  bool exists = false;
+  Stamp stamp;
 };
 
-Contents ReadContents(const std::string& fileName) {
-  Contents c;
+namespace {
+
+using Contents = TIniFile::TContents;
+
+std::shared_ptr<const Contents> ReadContents(const std::string& fileName) {
+  auto c = std::make_shared<Contents>();
   int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    c.unreadable = errno != ENOENT && errno != ENOTDIR;
+    c->unreadable = errno != ENOENT && errno != ENOTDIR;
+    c->exists = errno != ENOENT && errno != ENOTDIR;
     return c;
   }
+  c->exists = true;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    c.unreadable = true;
+    c->unreadable = true;
     return c;
   }
-  std::string& bytes = c.bytes;
+  c->stamp = StampOf(st);
+  std::string& bytes = c->bytes;
   try {
-    char buf[65536];
+    // Room for the whole file at once: a growing buffer would need twice
+    // the file at its last step.
+    bytes.resize(static_cast<size_t>(st.st_size));
+    size_t got = 0;
     for (;;) {
-      ssize_t n = ::read(fd, buf, sizeof buf);
+      if (got == bytes.size()) bytes.resize(got + 65536);
+      ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
-        c.unreadable = true;
-        bytes.clear();
+        c->unreadable = true;
+        got = 0;
         break;
       }
       if (n == 0) break;
-      bytes.append(buf, static_cast<size_t>(n));
+      got += static_cast<size_t>(n);
     }
+    bytes.resize(got);
+    bytes.shrink_to_fit();
   } catch (const std::exception&) {
-    c.unreadable = true;
-    bytes.clear();
+    c->unreadable = true;
+    std::string().swap(bytes);
   }
   ::close(fd);
-  size_t p = 0;
-  while (p < bytes.size()) {
-    size_t q = bytes.find_first_of("\r\n", p);
-    if (q == std::string::npos) {
-      c.lines.push_back({bytes.substr(p), ""});
-      break;
-    }
-    size_t e = q + 1;
-    if (bytes[q] == '\r' && e < bytes.size() && bytes[e] == '\n') ++e;
-    c.lines.push_back({bytes.substr(p, q - p), bytes.substr(q, e - q)});
-    p = e;
-  }
   return c;
 }
 
-std::vector<Line> ReadLines(const std::string& fileName) { return ReadContents(fileName).lines; }
+// One line: [start, textEnd) its text, [textEnd, next) its line break.
+struct LineRef {
+  size_t start = 0, textEnd = 0, next = 0;
+};
 
-// "[name]" gives true and the name.
-bool SectionName(const std::string& line, std::string& name) {
-  std::string t = Trim(line);
-  if (t.size() < 2 || t.front() != '[') return false;
-  size_t close = t.find(']');
-  if (close == std::string::npos) return false;
-  name = Trim(t.substr(1, close - 1));
+// The lines of the bytes from a given offset.  A line ends at CR, LF or
+// CR LF; each break character is searched for once over the whole scan.
+class LineScanner {
+ public:
+  LineScanner(std::string_view bytes, size_t from) : B(bytes), P(from) {}
+  bool Next(LineRef& line) {
+    if (P >= B.size()) return false;
+    const size_t q = std::min(Find('\n', FLf), Find('\r', FCr));
+    line.start = P;
+    if (q == npos) {
+      line.textEnd = line.next = P = B.size();
+      return true;
+    }
+    size_t e = q + 1;
+    if (B[q] == '\r' && e < B.size() && B[e] == '\n') ++e;
+    line.textEnd = q;
+    line.next = P = e;
+    return true;
+  }
+
+ private:
+  // The first c at or after P; `at` remembers the last answer.
+  size_t Find(char c, size_t& at) {
+    if (at != npos && (at == kUnknown || at < P)) {
+      const void* f = std::memchr(B.data() + P, c, B.size() - P);
+      at = f ? static_cast<size_t>(static_cast<const char*>(f) - B.data()) : npos;
+    }
+    return at;
+  }
+  static constexpr size_t kUnknown = npos - 1;
+  std::string_view B;
+  size_t P;
+  size_t FLf = kUnknown, FCr = kUnknown;
+};
+
+std::string_view TrimView(std::string_view s) {
+  size_t i = 0, j = s.size();
+  while (i < j && static_cast<unsigned char>(s[i]) <= ' ') ++i;
+  while (j > i && static_cast<unsigned char>(s[j - 1]) <= ' ') --j;
+  return s.substr(i, j - i);
+}
+
+bool SameTextView(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
+    if (x != y) return false;
+  }
   return true;
 }
 
-bool KeyValue(const std::string& line, std::string& key, std::string& value) {
-  std::string t = Trim(line);
+// "[name]" gives true and the name.
+bool SectionName(std::string_view line, std::string_view& name) {
+  std::string_view t = TrimView(line);
+  if (t.size() < 2 || t.front() != '[') return false;
+  size_t close = t.find(']');
+  if (close == npos) return false;
+  name = TrimView(t.substr(1, close - 1));
+  return true;
+}
+
+bool KeyValue(std::string_view line, std::string_view& key, std::string_view& value) {
+  std::string_view t = TrimView(line);
   if (t.empty() || t[0] == ';') return false;
   size_t eq = t.find('=');
-  if (eq == std::string::npos) return false;
-  key = Trim(t.substr(0, eq));
-  value = Trim(t.substr(eq + 1));
+  if (eq == npos) return false;
+  key = TrimView(t.substr(0, eq));
+  value = TrimView(t.substr(eq + 1));
   // Quotes around the whole value are dropped, as the profile functions do.
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
     value = value.substr(1, value.size() - 2);
   return !key.empty();
 }
 
-// The range [begin, end) of lines in the first section of that name (begin
-// is the line after its header), or begin = -1.
+std::string_view TextOf(std::string_view bytes, const LineRef& l) {
+  return bytes.substr(l.start, l.textEnd - l.start);
+}
+
+// The first section of that name: its header line, and the byte range
+// [begin, end) of the lines after it up to the next header.
 struct Range {
-  long header = -1, begin = -1, end = -1;
+  bool found = false;
+  LineRef header;
+  size_t begin = 0, end = 0;
 };
 
-Range FindSection(const std::vector<Line>& lines, const std::string& section) {
+Range FindSection(std::string_view bytes, const std::string& section) {
   Range r;
-  std::string name;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (!SectionName(lines[i].text, name)) continue;
-    if (r.begin >= 0) {
-      r.end = static_cast<long>(i);
+  LineScanner lines(bytes, 0);
+  LineRef l;
+  std::string_view name;
+  while (lines.Next(l)) {
+    if (!SectionName(TextOf(bytes, l), name)) continue;
+    if (r.found) {
+      r.end = l.start;
       return r;
     }
-    if (SameText(name, section)) {
-      r.header = static_cast<long>(i);
-      r.begin = static_cast<long>(i + 1);
+    if (SameTextView(name, section)) {
+      r.found = true;
+      r.header = l;
+      r.begin = l.next;
     }
   }
-  if (r.begin >= 0) r.end = static_cast<long>(lines.size());
+  if (r.found) r.end = bytes.size();
   return r;
 }
 
-long FindKey(const std::vector<Line>& lines, const Range& r, const std::string& ident, std::string* value) {
-  std::string k, v;
-  for (long i = r.begin; i >= 0 && i < r.end; ++i)
-    if (KeyValue(lines[static_cast<size_t>(i)].text, k, v) && SameText(k, ident)) {
-      if (value) *value = v;
-      return i;
-    }
-  return -1;
+// Calls f(line, key, value) for each key line of the range until f says stop.
+template <typename F>
+void ForEachKey(std::string_view bytes, const Range& r, F f) {
+  if (!r.found) return;
+  LineScanner lines(bytes.substr(0, r.end), r.begin);
+  LineRef l;
+  std::string_view k, v;
+  while (lines.Next(l))
+    if (KeyValue(TextOf(bytes, l), k, v) && !f(l, k, v)) return;
 }
 
-std::string DefaultEol(const std::vector<Line>& lines) {
-  for (const Line& l : lines)
-    if (!l.eol.empty()) return l.eol;
+bool FindKey(std::string_view bytes, const Range& r, const std::string& ident, LineRef* line, std::string* value) {
+  bool found = false;
+  ForEachKey(bytes, r, [&](const LineRef& l, std::string_view k, std::string_view v) {
+    if (!SameTextView(k, ident)) return true;
+    if (line) *line = l;
+    if (value) value->assign(v);
+    found = true;
+    return false;
+  });
+  return found;
+}
+
+std::string DefaultEol(std::string_view bytes) {
+  LineScanner lines(bytes, 0);
+  LineRef l;
+  while (lines.Next(l))
+    if (l.next > l.textEnd) return std::string(bytes.substr(l.textEnd, l.next - l.textEnd));
   return "\r\n";
+}
+
+// The bytes with [from, to) replaced by the text.
+std::string Spliced(std::string_view bytes, size_t from, size_t to, std::string_view text) {
+  std::string out;
+  out.reserve(bytes.size() - (to - from) + text.size());
+  out.append(bytes.substr(0, from));
+  out.append(text);
+  out.append(bytes.substr(to));
+  return out;
 }
 
 // Writes all of bytes at offset 0 of fd; false on any failure.
@@ -161,19 +287,23 @@ const char kTempMark[] = ".tmp~";
 // saves named them).  Only regular files are removed.
 void RemoveLeftoverTemps(const std::string& fileName) {
   const size_t slash = fileName.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : fileName.substr(0, slash + 1);
-  const std::string prefix = fileName.substr(slash == std::string::npos ? 0 : slash + 1) + kTempMark;
+  const std::string dir = slash == npos ? "." : fileName.substr(0, slash + 1);
+  const std::string prefix = fileName.substr(slash == npos ? 0 : slash + 1) + kTempMark;
   DIR* d = ::opendir(dir.c_str());
   if (!d) return;
   while (const dirent* e = ::readdir(d)) {
     const std::string name = e->d_name;
     if (name.compare(0, prefix.size(), prefix) != 0) continue;
     if (name.size() != prefix.size() && name.size() != prefix.size() + 6) continue;
-    const std::string path = (slash == std::string::npos ? "" : dir) + name;
+    const std::string path = (slash == npos ? "" : dir) + name;
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
   }
   ::closedir(d);
+}
+
+[[noreturn]] void FailWrite(const std::string& fileName) {
+  throw EIniFileException("Unable to write to " + fileName);
 }
 
 // The new content replaces the old only once it is complete: it goes to a
@@ -183,16 +313,17 @@ void RemoveLeftoverTemps(const std::string& fileName) {
 // new content first, then the file is cut to its length, so a kill leaves
 // the old content or the new (perhaps followed by old bytes), never an empty
 // file; a failed write puts the old bytes back.
-void WriteLines(const std::string& fileName, const std::vector<Line>& lines, const std::string& oldBytes) {
-  std::string bytes;
-  for (const Line& l : lines) bytes += l.text + l.eol;
-  auto fail = [&]() { throw EIniFileException("Unable to write to " + fileName); };
-  RemoveLeftoverTemps(fileName);
-  std::string temp = fileName + kTempMark + "XXXXXX";
+void WriteBytes(const std::string& fileName, const std::string& bytes, const std::string& oldBytes) {
+  // A linked file is saved where the link points, and the link stays; a
+  // file the user may not write is not replaced.
+  const std::string target = IniFileSaveTarget(fileName);
+  if (!IniFileMayBeSaved(target)) FailWrite(fileName);
+  RemoveLeftoverTemps(target);
+  std::string temp = target + kTempMark + "XXXXXX";
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {
-    fd = ::open(fileName.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) fail();
+    fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) FailWrite(fileName);
     struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     if (ok) {
@@ -202,21 +333,21 @@ void WriteLines(const std::string& fileName, const std::vector<Line>& lines, con
       }
     }
     ok = ::close(fd) == 0 && ok;
-    if (!ok) fail();
+    if (!ok) FailWrite(fileName);
     return;
   }
   struct stat st {};
-  ::fchmod(fd, ::stat(fileName.c_str(), &st) == 0 ? st.st_mode & 07777 : 0644);
+  ::fchmod(fd, ::stat(target.c_str(), &st) == 0 ? st.st_mode & 07777 : 0644);
   bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
-  if (ok) ok = ::rename(temp.c_str(), fileName.c_str()) == 0;
+  if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) {
     ::unlink(temp.c_str());
-    fail();
+    FailWrite(fileName);
   }
   // The rename itself reaches the disk with the folder.
-  const size_t slash = fileName.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : fileName.substr(0, slash);
+  const size_t slash = target.rfind('/');
+  const std::string dir = slash == npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
   int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd >= 0) {
     ::fsync(dfd);
@@ -224,15 +355,56 @@ void WriteLines(const std::string& fileName, const std::vector<Line>& lines, con
   }
 }
 
-// What a write starts from; a file that exists but could not be read is
-// not replaced.
-Contents ReadForWrite(const std::string& fileName) {
-  Contents c = ReadContents(fileName);
-  if (c.unreadable) throw EIniFileException("Unable to write to " + fileName);
+}  // namespace
+
+std::string IniFileSaveTarget(const std::string& fileName) {
+  std::string path = fileName;
+  // A chain of links is followed as far as the system would follow it.
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::string to(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+    const ssize_t n = ::readlink(path.c_str(), to.data(), to.size());
+    if (n <= 0 || static_cast<size_t>(n) >= to.size()) return path;
+    to.resize(static_cast<size_t>(n));
+    const size_t slash = path.rfind('/');
+    path = to[0] == '/' || slash == npos ? to : path.substr(0, slash + 1) + to;
+  }
+  return path;
+}
+
+bool IniFileMayBeSaved(const std::string& target) {
+  struct stat st {};
+  if (::stat(target.c_str(), &st) != 0) return true;  // a new file
+  return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+std::shared_ptr<const TIniFile::TContents> TIniFile::Contents() const {
+  // Every call sees the file as it is: the bytes read last serve again only
+  // while the file's stamp shows no change since.
+  struct stat st {};
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  if (FCache && ::stat(FileName().c_str(), &st) == 0 && S_ISREG(st.st_mode) && StampOf(st) == FCache->stamp)
+    return FCache;
+  FCache.reset();
+  auto c = ReadContents(FileName());
+  if (c->exists && !c->unreadable && Settled(c->stamp, now)) FCache = c;
   return c;
 }
 
-}  // namespace
+// What a write starts from; a file that exists but could not be read is
+// not replaced.
+std::shared_ptr<const TIniFile::TContents> TIniFile::ContentsForWrite() const {
+  auto c = Contents();
+  if (c->unreadable) FailWrite(FileName());
+  return c;
+}
+
+void TIniFile::Replace(const std::string& bytes, const std::string& oldBytes) {
+  FCache.reset();
+  WriteBytes(FileName(), bytes, oldBytes);
+}
 
 int32_t TCustomIniFile::ReadInteger(const std::string& section, const std::string& ident, int32_t def) const {
   std::string s = ReadString(section, ident, "");
@@ -266,71 +438,95 @@ bool TCustomIniFile::ValueExists(const std::string& section, const std::string& 
   return idents.IndexOf(ident) >= 0;
 }
 
+bool TIniFile::SectionExists(const std::string& section) const {
+  auto c = Contents();
+  bool any = false;
+  ForEachKey(c->bytes, FindSection(c->bytes, section), [&](const LineRef&, std::string_view, std::string_view) {
+    any = true;
+    return false;
+  });
+  return any;
+}
+
+bool TIniFile::ValueExists(const std::string& section, const std::string& ident) const {
+  auto c = Contents();
+  return FindKey(c->bytes, FindSection(c->bytes, section), ident, nullptr, nullptr);
+}
+
 std::string TIniFile::ReadString(const std::string& section, const std::string& ident, const std::string& def) const {
-  auto lines = ReadLines(FileName());
+  auto c = Contents();
   std::string value;
-  return FindKey(lines, FindSection(lines, section), ident, &value) >= 0 ? value : def;
+  return FindKey(c->bytes, FindSection(c->bytes, section), ident, nullptr, &value) ? value : def;
 }
 
 void TIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
   if (Trim(section).empty() || Trim(ident).empty() ||
       section.find_first_of("\r\n]") != std::string::npos || ident.find_first_of("\r\n=") != std::string::npos)
-    throw EIniFileException("Unable to write to " + FileName());
+    FailWrite(FileName());
   // A line break in the value would make a line of its own on reading.
   std::string v = value;
-  for (char& c : v)
-    if (c == '\r' || c == '\n') c = ' ';
-  Contents old = ReadForWrite(FileName());
-  std::vector<Line>& lines = old.lines;
-  std::string eol = DefaultEol(lines);
-  Range r = FindSection(lines, section);
-  long k = FindKey(lines, r, ident, nullptr);
-  if (k >= 0) {
-    lines[static_cast<size_t>(k)].text = ident + "=" + v;
-  } else if (r.begin >= 0) {
+  for (char& ch : v)
+    if (ch == '\r' || ch == '\n') ch = ' ';
+  auto old = ContentsForWrite();
+  const std::string& bytes = old->bytes;
+  const std::string eol = DefaultEol(bytes);
+  const std::string line = ident + "=" + v;
+  Range r = FindSection(bytes, section);
+  LineRef k;
+  std::string out;
+  if (FindKey(bytes, r, ident, &k, nullptr)) {
+    out = Spliced(bytes, k.start, k.textEnd, line);
+  } else if (r.found) {
     // After the section's last non-blank line.
-    long at = r.end;
-    while (at > r.begin && Trim(lines[static_cast<size_t>(at - 1)].text).empty()) --at;
-    if (at > 0 && lines[static_cast<size_t>(at - 1)].eol.empty()) lines[static_cast<size_t>(at - 1)].eol = eol;
-    lines.insert(lines.begin() + at, Line{ident + "=" + v, eol});
+    size_t at = r.begin;
+    bool lastHasEol = true;
+    LineScanner lines(std::string_view(bytes).substr(0, r.end), r.begin);
+    LineRef l;
+    while (lines.Next(l))
+      if (!TrimView(TextOf(bytes, l)).empty()) {
+        at = l.next;
+        lastHasEol = l.next > l.textEnd;
+      }
+    if (at == r.begin) lastHasEol = r.header.next > r.header.textEnd;
+    out = Spliced(bytes, at, at, (lastHasEol ? "" : eol) + line + eol);
   } else {
-    if (!lines.empty() && lines.back().eol.empty()) lines.back().eol = eol;
-    lines.push_back({"[" + section + "]", eol});
-    lines.push_back({ident + "=" + v, eol});
+    const bool lastHasEol = bytes.empty() || bytes.back() == '\n' || bytes.back() == '\r';
+    out = Spliced(bytes, bytes.size(), bytes.size(), (lastHasEol ? "" : eol) + "[" + section + "]" + eol + line + eol);
   }
-  WriteLines(FileName(), lines, old.bytes);
+  Replace(out, bytes);
 }
 
 void TIniFile::ReadSection(const std::string& section, TStrings& idents) const {
   idents.Clear();
-  auto lines = ReadLines(FileName());
-  Range r = FindSection(lines, section);
-  std::string k, v;
-  for (long i = r.begin; i >= 0 && i < r.end; ++i)
-    if (KeyValue(lines[static_cast<size_t>(i)].text, k, v) && idents.IndexOf(k) < 0) idents.Add(k);
+  auto c = Contents();
+  ForEachKey(c->bytes, FindSection(c->bytes, section), [&](const LineRef&, std::string_view k, std::string_view) {
+    const std::string key(k);
+    if (idents.IndexOf(key) < 0) idents.Add(key);
+    return true;
+  });
 }
 
 void TIniFile::ReadSections(TStrings& sections) const {
   sections.Clear();
-  std::string name;
-  for (const Line& l : ReadLines(FileName()))
-    if (SectionName(l.text, name) && sections.IndexOf(name) < 0) sections.Add(name);
+  auto c = Contents();
+  LineScanner lines(c->bytes, 0);
+  LineRef l;
+  std::string_view name;
+  while (lines.Next(l))
+    if (SectionName(TextOf(c->bytes, l), name) && sections.IndexOf(std::string(name)) < 0)
+      sections.Add(std::string(name));
 }
 
 void TIniFile::EraseSection(const std::string& section) {
-  Contents old = ReadForWrite(FileName());
-  std::vector<Line>& lines = old.lines;
-  Range r = FindSection(lines, section);
-  if (r.header < 0) return;
-  lines.erase(lines.begin() + r.header, lines.begin() + r.end);
-  WriteLines(FileName(), lines, old.bytes);
+  auto old = ContentsForWrite();
+  Range r = FindSection(old->bytes, section);
+  if (!r.found) return;
+  Replace(Spliced(old->bytes, r.header.start, r.end, ""), old->bytes);
 }
 
 void TIniFile::DeleteKey(const std::string& section, const std::string& ident) {
-  Contents old = ReadForWrite(FileName());
-  std::vector<Line>& lines = old.lines;
-  long k = FindKey(lines, FindSection(lines, section), ident, nullptr);
-  if (k < 0) return;
-  lines.erase(lines.begin() + k);
-  WriteLines(FileName(), lines, old.bytes);
+  auto old = ContentsForWrite();
+  LineRef k;
+  if (!FindKey(old->bytes, FindSection(old->bytes, section), ident, &k, nullptr)) return;
+  Replace(Spliced(old->bytes, k.start, k.next, ""), old->bytes);
 }

@@ -1,23 +1,36 @@
 // TIniFile: settings in an initialization file.
 //
-// Every call reads the file afresh, as the platform's profile functions do,
-// so two objects on one file always agree. Sections and keys compare without
-// regard to ASCII case; a value is the text after the first '=' with spaces
-// around it removed. A missing or unreadable file (also one that is not a
-// regular file; it is opened without blocking) reads as empty: every read
-// gives its default. A write changes only the line of its key (or adds the
-// key at the end of its section, or the section at the end of the file) and
-// keeps every other line byte for byte; it goes to a new, uniquely named file
-// that then replaces the old one (where none can be made, the whole new
-// content is written over the old before the file is cut to length), so a
-// failed or killed write never leaves an empty or partial file. A failed
-// write, or one to a file that exists but cannot be read, raises
-// EIniFileException "Unable to write to <file>".
+// Every call sees the file as it is, as the platform's profile functions
+// do, so two objects on one file always agree; an object keeps the bytes it
+// read last and reads again only when the file's stamp (identity, size,
+// times) changed, so a batch of reads costs one read. Sections and keys
+// compare without regard to ASCII case; a value is the text after the first
+// '=' with spaces around it removed. A missing or unreadable file (also one
+// that is not a regular file; it is opened without blocking) reads as empty:
+// every read gives its default. A write changes only the line of its key (or
+// adds the key at the end of its section, or the section at the end of the
+// file) and keeps every other byte; it goes to a new, uniquely named file
+// beside the file that then replaces it (where none can be made, the whole
+// new content is written over the old before the file is cut to length), so
+// a failed or killed write never leaves an empty or partial file. A file
+// that is a symbolic link is saved at the link's target and the link stays.
+// A failed write, one to a file that exists but cannot be read, or one to a
+// file the user may not write, raises EIniFileException "Unable to write to
+// <file>". Memory: the file's bytes once, twice while a write builds the new
+// ones.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "classlib/StringLists.h"
+
+// The file a save of the named settings file replaces: a symbolic link
+// (or a chain of them) is followed to its target, so the link stays.
+std::string IniFileSaveTarget(const std::string& fileName);
+// Whether the user may replace the file: it does not exist yet, or the
+// user may write it.
+bool IniFileMayBeSaved(const std::string& target);
 
 class TCustomIniFile : public TObject {
  public:
@@ -38,8 +51,8 @@ class TCustomIniFile : public TObject {
   // An integer, non-zero is true; written as "1" or "0".
   bool ReadBool(const std::string& section, const std::string& ident, bool def) const;
   void WriteBool(const std::string& section, const std::string& ident, bool value);
-  bool SectionExists(const std::string& section) const;
-  bool ValueExists(const std::string& section, const std::string& ident) const;
+  virtual bool SectionExists(const std::string& section) const;
+  virtual bool ValueExists(const std::string& section, const std::string& ident) const;
 
  private:
   std::string FFileName;
@@ -55,6 +68,16 @@ class TIniFile : public TCustomIniFile {
   void ReadSections(TStrings& sections) const override;
   void EraseSection(const std::string& section) override;
   void DeleteKey(const std::string& section, const std::string& ident) override;
+  bool SectionExists(const std::string& section) const override;
+  bool ValueExists(const std::string& section, const std::string& ident) const override;
   // Nothing is held back: every write is already in the file.
   void UpdateFile() {}
+
+  struct TContents;
+
+ private:
+  std::shared_ptr<const TContents> Contents() const;
+  std::shared_ptr<const TContents> ContentsForWrite() const;
+  void Replace(const std::string& bytes, const std::string& oldBytes);
+  mutable std::shared_ptr<const TContents> FCache;
 };

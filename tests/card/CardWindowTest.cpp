@@ -2,7 +2,11 @@
 // the full-screen pause and the tray menu's commands.
 #include "CardTestSupport.h"
 
+#include <sys/stat.h>
+
 #include <functional>
+
+#include "tests/support/AsAnotherUser.h"
 
 namespace {
 
@@ -165,6 +169,37 @@ TEST_F(CardTest, FailedWriteAtExitIsReportedAndKeepsTheOldFileWhole) {
   Finish();
   ASSERT_EQ(BoxTexts().size(), 1u);
   EXPECT_EQ(BoxTexts()[0], "Unable to write to " + Path("missing/config.ini") + ".");
+}
+
+TEST_F(CardTest, ALinkedConfigIsSavedAtItsTargetAndAReadOnlyOneIsKept) {
+  namespace fs = std::filesystem;
+  WriteConfig({{"Alpha", "180"}});
+  fs::create_directory(Path("real"));
+  fs::rename(Path("config.ini"), Path("real/config.ini"));
+  fs::create_symlink("real/config.ini", Path("config.ini"));
+  Start();
+  Alpha = 120;
+  Finish();
+  EXPECT_TRUE(fs::is_symlink(Path("config.ini")));
+  EXPECT_EQ(TIniFile(Path("real/config.ini")).ReadInteger("Card", "Alpha", 0), 120);
+  EXPECT_EQ(TIniFile(Path("real/config.ini")).ReadInteger("Card", "FirstRun", 1), 0);
+  EXPECT_FALSE(fs::exists(Path("real/config.ini.new")));
+  // Read-only, run by a user who may not write it: left byte for byte.
+  fs::remove(Path("config.ini"));
+  WriteConfig({{"Alpha", "180"}});
+  const std::string before = ReadFile("config.ini");
+  ASSERT_EQ(chmod(Path("config.ini").c_str(), 0444), 0);
+  ASSERT_EQ(chmod(FDir.c_str(), 0777), 0);
+  const int code = hktest::RunAsNobody([&] {
+    Start();
+    Alpha = 120;
+    hk::ClearMessageBoxes();
+    Finish();
+    return BoxTexts() == std::vector<std::string>{"Unable to write to " + Path("config.ini") + "."} ? 0 : 1;
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(ReadFile("config.ini"), before);
+  EXPECT_FALSE(fs::exists(Path("config.ini.new")));
 }
 
 TEST_F(CardTest, FailedAutostartWriteIsReportedOnceAndTheStartGoesOn) {

@@ -1,5 +1,6 @@
 #include "classlib/IniFiles.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "TestUtil.h"
+#include "tests/support/AsAnotherUser.h"
 
 TEST(IniFile, ReadsCaseInsensitiveWithDefaults) {
   TempDir dir;
@@ -172,4 +174,68 @@ TEST(IniFile, FifoOrFolderAsTheFileNeitherHangsNorIsReplaced) {
   ASSERT_EQ(stat(fifo.c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
   EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+TEST(IniFile, ALinkedFileIsSavedAtItsTargetAndTheLinkStays) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("real"));
+  const std::string target = dir.Write("real/config.ini", "[Card]\nAlpha=1\n");
+  // A relative link, and a link to that link.
+  std::filesystem::create_symlink("real/config.ini", dir.File("link.ini"));
+  std::filesystem::create_symlink(dir.File("link.ini"), dir.File("chain.ini"));
+  TIniFile(dir.File("link.ini")).WriteInteger("Card", "Alpha", 2);
+  TIniFile(dir.File("chain.ini")).WriteString("Card", "Lock", "1");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.ini")));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("chain.ini")));
+  EXPECT_EQ(TempDir::Read(target), "[Card]\nAlpha=2\nLock=1\n");
+  EXPECT_EQ(IniFileSaveTarget(dir.File("chain.ini")), dir.File("real/config.ini"));
+  // A link to nothing yet: the file is made where it points.
+  std::filesystem::create_symlink("real/new.ini", dir.File("dangling.ini"));
+  TIniFile(dir.File("dangling.ini")).WriteBool("A", "B", true);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("dangling.ini")));
+  EXPECT_EQ(TempDir::Read(dir.File("real/new.ini")), "[A]\r\nB=1\r\n");
+}
+
+TEST(IniFile, AFileTheUserMayNotWriteIsNotReplaced) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.Path().c_str(), 0777), 0);  // the folder itself is open to everyone
+  const std::string path = dir.Write("ro.ini", "[A]\nB=1\n");
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  const int code = hktest::RunAsNobody([&] {
+    TIniFile ini(path);
+    if (ini.ReadInteger("A", "B", 0) != 1) return 2;
+    try {
+      ini.WriteString("A", "B", "2");
+    } catch (const EIniFileException& e) {
+      return e.Message() == "Unable to write to " + path ? 0 : 3;
+    }
+    return 4;
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(TempDir::Read(path), "[A]\nB=1\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+TEST(IniFile, EveryReadSeesTheFileAsItIs) {
+  TempDir dir;
+  const std::string path = dir.Write("c.ini", "[A]\nB=1\n");
+  TIniFile ini(path);
+  EXPECT_EQ(ini.ReadInteger("A", "B", 0), 1);
+  // Another writer, at once and with the same size.
+  dir.Write("c.ini", "[A]\nB=2\n");
+  EXPECT_EQ(ini.ReadInteger("A", "B", 0), 2);
+  // A file long unchanged whose bytes change while its times are put back.
+  timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+  EXPECT_EQ(ini.ReadInteger("A", "B", 0), 2);
+  dir.Write("c.ini", "[A]\nB=3\n");
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+  EXPECT_EQ(ini.ReadInteger("A", "B", 0), 3);
+  // Our own write, read back by the same object.
+  ini.WriteInteger("A", "B", 4);
+  EXPECT_EQ(ini.ReadInteger("A", "B", 0), 4);
+  EXPECT_TRUE(ini.ValueExists("A", "B"));
+  EXPECT_FALSE(ini.ValueExists("A", "C"));
+  EXPECT_TRUE(ini.SectionExists("A"));
+  EXPECT_FALSE(ini.SectionExists("Z"));
 }

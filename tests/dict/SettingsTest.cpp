@@ -1,11 +1,13 @@
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "MainFormTestSupport.h"
 #include "classlib/IniFiles.h"
 #include "classlib/controls/Dialogs.h"
+#include "tests/support/AsAnotherUser.h"
 
 namespace {
 
@@ -60,6 +62,35 @@ TEST_F(MainFormTest, ApplyRefusesANameThatIsNoReadableFile) {
     EXPECT_TRUE(DictFileName.empty());
     EXPECT_EQ(ReadAll(ConfigFileName), before) << c.Name;
   }
+}
+
+TEST_F(MainFormTest, ApplySavesThroughALinkAndKeepsAReadOnlyConfig) {
+  namespace fs = std::filesystem;
+  const std::string real = TempFile("real.txt");
+  TIniFile(ConfigFileName).WriteString("Other", "Keep", "1");
+  fs::rename(ConfigFileName, real);
+  fs::create_symlink(real, ConfigFileName);
+  form->chkShowLineNumber->SetChecked(false);
+  form->btnApplyClick(form->btnApply);
+  EXPECT_TRUE(fs::is_symlink(ConfigFileName));
+  EXPECT_FALSE(TIniFile(real).ReadBool("Dictionary", "ShowLineNumber", true));
+  // Read-only, and Apply by a user who may not write it.
+  fs::remove(ConfigFileName);
+  fs::copy_file(real, ConfigFileName);
+  const std::string before = ReadAll(ConfigFileName);
+  ASSERT_EQ(chmod(ConfigFileName.c_str(), 0444), 0);
+  ASSERT_EQ(chmod(fs::path(ConfigFileName).parent_path().c_str(), 0777), 0);
+  const int code = hktest::RunAsNobody([&] {
+    form->chkShowLineNumber->SetChecked(true);
+    try {
+      form->btnApplyClick(form->btnApply);
+    } catch (const EIniFileException& e) {
+      return e.Message() == "Unable to write to " + ConfigFileName ? 0 : 1;
+    }
+    return 2;
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(ReadAll(ConfigFileName), before);
 }
 
 TEST_F(MainFormTest, ApplyDuringASearchWaitsForItsEnd) {
