@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 
 #include "bitmap32/Bitmap32.h"
@@ -62,7 +63,9 @@ class THanakumoCardForm : public TForm {
   bool IsFullScreenProgramActive();
 
   // Rendering.
-  WideString BuildGlossText();
+  // The glosses joined for the card; with a limit, only until the text
+  // reaches it (a start long enough for a card that shows less).
+  WideString BuildGlossText(size_t limit = SIZE_MAX);
   void RenderCard();
   void MakeOpaque(const TRect& rect);
   void UpdateLayeredCard();

@@ -27,12 +27,40 @@ void SetCardFont(TCanvas& canvas, const char* name, int size) {
   canvas.Font().SetSize(size);
 }
 
+// The size of a text as DrawText lays it out in the canvas's font, wrapped
+// at `width` where the format breaks words.
+SIZE MeasureCardText(TCanvas& canvas, const WideString& text, UINT format, int width = 0) {
+  RECT r{0, 0, width, 0};
+  DrawCardText(canvas, text, r, format | DT_CALCRECT);
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+// As much of the text as a box of maxW x maxH can show, laid out as the
+// format lays it (wrapped at `width`): a start long enough to overflow the
+// box, or the whole text. A huge text (one long dictionary line) is thus
+// measured and drawn only as far as anyone can see it; the start grows
+// fourfold until it overflows, so the cost follows what is shown.
+WideString VisibleText(TCanvas& canvas, const WideString& text, UINT format, int width, int maxW, int maxH) {
+  constexpr size_t kFirst = 1024;
+  if (text.size() <= kFirst) return text;
+  const int line = MeasureCardText(canvas, u"X", DT_SINGLELINE).cy;
+  for (size_t n = kFirst;; n *= 4) {
+    if (n >= text.size()) return text;
+    size_t cut = n;
+    if (text[cut] >= 0xDC00 && text[cut] <= 0xDFFF) --cut;  // keeps a surrogate pair whole
+    WideString start = text.substr(0, cut);
+    const SIZE size = MeasureCardText(canvas, start, format, width);
+    // One line more than the box holds: the cut line itself is never shown.
+    if ((format & DT_SINGLELINE) ? size.cx > maxW : size.cy > maxH + line) return start;
+  }
+}
+
 }  // namespace
 
-WideString THanakumoCardForm::BuildGlossText() {
+WideString THanakumoCardForm::BuildGlossText(size_t limit) {
   WideString result;
   const int n = FGlosses.Count();
-  for (int i = 0; i < n; ++i) {
+  for (int i = 0; i < n && result.size() < limit; ++i) {
     const WideString gloss = FGlosses[i];
     if (i < n - 1) {
       result += gloss;
@@ -58,43 +86,41 @@ void THanakumoCardForm::RenderCard() {
   const int MaxW = std::max(MinW, (work.right - work.left) - L - R);
   const int MaxH = std::max(MinH, (work.bottom - work.top) - T - B);
 
-  const WideString G = BuildGlossText();
+  TCanvas& m = FCard->Canvas();
   const int headSize = FReading.empty() ? 20 : 40;
-  int W = 0, H = 0;
-  {
-    TCanvas& c = FCard->Canvas();
-    SetCardFont(c, kHeadFont, headSize);
-    RECT r{0, 0, 0, 0};
-    DrawCardText(c, FHeadword, r, DT_CALCRECT | DT_SINGLELINE);
-    W = std::max(W, static_cast<int>(r.right - r.left));
-    H = r.bottom - r.top;
-  }
+  SetCardFont(m, kHeadFont, headSize);
+  const WideString head = VisibleText(m, FHeadword, DT_SINGLELINE, 0, MaxW, MaxH);
+  const SIZE headSz = MeasureCardText(m, head, DT_SINGLELINE);
+  int W = headSz.cx, H = headSz.cy;
   const int HeadH = H;
+  WideString reading;
   int ReadH = 0;
   if (!FReading.empty()) {
-    TCanvas& c = FCard->Canvas();
-    SetCardFont(c, kHeadFont, 20);
-    RECT r{0, 0, 0, 0};
-    DrawCardText(c, FReading, r, DT_CALCRECT | DT_SINGLELINE);
-    W = std::max(W, static_cast<int>(r.right - r.left));
-    ReadH = r.bottom - r.top;
+    SetCardFont(m, kHeadFont, 20);
+    reading = VisibleText(m, FReading, DT_SINGLELINE, 0, MaxW, MaxH);
+    const SIZE readSz = MeasureCardText(m, reading, DT_SINGLELINE);
+    W = std::max(W, static_cast<int>(readSz.cx));
+    ReadH = readSz.cy;
     H += kGap + ReadH;
   }
   W = std::min(W, MaxW);  // a longer line ends in an ellipsis
-  int GlossH = 0;
-  {
-    TCanvas& c = FCard->Canvas();
-    SetCardFont(c, kGlossFont, 10);
-    RECT r{0, 0, std::max(W, MinW), 0};
-    DrawCardText(c, G, r, DT_CALCRECT | DT_WORDBREAK);
-    W = std::max(W, static_cast<int>(r.right - r.left));
-    GlossH = r.bottom - r.top;
-    H += kGap + GlossH;
+  SetCardFont(m, kGlossFont, 10);
+  const int wrapW = std::max(W, MinW);
+  WideString G;
+  for (size_t limit = 65536;; limit *= 4) {
+    const WideString all = BuildGlossText(limit);
+    G = VisibleText(m, all, DT_WORDBREAK, wrapW, MaxW, MaxH);
+    if (G.size() < all.size() || all.size() < limit) break;  // it overflows the card, or it is whole
   }
+  const SIZE glossSz = MeasureCardText(m, G, DT_WORDBREAK, wrapW);
+  const int GlossLineH = MeasureCardText(m, u"X", DT_SINGLELINE).cy;
+  W = std::max(W, static_cast<int>(glossSz.cx));
+  const int GlossH = glossSz.cy;
+  H += kGap + GlossH;
   W = std::min(W, MaxW);  // a word wider than the screen is clipped
   const int TextH = H;
   W = std::max(W, MinW);
-  H = std::clamp(H, MinH, MaxH);  // glosses beyond the screen are clipped
+  H = std::clamp(H, MinH, MaxH);  // glosses beyond the screen are left out
 
   FCard->SetSize(L + W + R, T + H + B);
   FCard->Draw(0, 0, FFramePieces[0].get());
@@ -114,16 +140,19 @@ void THanakumoCardForm::RenderCard() {
   const int top = H > TextH ? (T + H + B) / 2 - TextH / 2 : T;
   const int bottomLimit = T + H;
   RECT r{L, top, L + W, std::min(top + HeadH, bottomLimit)};
-  DrawCardText(c, FHeadword, r, DT_CENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+  DrawCardText(c, head, r, DT_CENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
   if (!FReading.empty()) {
     SetCardFont(c, kHeadFont, 20);
     r.top = r.bottom + kGap;
     r.bottom = std::min(r.top + ReadH, bottomLimit);
-    if (r.top < r.bottom) DrawCardText(c, FReading, r, DT_CENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+    if (r.top < r.bottom) DrawCardText(c, reading, r, DT_CENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
   }
   SetCardFont(c, kGlossFont, 10);
   r.top = r.bottom + kGap;
   r.bottom = std::min(r.top + GlossH, bottomLimit);
+  // Cut short by the work area, the glosses end with their last whole line.
+  if (r.bottom < r.top + GlossH && GlossLineH > 0)
+    r.bottom = r.top + std::max(0, static_cast<int>(r.bottom - r.top)) / GlossLineH * GlossLineH;
   if (r.top < r.bottom) DrawCardText(c, G, r, DT_WORDBREAK | DT_VCENTER | DT_CENTER);
   MakeOpaque(TRect(L, T, L + W, T + H));
   SetClientWidth(FCard->Width());

@@ -118,4 +118,56 @@ TEST_F(CardRenderingTest, TheCardNeverOutgrowsTheWorkArea) {
   EXPECT_EQ(AlphaOf(At(100, CardHeight() - 31)), 255);
 }
 
+// Capped at the work area, the glosses end with a whole line: the fake
+// font's glyphs are boxes one line high less two rows, so the last rows
+// with text are a full glyph's height.
+TEST_F(CardRenderingTest, ACappedCardShowsOnlyWholeLinesOfGlosses) {
+  for (int screenH : {600, 601, 605, 610}) {
+    SCOPED_TRACE(screenH);
+    HeadlessSetScreenSize(800, screenH);
+    WriteConfig();
+    Start();
+    Render(u"h", u"r", std::vector<WideString>(3000, u"word"));
+    ASSERT_EQ(CardHeight(), screenH);
+    auto textRow = [&](int y) {
+      for (int x = 30; x < CardWidth() - 30; ++x)
+        if ((At(x, y) & 0xFFFFFFu) == 0xFFFFFFu) return true;
+      return false;
+    };
+    int last = CardHeight() - 1;
+    while (last > 0 && !textRow(last)) --last;
+    int first = last;
+    while (first > 0 && textRow(first - 1)) --first;
+    EXPECT_EQ(last - first + 1, 13 - 2) << "the last line of glosses is cut";
+    Finish();
+  }
+}
+
+// A huge text is measured and drawn only as far as the card shows it: the
+// card is the one its visible start gives.
+TEST_F(CardRenderingTest, AHugeTextGivesTheCardOfItsVisibleStart) {
+  HeadlessSetScreenSize(800, 600);
+  WriteConfig();
+  Start();
+  WideString words;
+  while (words.size() < 4000000) words += u"several words of a gloss ";
+  const struct {
+    WideString Head, Gloss;
+  } cases[] = {{u"h", words}, {WideString(2000000, u'H'), u"g"}, {words, words}};
+  for (const auto& c : cases) {
+    Render(c.Head.substr(0, 3000), u"r", {c.Gloss.substr(0, 50000)});
+    const int w = CardWidth(), h = CardHeight();
+    std::vector<uint32_t> expected;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) expected.push_back(At(x, y));
+    Render(c.Head, u"r", {c.Gloss});
+    ASSERT_EQ(CardWidth(), w);
+    ASSERT_EQ(CardHeight(), h);
+    size_t differ = 0;
+    for (int y = 0, i = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x, ++i) differ += At(x, y) != expected[static_cast<size_t>(i)];
+    EXPECT_EQ(differ, 0u);
+  }
+}
+
 }  // namespace
