@@ -78,7 +78,8 @@ void THanakumoForm::FormCreate(TObject*) {
   imgMinimize->OnMouseLeave = [this](TObject* s) { imgMinimizeMouseLeave(s); };
 
   FSearching = false;
-  FCurrentLine.clear();
+  FCurrentText.reset();
+  FCurrentLine = {};
   lblEDICTLink->SetCaption(EdictHomeAddress);
   lbl4->SetCaption(EdictCredit);
   lblMakerLink->SetCaption(MakerAddress);

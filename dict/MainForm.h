@@ -129,7 +129,7 @@ class THanakumoForm : public TForm {
 
   // State, open to tests.
   bool Searching() const { return FSearching; }
-  const WideString& CurrentLine() const { return FCurrentLine; }
+  std::u16string_view CurrentLine() const { return FCurrentLine; }
   int ExactCount() const { return FExactCount; }
   int SimiliarCount() const { return FSimiliarCount; }
 
@@ -162,7 +162,10 @@ class THanakumoForm : public TForm {
   bool FStopRequested = false;
   int FExactCount = 0;
   int FSimiliarCount = 0;
-  WideString FCurrentLine;
+  // The entry the pane shows: its line in the text it was found in, which
+  // is kept alive for it (a line can be millions of units: it is not copied).
+  std::shared_ptr<const WideString> FCurrentText;
+  std::u16string_view FCurrentLine;
   // The text the running scan reads, held so a reload cannot free it, and
   // the dictionary file Apply asked for, read once no search runs.
   std::shared_ptr<const WideString> FSearchText;

@@ -49,6 +49,10 @@ std::u16string_view WrappedPart(TCanvas& canvas, std::u16string_view text, const
   return height > (box.bottom - box.top) + 2 * canvas.TextHeight("Ag") ? head : text;
 }
 
+// More units than the gloss box can show in any font: the glosses past
+// them are not listed for the pane.
+constexpr size_t kShownGlossUnits = 1 << 17;
+
 void UseFont(TCanvas& canvas, int points, TColor color, TFontStyles style = 0) {
   canvas.Font().SetName("Tahoma");
   canvas.Font().SetSize(points);
@@ -84,7 +88,10 @@ void THanakumoForm::ResultListDrawItem(TWinControl* control, int index, TRect re
 void THanakumoForm::ResultListClick(TObject* sender) {
   auto* list = dynamic_cast<TWideListBox*>(sender);
   if (!list || list->ItemIndex() < 0) return;
-  FCurrentLine = static_cast<TResultLineData*>(list->Items().Objects(list->ItemIndex()))->Line();  // a copy: the pane outlives the lists' records
+  // The pane outlives the lists' records: it holds the text, not a copy.
+  const auto& record = *static_cast<TResultLineData*>(list->Items().Objects(list->ItemIndex()));
+  FCurrentText = RecordsOf(*list).TextOf(record);
+  FCurrentLine = FCurrentText ? record.Line() : std::u16string_view();
   pbResult->Invalidate();
 }
 
@@ -103,18 +110,34 @@ void THanakumoForm::pbResultPaint(TObject*) {
   canvas.Brush().SetColor(clWhite);
   canvas.FillRect(r);
   if (!FCurrentLine.empty()) {
-    WideString headword, reading;
+    const TEntryFields fields = CutEntryLine(FCurrentLine);
+    // Only the glosses the box can show are listed and laid out; the whole
+    // list is walked for its count and its last gloss ("(P)").
     TWideStringList glosses;
-    ParseEntryLine(FCurrentLine, headword, reading, glosses);
+    int count = 0;
+    size_t listed = 0;
+    std::u16string_view last;
+    ForEachToken(fields.Glosses, u'/', [&](std::u16string_view gloss) {
+      ++count;
+      last = gloss;
+      if (listed >= kShownGlossUnits) return;
+      glosses.Add(WideString(gloss));
+      listed += gloss.size() + 8;
+    });
+    const bool common = last == u"(P)";
 
     UseFont(canvas, 30, clBlack);
-    DrawWide(canvas, headword, TRect(10, 30, W - 10, 80), DT_CENTER | DT_END_ELLIPSIS);
-    if (!reading.empty()) {
+    const TRect headBox(10, 30, W - 10, 80);
+    DrawWide(canvas, VisiblePart(canvas, fields.Headword, headBox.right - headBox.left), headBox,
+             DT_CENTER | DT_END_ELLIPSIS);
+    if (!fields.Reading.empty()) {
       UseFont(canvas, 10, 0xEF9644);
-      DrawWide(canvas, reading, TRect(10, 90, W - 10, 110), DT_CENTER | DT_END_ELLIPSIS);
+      const TRect readingBox(10, 90, W - 10, 110);
+      DrawWide(canvas, VisiblePart(canvas, fields.Reading, readingBox.right - readingBox.left), readingBox,
+               DT_CENTER | DT_END_ELLIPSIS);
     }
 
-    const WideString glossText = GlossText(glosses, chkShowLineNumber->Checked());
+    const WideString glossText = GlossText(glosses, count, common, chkShowLineNumber->Checked());
     UseFont(canvas, 8, clBlack);
     const TRect glossBox(10, 120, W - 10, 320);
     DrawWide(canvas, WrappedPart(canvas, glossText, glossBox), glossBox, DT_CENTER | DT_WORDBREAK);
@@ -127,7 +150,7 @@ void THanakumoForm::pbResultPaint(TObject*) {
       UseFont(canvas, 8, clBlack);
       DrawWide(canvas, legend, TRect(10, H - 40, W - 10, H - 2), DT_WORDBREAK | DT_END_ELLIPSIS);
     }
-    if (IsCommonEntry(glosses)) {
+    if (common) {
       UseFont(canvas, 8, 0x808080, fsBold | fsUnderline);
       DrawWide(canvas, u"Commonly used words", TRect(15, 10, W - 15, 25),
                DT_CENTER | DT_SINGLELINE | DT_END_ELLIPSIS);

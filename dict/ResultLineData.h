@@ -41,6 +41,13 @@ class TResultRecords {
     FTexts.clear();
   }
   size_t Count() const { return FRecords.size(); }
+  // The text a record of this store points into.
+  std::shared_ptr<const WideString> TextOf(const TResultLineData& record) const {
+    const std::u16string_view line = record.Line();
+    for (const auto& text : FTexts)
+      if (line.data() >= text->data() && line.data() + line.size() <= text->data() + text->size()) return text;
+    return nullptr;
+  }
 
  private:
   std::vector<std::shared_ptr<const WideString>> FTexts;  // one, but for a list filled from two

@@ -1,5 +1,6 @@
 #include "dict/ResultText.h"
 
+#include <algorithm>
 #include <string>
 
 #include "dict/Markers.h"
@@ -10,11 +11,13 @@ bool IsCommonEntry(const TWideStringList& glosses) {
 }
 
 WideString GlossText(const TWideStringList& glosses, bool showLineNumber) {
-  const int count = glosses.Count();
-  const bool common = IsCommonEntry(glosses);
+  return GlossText(glosses, glosses.Count(), IsCommonEntry(glosses), showLineNumber);
+}
+
+WideString GlossText(const TWideStringList& glosses, int count, bool common, bool showLineNumber) {
   const int threshold = common ? 2 : 1;
   const bool numbered = showLineNumber && count > threshold;
-  const int shown = common ? count - 1 : count;
+  const int shown = std::min(common ? count - 1 : count, glosses.Count());
   WideString text;
   for (int i = 0; i < shown; ++i) {
     if (numbered) {

@@ -75,7 +75,8 @@ void THanakumoForm::ScanDictionary(const WideString& query) {
   FExactCount = 0;
   FSimiliarCount = 0;
   FCountsShown = true;
-  FCurrentLine.clear();
+  FCurrentText.reset();
+  FCurrentLine = {};
   pbResult->Invalidate();
   Application->ProcessMessages();
 

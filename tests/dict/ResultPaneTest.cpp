@@ -53,3 +53,25 @@ TEST_F(ResultPaneTest, PlainEntryHasNoBannerNorReading) {
   EXPECT_TRUE(p.AllWhite(TRect(10, 90, W() - 10, 110)));
   EXPECT_FALSE(p.AllWhite(TRect(10, 120, W() - 10, 320)));
 }
+
+// An entry of millions of units: the pane shows what the entry's start
+// gives (its glosses' count and its final "(P)" still count), and holds the
+// line where the dictionary has it instead of a copy.
+TEST_F(ResultPaneTest, AHugeEntryShowsItsStartWithoutACopy) {
+  WideString glosses;
+  for (int i = 0; glosses.size() < 3000000; ++i) glosses += u"/(n) a gloss of words " + WideString(1, u'a' + i % 26);
+  auto entry = [&](size_t units) { return u"長い [ながい] /long" + glosses.substr(0, units) + u"/(P)/\r\n"; };
+  std::vector<PanePixels> panes;
+  for (size_t units : {size_t{20000}, glosses.size()}) {
+    DictionaryText = std::make_shared<const WideString>(entry(units));
+    panes.push_back(Show(u"long"));
+    ASSERT_FALSE(form->CurrentLine().empty());
+    EXPECT_GE(form->CurrentLine().data(), DictionaryText->data());
+    EXPECT_LE(form->CurrentLine().data() + form->CurrentLine().size(), DictionaryText->data() + DictionaryText->size());
+  }
+  EXPECT_FALSE(panes[1].AllWhite(TRect(15, 10, W() - 15, 25)));  // the banner of a common word
+  size_t differ = 0;
+  for (int y = 0; y < H(); ++y)
+    for (int x = 0; x < W(); ++x) differ += panes[0].At(x, y) != panes[1].At(x, y);
+  EXPECT_EQ(differ, 0u);
+}
