@@ -88,11 +88,12 @@ std::shared_ptr<const Contents> ReadContents(const std::string& fileName) {
   std::string& bytes = c->bytes;
   try {
     // Room for the whole file at once: a growing buffer would need twice
-    // the file at its last step.
-    bytes.resize(static_cast<size_t>(st.st_size));
+    // the file at its last step
+    // (and one byte more, to see the end without growing).
+    bytes.resize(static_cast<size_t>(st.st_size) + 1);
     size_t got = 0;
     for (;;) {
-      if (got == bytes.size()) bytes.resize(got + 65536);
+      if (got == bytes.size()) bytes.resize(got + got / 2 + 65536);  // it grew meanwhile
       ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
@@ -104,7 +105,6 @@ std::shared_ptr<const Contents> ReadContents(const std::string& fileName) {
       got += static_cast<size_t>(n);
     }
     bytes.resize(got);
-    bytes.shrink_to_fit();
   } catch (const std::exception&) {
     c->unreadable = true;
     std::string().swap(bytes);
