@@ -1,0 +1,117 @@
+// The card's settings dialog on a real X server, driven through XTest as a
+// user would: a refused refresh period gives one box, after which the
+// dialog goes on; OK with an untouched period keeps it.
+#include "tests/card-x11/CardDisplayFixture.h"
+
+#include <X11/keysym.h>
+
+namespace {
+
+using hktest::CardOnTheDisplayTest;
+using hktest::kExitY;
+namespace fs = std::filesystem;
+
+// The tray menu's Settings item: after three items and a separator.
+constexpr int kSettingsY = 2 + 3 * 22 + 9 + 11;
+
+class SettingsDialogOnTheDisplayTest : public CardOnTheDisplayTest {
+ protected:
+  Window Icon = 0;
+
+  // The card with its tray icon, then the dialog from the icon's menu.
+  Window StartAndOpenSettings() {
+    StartTray();
+    StartCard();
+    Window card = 0;
+    EXPECT_TRUE(WaitFor([&] { return (card = FindTop("Card")) != 0 && Viewable(card); }, 30)) << "no card";
+    EXPECT_TRUE(WaitFor([&] { return (Icon = DockedIcon()) != 0; }, 10)) << "the icon did not dock";
+    Window menu = OpenTrayMenu(Icon);
+    EXPECT_NE(menu, 0u) << "no menu";
+    if (menu == 0) return 0;
+    auto [mx, my] = Origin(menu);
+    Click(mx + 30, my + kSettingsY, 1);
+    Window dialog = 0;
+    EXPECT_TRUE(WaitFor([&] { return (dialog = FindTop("Card Settings")) != 0 && Viewable(dialog); }, 10))
+        << "no settings dialog";
+    return dialog;
+  }
+  void Key(KeySym sym) {
+    const KeyCode code = XKeysymToKeycode(D, sym);
+    XTestFakeKeyEvent(D, code, True, CurrentTime);
+    XTestFakeKeyEvent(D, code, False, CurrentTime);
+    XSync(D, False);
+  }
+  // Every message box ("Error") seen viewable while `seconds` pass.
+  std::set<Window> BoxesWithin(double seconds) {
+    std::set<Window> boxes;
+    WaitFor(
+        [&] {
+          for (Window w : AllNamed("Error")) boxes.insert(w);
+          return false;
+        },
+        seconds);
+    return boxes;
+  }
+  std::vector<Window> AllNamed(const char* title) {
+    std::vector<Window> out;
+    for (Window w : TopWindows()) {
+      char* name = nullptr;
+      if (XFetchName(D, w, &name) && name != nullptr) {
+        if (std::strcmp(name, title) == 0 && Viewable(w)) out.push_back(w);
+        XFree(name);
+      }
+    }
+    return out;
+  }
+  void ExitFromTheMenu() {
+    Window menu = OpenTrayMenu(Icon);
+    ASSERT_NE(menu, 0u) << "no menu";
+    auto [mx, my] = Origin(menu);
+    Click(mx + 30, my + kExitY, 1);
+    ASSERT_TRUE(WaitFor([&] { return Exited(); }, 20)) << "Exit did not end the program";
+  }
+};
+
+TEST_F(SettingsDialogOnTheDisplayTest, EnterWithZeroGivesOneBoxAndTheDialogGoesOn) {
+  WriteConfig("FirstRun=0\n");
+  const Window dialog = StartAndOpenSettings();
+  ASSERT_NE(dialog, 0u);
+  // The minutes field: "15" replaced by "0", then Enter.
+  auto [dx, dy] = Origin(dialog);
+  Click(dx + 96 + 40, dy + 64 + 10, 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  Key(XK_End);
+  for (int i = 0; i < 3; ++i) Key(XK_BackSpace);
+  Key(XK_0);
+  Key(XK_Return);
+  std::set<Window> boxes = BoxesWithin(2);
+  ASSERT_EQ(boxes.size(), 1u) << "one refusal, one box";
+  // Its OK (Return) dismisses it, and no other follows.
+  Key(XK_Return);
+  EXPECT_TRUE(WaitFor([&] { return AllNamed("Error").empty(); }, 5)) << "the box stayed";
+  EXPECT_TRUE(BoxesWithin(1.5).empty()) << "another box came";
+  EXPECT_TRUE(Viewable(dialog));
+  // The field has the focus: a good period typed there, and Enter applies it.
+  Key(XK_BackSpace);
+  Key(XK_2);
+  Key(XK_Return);
+  EXPECT_TRUE(WaitFor([&] { return !Viewable(dialog); }, 5)) << "OK did not close the dialog";
+  EXPECT_TRUE(BoxesWithin(0.5).empty());
+  ASSERT_NO_FATAL_FAILURE(ExitFromTheMenu());
+  EXPECT_NE(ReadConfig().find("RefreshTime=120000"), std::string::npos) << ReadConfig();
+}
+
+TEST_F(SettingsDialogOnTheDisplayTest, OkWithAnUntouchedShortPeriodKeepsIt) {
+  WriteConfig("FirstRun=0\nRefreshTime=30000\n");
+  const Window dialog = StartAndOpenSettings();
+  ASSERT_NE(dialog, 0u);
+  // The OK button (bottom right, beside Close).
+  auto [dx, dy] = Origin(dialog);
+  Click(dx + 128 + 30, dy + 288 + 12, 1);
+  EXPECT_TRUE(WaitFor([&] { return !Viewable(dialog); }, 5)) << "OK did not close the dialog";
+  EXPECT_TRUE(BoxesWithin(0.5).empty()) << "the untouched period was refused";
+  ASSERT_NO_FATAL_FAILURE(ExitFromTheMenu());
+  EXPECT_NE(ReadConfig().find("RefreshTime=30000"), std::string::npos) << ReadConfig();
+}
+
+}  // namespace
