@@ -1,0 +1,68 @@
+// The dictionary's settings page on a real X server, driven through XTest:
+// Apply with a name that is no readable file (missing, a folder) says so
+// and changes nothing, so the next start still opens the main window.
+#include "tests/dict-x11/DictionaryWindowFixture.h"
+
+namespace {
+
+using namespace hktest;
+namespace fs = std::filesystem;
+
+// The settings page's icon, its file name field and Apply, in window
+// coordinates (the pages stand at 1, 141).
+constexpr int SettingsIconX = 80 + 24, SettingsIconY = 87 + 24;
+constexpr int FileFieldX = 1 + 16 + 200, FileFieldY = 141 + 40 + 10;
+constexpr int ApplyX = 1 + 592 + 37, ApplyY = 141 + 336 + 12;
+
+class SettingsPageOnTheDisplayTest : public DictionaryWindowTest {
+ protected:
+  std::string ReadConfig() {
+    std::ifstream in(ProgramDir / "config.txt", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  // A message box of the program's: a viewable window of its title above
+  // the main window.
+  Window Box() {
+    const Window w = FindWindow("Hanakumo Dictionary");
+    return w != 0 && w != Win ? w : 0;
+  }
+  void TypeName(const std::string& name) {
+    for (char c : name) ASSERT_NO_FATAL_FAILURE(Key(c == '.' ? XK_period : XK_a + (c - 'a')));
+  }
+};
+
+TEST_P(SettingsPageOnTheDisplayTest, ApplyRefusesAMissingFileAndAFolderAndTheNextStartShowsTheWindow) {
+  fs::create_directory(ProgramDir / "afolder");
+  std::ofstream(ProgramDir / "config.txt", std::ios::binary)
+      << "[Dictionary]\r\nShowLineNumber=1\r\nDictionaryFileName=" << (ProgramDir / "edict.txt").string() << "\r\n";
+  const std::string before = ReadConfig();
+  ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
+  Click(SettingsIconX, SettingsIconY);
+  for (const char* name : {"nothing.txt", "afolder"}) {
+    SCOPED_TRACE(name);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Click(FileFieldX, FileFieldY);
+    ASSERT_NO_FATAL_FAILURE(Key(XK_End));
+    for (int i = 0; i < 120; ++i) ASSERT_NO_FATAL_FAILURE(Key(XK_BackSpace));
+    ASSERT_NO_FATAL_FAILURE(TypeName(name));  // relative to the program's folder, where it runs
+    Click(ApplyX, ApplyY);
+    Window box = 0;
+    ASSERT_TRUE(WaitFor([&] { return (box = Box()) != 0; }, 10)) << "Apply said nothing";
+    EXPECT_EQ(ReadConfig(), before);
+    ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
+    ASSERT_TRUE(WaitFor([&] { return Box() == 0; }, 5)) << "the box stayed";
+  }
+  Click(CloseX, CloseY);
+  ASSERT_TRUE(WaitFor([&] { return Exited(); }, 20, true)) << "the close button did not end the program";
+  EXPECT_EQ(ReadConfig(), before);
+  // The next start opens the main window on the dictionary it had.
+  ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
+  EXPECT_EQ(Box(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(, SettingsPageOnTheDisplayTest, ::testing::Values(TWindowManager::NoWindowManager),
+                         [](const ::testing::TestParamInfo<TWindowManager>& info) {
+                           return std::string(hktest::WindowManagerName(info.param));
+                         });
+
+}  // namespace
