@@ -1,9 +1,15 @@
-// The card's settings dialog on a real X server, driven through XTest as a
-// user would: a refused refresh period gives one box, after which the
-// dialog goes on; OK with an untouched period keeps it.
+// The card's settings on a real X server, driven through XTest as a user
+// would: in the dialog a refused refresh period gives one box, after which
+// the dialog goes on, and OK with an untouched period keeps it; at the end,
+// a linked config.ini is saved at its target, and a read-only one run by a
+// user who may not write it is kept and the failure said.
 #include "tests/card-x11/CardDisplayFixture.h"
 
+#include <sys/stat.h>
+
 #include <X11/keysym.h>
+
+#include "tests/support/AsAnotherUser.h"
 
 namespace {
 
@@ -63,6 +69,26 @@ class SettingsDialogOnTheDisplayTest : public CardOnTheDisplayTest {
     }
     return out;
   }
+  // The card started as the user nobody, in a program directory open to it.
+  void StartCardAsNobody() {
+    chmod(Dir.c_str(), 0777);
+    const std::string program = (Dir / "HanakumoCard").string(), log = (Dir / "program.log").string();
+    std::vector<std::string> env{"DISPLAY=" + Server.Name(), "XDG_CONFIG_HOME=" + (Dir / "config").string(),
+                                 "HOME=" + Dir.string(), "PATH=/usr/bin:/bin"};
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    Card = fork();
+    if (Card == 0) {
+      const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0666);
+      dup2(fd, 1);
+      dup2(fd, 2);
+      if (chdir(Dir.c_str()) != 0 || setgid(hktest::kNobody) != 0 || setuid(hktest::kNobody) != 0) _exit(100);
+      char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+      execve(program.c_str(), argv, envp.data());
+      _exit(101);
+    }
+  }
   void ExitFromTheMenu() {
     Window menu = OpenTrayMenu(Icon);
     ASSERT_NE(menu, 0u) << "no menu";
@@ -112,6 +138,45 @@ TEST_F(SettingsDialogOnTheDisplayTest, OkWithAnUntouchedShortPeriodKeepsIt) {
   EXPECT_TRUE(BoxesWithin(0.5).empty()) << "the untouched period was refused";
   ASSERT_NO_FATAL_FAILURE(ExitFromTheMenu());
   EXPECT_NE(ReadConfig().find("RefreshTime=30000"), std::string::npos) << ReadConfig();
+}
+
+TEST_F(SettingsDialogOnTheDisplayTest, ALinkedConfigIsSavedAtItsTargetAndTheLinkStays) {
+  WriteConfig("FirstRun=0\nAlpha=200\n");
+  fs::create_directory(Dir / "real");
+  fs::rename(Dir / "config.ini", Dir / "real" / "config.ini");
+  fs::create_symlink("real/config.ini", Dir / "config.ini");
+  StartTray();
+  StartCard();
+  Window card = 0;
+  ASSERT_TRUE(WaitFor([&] { return (card = FindTop("Card")) != 0 && Viewable(card); }, 30)) << "no card";
+  ASSERT_TRUE(WaitFor([&] { return (Icon = DockedIcon()) != 0; }, 10)) << "the icon did not dock";
+  ASSERT_NO_FATAL_FAILURE(ExitFromTheMenu());
+  EXPECT_TRUE(fs::is_symlink(Dir / "config.ini"));
+  std::stringstream text;
+  text << std::ifstream(Dir / "real" / "config.ini").rdbuf();
+  for (const char* key : {"Alpha=200", "FirstRun=0", "Lock=0", "RefreshTime=900000"})
+    EXPECT_NE(text.str().find(key), std::string::npos) << key << " in " << text.str();
+}
+
+TEST_F(SettingsDialogOnTheDisplayTest, AReadOnlyConfigIsKeptAndTheFailureSaid) {
+  WriteConfig("FirstRun=0\nAlpha=200\n");
+  const std::string before = ReadConfig();
+  ASSERT_EQ(chmod((Dir / "config.ini").c_str(), 0444), 0);
+  StartTray();
+  StartCardAsNobody();
+  Window card = 0;
+  ASSERT_TRUE(WaitFor([&] { return (card = FindTop("Card")) != 0 && Viewable(card); }, 30)) << "no card";
+  ASSERT_TRUE(WaitFor([&] { return (Icon = DockedIcon()) != 0; }, 10)) << "the icon did not dock";
+  Window menu = OpenTrayMenu(Icon);
+  ASSERT_NE(menu, 0u) << "no menu";
+  auto [mx, my] = Origin(menu);
+  Click(mx + 30, my + kExitY, 1);
+  // The program's box says the save failed; its OK ends the program.
+  ASSERT_TRUE(WaitFor([&] { return !AllNamed("HanakumoCard").empty(); }, 10)) << "the failure was not said";
+  Key(XK_Return);
+  ASSERT_TRUE(WaitFor([&] { return Exited(); }, 20)) << "the program did not end";
+  EXPECT_EQ(ReadConfig(), before);
+  EXPECT_FALSE(fs::exists(Dir / "config.ini.new"));
 }
 
 }  // namespace
