@@ -2,7 +2,6 @@
 // keys) and writes it at the end (nine keys): the peak memory each costs
 // against the file's size, the bytes read for the nine reads, and the
 // time against reading the file whole once.
-#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,24 +10,11 @@
 #include <sstream>
 #include <string>
 
+#include "bench/BenchMemory.h"
 #include "bench/BenchTiming.h"
 #include "classlib/IniFiles.h"
 
 namespace {
-
-double StatusMiB(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind(field, 0) == 0) return std::stod(line.substr(std::string(field).size())) / 1024.0;
-  return 0;
-}
-
-// The peak since the last reset, from the kernel's high-water mark.
-void ResetPeak() {
-  malloc_trim(0);
-  std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 double ReadMiB() {
   std::ifstream io("/proc/self/io");
@@ -61,7 +47,7 @@ int main() {
   sleep(4);  // a file written just now is read afresh at every call: this one has settled
 
   ResetPeak();
-  double base = StatusMiB("VmRSS:");
+  double base = RssMiB();
   int sum = 0;
   const double rchar0 = ReadMiB();
   const double reads = BestMs(
@@ -71,7 +57,7 @@ int main() {
       },
       1);
   const double readMiB = ReadMiB() - rchar0;
-  const double readPeak = StatusMiB("VmHWM:") - base;
+  const double readPeak = PeakMiB() - base;
 
   const double whole = BestMs([&] {
     std::stringstream bytes;
@@ -80,14 +66,14 @@ int main() {
   });
 
   ResetPeak();
-  base = StatusMiB("VmRSS:");
+  base = RssMiB();
   const double writes = BestMs(
       [&] {
         TIniFile ini(path);
         for (const char* key : kKeys) ini.WriteInteger("Card", key, 2);
       },
       1);
-  const double writePeak = StatusMiB("VmHWM:") - base;
+  const double writePeak = PeakMiB() - base;
   fs::remove(path);
 
   std::printf("ROW | config.ini of %.0f MB: nine reads (read %.0f MB), peak %.0f MiB = %.2f x the file (bound 3) | "

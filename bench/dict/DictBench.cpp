@@ -2,8 +2,6 @@
 // start-up to a shown main window against decoding the file alone, searches
 // with their classification against the engine's bare scan, and Enter typed
 // into the window until the final counts are painted.
-#include <malloc.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "bench/BenchMemory.h"
 #include "classlib/Forms.h"
 #include "dict/DataFiles.h"
 #include "dict/DictionaryProgram.h"
@@ -25,30 +24,6 @@ using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-// The process's peak resident size since the last ResetPeak, from the
-// kernel's high-water mark.
-double PeakMiB() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-  return 0;
-}
-
-// What the bench itself freed goes back first, so the peak is the search's.
-void ResetPeak() {
-  malloc_trim(0);
-  std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-double RssMiB() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-  return 0;
 }
 
 template <typename F>

@@ -2,7 +2,6 @@
 // with Enter until the window has painted the entry in its result pane,
 // headless. Its peak memory against the text it holds (as UTF-16), and its
 // time against the engine's bare scan of the same text.
-#include <malloc.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/BenchMemory.h"
 #include "bench/BenchTiming.h"
 #include "classlib/Forms.h"
 #include "dict/DataFiles.h"
@@ -18,19 +18,6 @@
 #include "dict/MainForm.h"
 #include "platform/drivers/headless/Headless.h"
 #include "unicode/search/URESearch.h"
-
-namespace {
-
-// The process's peak resident size, from the kernel's high-water mark.
-double PeakMiB() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-  return 0;
-}
-
-}  // namespace
 
 int main() {
   namespace fs = std::filesystem;

@@ -28,9 +28,7 @@ class SettingsDialogOnTheDisplayTest : public CardOnTheDisplayTest {
   Window StartAndOpenSettings() {
     StartTray();
     StartCard();
-    Window card = 0;
-    EXPECT_TRUE(WaitFor([&] { return (card = FindTop("Card")) != 0 && Viewable(card); }, 30)) << "no card";
-    EXPECT_TRUE(WaitFor([&] { return (Icon = DockedIcon()) != 0; }, 10)) << "the icon did not dock";
+    if (!WaitForCardAndIcon()) return 0;
     Window menu = OpenTrayMenu(Icon);
     EXPECT_NE(menu, 0u) << "no menu";
     if (menu == 0) return 0;
@@ -40,6 +38,15 @@ class SettingsDialogOnTheDisplayTest : public CardOnTheDisplayTest {
     EXPECT_TRUE(WaitFor([&] { return (dialog = FindTop("Card Settings")) != 0 && Viewable(dialog); }, 10))
         << "no settings dialog";
     return dialog;
+  }
+  // The card shown and its icon docked.
+  bool WaitForCardAndIcon() {
+    Window card = 0;
+    const bool shown = WaitFor([&] { return (card = FindTop("Card")) != 0 && Viewable(card); }, 30);
+    EXPECT_TRUE(shown) << "no card";
+    const bool docked = shown && WaitFor([&] { return (Icon = DockedIcon()) != 0; }, 10);
+    EXPECT_TRUE(docked) << "the icon did not dock";
+    return docked;
   }
   void Key(KeySym sym) {
     const KeyCode code = XKeysymToKeycode(D, sym);
@@ -147,9 +154,7 @@ TEST_F(SettingsDialogOnTheDisplayTest, ALinkedConfigIsSavedAtItsTargetAndTheLink
   fs::create_symlink("real/config.ini", Dir / "config.ini");
   StartTray();
   StartCard();
-  Window card = 0;
-  ASSERT_TRUE(WaitFor([&] { return (card = FindTop("Card")) != 0 && Viewable(card); }, 30)) << "no card";
-  ASSERT_TRUE(WaitFor([&] { return (Icon = DockedIcon()) != 0; }, 10)) << "the icon did not dock";
+  ASSERT_TRUE(WaitForCardAndIcon());
   ASSERT_NO_FATAL_FAILURE(ExitFromTheMenu());
   EXPECT_TRUE(fs::is_symlink(Dir / "config.ini"));
   std::stringstream text;
@@ -164,9 +169,7 @@ TEST_F(SettingsDialogOnTheDisplayTest, AReadOnlyConfigIsKeptAndTheFailureSaid) {
   ASSERT_EQ(chmod((Dir / "config.ini").c_str(), 0444), 0);
   StartTray();
   StartCardAsNobody();
-  Window card = 0;
-  ASSERT_TRUE(WaitFor([&] { return (card = FindTop("Card")) != 0 && Viewable(card); }, 30)) << "no card";
-  ASSERT_TRUE(WaitFor([&] { return (Icon = DockedIcon()) != 0; }, 10)) << "the icon did not dock";
+  ASSERT_TRUE(WaitForCardAndIcon());
   Window menu = OpenTrayMenu(Icon);
   ASSERT_NE(menu, 0u) << "no menu";
   auto [mx, my] = Origin(menu);
