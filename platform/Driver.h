@@ -29,6 +29,14 @@ class TPlatformDriver {
   // Border, stay-on-top, taskbar, layered or click-through state changed.
   virtual void WindowStyleChanged(HWND) {}
   virtual void WindowActivated(HWND) {}
+  // SetPopupWindow marked the window.
+  virtual void WindowPopup(HWND) {}
+  // The mouse capture moved (nullptr: released); a popup window that takes
+  // it takes the display's pointer and keyboard with it.
+  virtual void CaptureChanged(HWND) {}
+  // The part of the screen that panels leave to windows; false when the
+  // display does not say (the whole screen then).
+  virtual bool WorkArea(RECT*) { return false; }
   // Shows the surface's pixels inside `rect` (window coordinates).
   virtual void Present(HWND, const RECT& rect) {}
   // A window shown but not on the display yet: waits, at most `timeoutMs`,

@@ -100,6 +100,12 @@ WCHAR MapVirtualKeyToChar(int vk, bool shift, bool capsLock);
 HWND SetCapture(HWND hwnd);  // returns the previous capture window
 BOOL ReleaseCapture();       // sends WM_CAPTURECHANGED to the window that had it
 HWND GetCapture();
+// Marks a top-level window, before it is first shown, as a popup menu or a
+// drop-down list. The display keeps it above every other window and out of
+// a window manager's hands, and while it holds the capture it has the
+// pointer and the keyboard of the whole display: a press anywhere comes to
+// it (and to nothing else), and keys come to it although it has no focus.
+BOOL SetPopupWindow(HWND hwnd);
 BOOL GetCursorPos(POINT* point);
 BOOL SetCursorPos(int x, int y);
 // Two presses of a button within this time (on the platform clock) and a few

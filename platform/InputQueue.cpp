@@ -251,9 +251,17 @@ void ConvertMouse(const TRawInput& e) {
   PostInternal(target, msg, wp, lp);
 }
 
+// A popup menu or list that holds the capture takes the keys, focus or not.
+HWND PopupCapture() {
+  if (gCapture == nullptr) return nullptr;
+  PWindow w = Find(gCapture);
+  return w && w->Popup ? gCapture : nullptr;
+}
+
 void ConvertKey(const TRawInput& e) {
   if (e.Kind == TRawKind::Chars) {
-    HWND target = FocusWindow();
+    HWND target = PopupCapture();
+    if (target == nullptr) target = FocusWindow();
     if (target == nullptr) target = ActiveWindow();
     if (target == nullptr) return;
     for (char16_t unit : e.Text) PostInternal(target, WM_CHAR, static_cast<WPARAM>(unit), 1);
@@ -262,7 +270,8 @@ void ConvertKey(const TRawInput& e) {
   bool down = e.Kind == TRawKind::KeyDown;
   bool wasDown = (gKeys[static_cast<size_t>(e.Vk & 0xFF)] & 0x80) != 0;
   SetKeyWithSides(gKeys, e.Vk, down);
-  HWND focus = FocusWindow();
+  HWND focus = PopupCapture();
+  if (focus == nullptr) focus = FocusWindow();
   HWND target = focus != nullptr ? focus : ActiveWindow();
   if (target == nullptr) return;
   bool alt = (gKeys[VK_MENU] & 0x80) != 0;
@@ -394,6 +403,7 @@ void ForgetWindowInInput(HWND hwnd) {
   if (gCapture == hwnd || (gCapture && IsChild(hwnd, gCapture))) {
     HWND old = gCapture;
     gCapture = nullptr;
+    Driver().CaptureChanged(nullptr);
     if (IsWindow(old)) SendMessageA(old, WM_CAPTURECHANGED, 0, 0);
   }
   if (gTrack.Hwnd == hwnd) gTrack = TTracking{};
@@ -504,6 +514,7 @@ HWND SetCapture(HWND hwnd) {
   if (!IsWindow(hwnd)) return old;
   if (old == hwnd) return old;
   gCapture = hwnd;
+  Driver().CaptureChanged(hwnd);
   if (old != nullptr && IsWindow(old)) SendMessageA(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(hwnd));
   return old;
 }
@@ -511,7 +522,17 @@ HWND SetCapture(HWND hwnd) {
 BOOL ReleaseCapture() {
   HWND old = gCapture;
   gCapture = nullptr;
+  if (old != nullptr) Driver().CaptureChanged(nullptr);
   if (old != nullptr && IsWindow(old)) SendMessageA(old, WM_CAPTURECHANGED, 0, 0);
+  return TRUE;
+}
+
+BOOL SetPopupWindow(HWND hwnd) {
+  PWindow w = Find(hwnd);
+  if (!w || !IsTopLevel(*w) || w->MessageOnly) return FALSE;
+  if (w->Popup) return TRUE;
+  w->Popup = true;
+  Driver().WindowPopup(hwnd);
   return TRUE;
 }
 

@@ -1,6 +1,8 @@
 // Screen metrics and system colours.
 #include "platform/SystemInfo.h"
 
+#include <algorithm>
+
 #include "platform/Driver.h"
 
 int GetSystemMetrics(int index) {
@@ -58,7 +60,15 @@ BOOL SystemParametersInfoA(UINT action, UINT, void* value, UINT) {
   if (action == static_cast<UINT>(SPI_GETWORKAREA) && value != nullptr) {
     int w = 0, h = 0;
     Driver().ScreenSize(&w, &h);
-    *static_cast<RECT*>(value) = RECT{0, 0, w, h};
+    RECT screen{0, 0, w, h}, work{};
+    if (Driver().WorkArea(&work)) {
+      work.left = std::max(work.left, screen.left);
+      work.top = std::max(work.top, screen.top);
+      work.right = std::min(work.right, screen.right);
+      work.bottom = std::min(work.bottom, screen.bottom);
+      if (work.right > work.left && work.bottom > work.top) screen = work;
+    }
+    *static_cast<RECT*>(value) = screen;
     return TRUE;
   }
   return FALSE;

@@ -47,7 +47,7 @@ constexpr int SM_CYVIRTUALSCREEN = 79;
 int GetSystemMetrics(int index);
 
 constexpr int SPI_GETWORKAREA = 0x0030;
-// SPI_GETWORKAREA: the screen's rectangle (the whole screen here).
+// SPI_GETWORKAREA: the screen less the panels the display reserves room for.
 BOOL SystemParametersInfoA(UINT action, UINT param, void* value, UINT winIni);
 
 constexpr int COLOR_SCROLLBAR = 0;

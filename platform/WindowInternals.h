@@ -79,6 +79,8 @@ struct TWindow {
   // Shown the last time without being activated (SW_SHOWNOACTIVATE,
   // SW_SHOWNA, SetWindowPos): the desktop must not give it the keyboard.
   bool QuietShow = false;
+  // A popup menu or drop-down list (SetPopupWindow).
+  bool Popup = false;
 
   // WM_SETICON; the class's icons stand in for those not set.
   HICON IconBig = nullptr;

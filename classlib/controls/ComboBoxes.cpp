@@ -14,7 +14,8 @@ constexpr int kButtonWidth = 16;
 const char* const kDropClass = "HkComboDropDown";
 
 // The list that drops down: a popup window of ours that holds the capture
-// while its own loop runs, like a menu.
+// (the display's pointer and keyboard with it) while its own loop runs, like
+// a menu.
 class TDropDownList {
  public:
   TDropDownList(TComboBox& box, int itemHeight) : FBox(box), FItemHeight(itemHeight) {}
@@ -148,10 +149,14 @@ int TDropDownList::Run() {
   }
   POINT corner = FBox.ClientToScreen(POINT{0, FBox.Height()});
   int height = Rows() * FItemHeight + 2;
-  if (corner.y + height > GetSystemMetrics(SM_CYSCREEN)) corner.y -= FBox.Height() + height;  // room above
+  RECT work{};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  if (corner.y + height > work.bottom) corner.y -= FBox.Height() + height;  // room above
+  corner.x = std::clamp<int>(corner.x, work.left, std::max<int>(work.left, work.right - FBox.Width()));
   FWindow = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kDropClass, "", WS_POPUP, corner.x,
                             corner.y, FBox.Width(), height, nullptr, nullptr, nullptr, nullptr);
   if (!FWindow) return -1;
+  SetPopupWindow(FWindow);
   Highlight(std::max(0, FBox.ItemIndex()));
   ShowWindow(FWindow, SW_SHOWNOACTIVATE);
   SetCapture(FWindow);

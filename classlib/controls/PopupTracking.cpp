@@ -1,6 +1,7 @@
-// Tracking of a popup menu: one window per open level, all drawn by us; the
-// first level holds the mouse capture so every mouse message comes here, and
-// key messages are taken from the queue before they reach the focus.
+// Tracking of a popup menu: one popup window per open level, all drawn by
+// us; the first level holds the mouse capture, and with it the display's
+// pointer and keyboard, so every press and key comes here while it is open
+// and a press outside every level closes the menu.
 #include <algorithm>
 #include <atomic>
 #include <memory>
@@ -117,21 +118,26 @@ bool TMenuTracker::Open(TMenuItem* parent, int x, int y, const TRect* beside) {
     top += ShownHeight(item);
   }
 
-  const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
+  // Inside the work area (a panel covers the rest): left of and above the
+  // cursor where the menu would not fit beside and below it.
+  RECT work{};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
   if (beside) {
     x = beside->right - 2;
-    if (x + width > screenW) x = beside->left - width + 2;
-  } else if (x + width > screenW) {
+    if (x + width > work.right) x = beside->left - width + 2;
+  } else if (x + width > work.right) {
     x -= width;
   }
-  if (y + height > screenH) y = std::max(0, beside ? screenH - height : y - height);
-  x = std::max(0, x);
+  if (y + height > work.bottom) y = beside ? work.bottom - height : y - height;
+  x = std::clamp<int>(x, work.left, std::max<int>(work.left, work.right - width));
+  y = std::clamp<int>(y, work.top, std::max<int>(work.top, work.bottom - height));
   level->Screen = TRect(x, y, x + width, y + height);
 
   RegisterMenuClass();
   level->Window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kMenuClass, "", WS_POPUP, x,
                                   y, width, height, nullptr, nullptr, nullptr, nullptr);
   if (!level->Window) return false;
+  SetPopupWindow(level->Window);
   FLevels.push_back(std::move(level));
   ShowWindow(FLevels.back()->Window, SW_SHOWNOACTIVATE);
   return true;

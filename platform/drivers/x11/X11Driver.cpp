@@ -23,6 +23,7 @@
 #include "platform/drivers/x11/X11Keys.h"
 #include "platform/Icons.h"
 #include "platform/Session.h"
+#include "platform/drivers/x11/X11Popups.h"
 #include "platform/drivers/x11/X11Tray.h"
 
 using namespace hkwin;
@@ -164,6 +165,7 @@ class TX11Driver : public TPlatformDriver {
       Im = XOpenIM(D, nullptr, nullptr, nullptr);
     }
     Tray = std::make_unique<TX11Tray>(D, Screen);
+    PopupGrab = std::make_unique<TX11PopupGrab>(D);
     ClipboardAtom = XInternAtom(D, "CLIPBOARD", False);
     TargetsAtom = XInternAtom(D, "TARGETS", False);
     TextAtom = XInternAtom(D, "TEXT", False);
@@ -245,6 +247,7 @@ class TX11Driver : public TPlatformDriver {
     auto it = ByHwnd.find(h);
     if (it == ByHwnd.end()) return;
     ByWindow.erase(it->second.Xid);
+    if (PopupGrab->Holder() == it->second.Xid) PopupGrab->Release();
     DestroyX(it->second);
     ByHwnd.erase(it);
     XFlush(D);
@@ -261,6 +264,7 @@ class TX11Driver : public TPlatformDriver {
       XMapRaised(D, xw->Xid);
       xw->WeUnmapped = false;
       KeepTopmostAbove();
+      RaisePopups();
     } else {
       xw->WeUnmapped = true;
       XUnmapWindow(D, xw->Xid);
@@ -350,6 +354,7 @@ class TX11Driver : public TPlatformDriver {
     if (!xw) return;
     XRaiseWindow(D, xw->Xid);
     KeepTopmostAbove();
+    RaisePopups();
     if (HasWindowManager(NetActive)) {
       XEvent e{};
       e.xclient.type = ClientMessage;
@@ -366,6 +371,19 @@ class TX11Driver : public TPlatformDriver {
     }
     XFlush(D);
   }
+
+  void WindowPopup(HWND h) override {
+    if (TXWindow* xw = Get(h)) MakeOverrideRedirect(D, xw->Xid);
+  }
+
+  void CaptureChanged(HWND h) override {
+    PWindow w = h ? Find(h) : nullptr;
+    TXWindow* xw = h ? Get(h) : nullptr;
+    if (w && w->Popup && xw && xw->Xid) PopupGrab->Grab(xw->Xid);
+    else PopupGrab->Release();
+  }
+
+  bool WorkArea(RECT* area) override { return ReadWorkArea(D, Root, area); }
 
   void Present(HWND h, const RECT& rect) override {
     TXWindow* xw = Get(h);
@@ -539,6 +557,14 @@ class TX11Driver : public TPlatformDriver {
     }
   }
 
+  // Open popups stay above whatever else was shown or raised.
+  void RaisePopups() {
+    for (auto& [h, xw] : ByHwnd) {
+      PWindow w = Find(h);
+      if (w && w->Popup && (w->Style & WS_VISIBLE)) XRaiseWindow(D, xw.Xid);
+    }
+  }
+
   TXWindow* Get(HWND h) {
     auto it = ByHwnd.find(h);
     return it == ByHwnd.end() ? nullptr : &it->second;
@@ -629,6 +655,10 @@ class TX11Driver : public TPlatformDriver {
     if (xw.Argb) {
       a.colormap = ArgbMap;
       mask |= CWColormap;
+    }
+    if (w.Popup) {
+      a.override_redirect = True;
+      mask |= CWOverrideRedirect;
     }
     int width = std::max<LONG>(1, w.Rect.right - w.Rect.left), height = std::max<LONG>(1, w.Rect.bottom - w.Rect.top);
     xw.Xid = XCreateWindow(D, Root, w.Rect.left, w.Rect.top, static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
@@ -1057,6 +1087,7 @@ class TX11Driver : public TPlatformDriver {
   std::map<Window, HWND> ByWindow;
   std::vector<uint32_t> Buffer;
   std::unique_ptr<TX11Tray> Tray;
+  std::unique_ptr<TX11PopupGrab> PopupGrab;
   Atom ClipboardAtom, TargetsAtom, TextAtom, TransferAtom;
   Window SelectionWindow = 0;
   std::string ClipboardText;
