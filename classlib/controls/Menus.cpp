@@ -81,7 +81,8 @@ void TMenuItem::TurnSiblingsOff() {
 void TMenuItem::Click() {
   if (!FEnabled) return;
   if (FAutoCheck) SetChecked(!FChecked);
-  if (OnClick) OnClick(this);
+  // The handler may free the item that holds it: it runs from a copy.
+  if (TNotifyEvent handler = OnClick) handler(this);
 }
 
 void TMenuItem::SetParentComponent(TComponent* parent) {

@@ -54,7 +54,7 @@ class TMenuItem : public TComponent {
   TMenuItem* Find(const std::string& caption) const;
 
   // Toggles the check of an AutoCheck item, then runs OnClick; nothing when
-  // disabled.
+  // disabled. OnClick may free the item.
   virtual void Click();
   TNotifyEvent OnClick;
   // A form resource nests items in their popup menu or parent item.

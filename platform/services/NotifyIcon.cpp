@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "platform/Driver.h"
+#include "platform/Icons.h"
 #include "platform/Messages.h"
 
 namespace hk {
@@ -49,10 +50,20 @@ std::string ReadTip(const NOTIFYICONDATAA& data) {
   return std::string(data.szTip, length);
 }
 
-void Apply(TrayIconRecord& icon, const NOTIFYICONDATAA& data) {
+// The area keeps a copy of the caller's icon, so the caller may free its
+// own at once; `copy` is that copy, and the one it replaces goes to `old`.
+void Apply(TrayIconRecord& icon, const NOTIFYICONDATAA& data, HICON copy, HICON* old) {
   if (data.uFlags & NIF_MESSAGE) icon.CallbackMessage = data.uCallbackMessage;
-  if (data.uFlags & NIF_ICON) icon.Icon = data.hIcon;
+  if (data.uFlags & NIF_ICON) {
+    *old = icon.Icon;
+    icon.Icon = copy;
+  }
   if (data.uFlags & NIF_TIP) icon.Tip = ReadTip(data);
+}
+
+void DestroyCopies(const std::vector<TrayIconRecord>& icons) {
+  for (const auto& icon : icons)
+    if (icon.Icon) DestroyIcon(icon.Icon);
 }
 
 }  // namespace
@@ -93,8 +104,13 @@ bool NotifyTrayIconEvent(HWND window, UINT_PTR id, UINT event) {
 }
 
 void ClearTrayIcons() {
-  std::lock_guard<std::mutex> guard(TrayLock());
-  Icons().clear();
+  std::vector<TrayIconRecord> gone;
+  {
+    std::lock_guard<std::mutex> guard(TrayLock());
+    gone = IconsInOrder();
+    Icons().clear();
+  }
+  DestroyCopies(gone);
 }
 
 void SetNotificationAreaPresent(bool present, bool announce) {
@@ -113,6 +129,7 @@ void SetNotificationAreaPresent(bool present, bool announce) {
   }
   if (observer != nullptr)
     for (const auto& icon : gone) observer->TrayIconChanged(icon, TrayChange::Deleted);
+  DestroyCopies(gone);
 }
 
 }  // namespace hk
@@ -126,6 +143,16 @@ BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA* data) {
   using namespace hk;
   if (data == nullptr || data->cbSize < kTipOffset + kShortTip) return FALSE;
   if (message == NIM_ADD && !NotificationAreaPresent()) return FALSE;
+  const bool copies = (message == NIM_ADD || message == NIM_MODIFY) && (data->uFlags & NIF_ICON) && data->hIcon;
+  HICON copy = copies ? CopyIcon(data->hIcon) : nullptr;
+  HICON old = nullptr;
+  // Whatever the call does not keep is freed on the way out.
+  struct TFree {
+    HICON* Icon;
+    ~TFree() {
+      if (*Icon) DestroyIcon(*Icon);
+    }
+  } freeCopy{&copy}, freeOld{&old};
   TrayIconRecord changed;
   TrayChange change;
   TrayObserver* observer;
@@ -140,7 +167,8 @@ BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA* data) {
         entry.Order = gNextOrder++;
         entry.Record.Window = data->hWnd;
         entry.Record.Id = data->uID;
-        Apply(entry.Record, *data);
+        Apply(entry.Record, *data, copy, &old);
+        copy = nullptr;
         changed = entry.Record;
         icons.emplace(TIconKey{data->hWnd, data->uID}, entry);
         change = TrayChange::Added;
@@ -148,13 +176,15 @@ BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA* data) {
       }
       case NIM_MODIFY:
         if (it == icons.end()) return FALSE;
-        Apply(it->second.Record, *data);
+        Apply(it->second.Record, *data, copy, &old);
+        copy = nullptr;
         changed = it->second.Record;
         change = TrayChange::Modified;
         break;
       case NIM_DELETE:
         if (it == icons.end()) return FALSE;
         changed = it->second.Record;
+        old = changed.Icon;
         icons.erase(it);
         change = TrayChange::Deleted;
         break;

@@ -52,6 +52,8 @@ struct NOTIFYICONDATAA {
   DWORD dwInfoFlags;
 };
 
+// The notification area keeps its own copy of the icon (NIM_ADD, NIM_MODIFY
+// with NIF_ICON): the caller may free its handle after the call.
 // NIM_ADD fails for an icon (window, id) already there, and while no
 // notification area exists (nothing is kept); the other operations fail for
 // an icon that is not there. A record shorter than the tip of the oldest

@@ -2,6 +2,7 @@
 #include "CardTestSupport.h"
 
 #include "card/TrayIcon.h"
+#include "platform/Icons.h"
 #include "platform/services/NotifyIcon.h"
 
 #include <chrono>
@@ -28,6 +29,7 @@ class CardTrayTest : public CardTest {
   }
   std::vector<std::thread> Dismissers;
   void RightPressOnCard() {
+    HeadlessAdvance(GetDoubleClickTime() + 1);  // a press of its own, no double click
     RECT r = CardRect();
     HeadlessMouseMove((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     HeadlessMouseDown(THeadlessButton::Right);
@@ -45,7 +47,12 @@ TEST_F(CardTrayTest, TheIconShowsTheProgramsIconAndOpensTheMenu) {
   ASSERT_TRUE(card->TrayIconDocked());
   ASSERT_TRUE(hk::FindTrayIcon(card->TrayIcon->NotifyData().hWnd, card->TrayIcon->NotifyId(), &icon));
   EXPECT_NE(icon.Icon, nullptr);
-  EXPECT_EQ(icon.Icon, card->TrayIcon->Icon().Handle());
+  // The area's own copy of the program's icon.
+  int w = 0, h = 0, cw = 0, ch = 0;
+  std::vector<uint32_t> shown, own;
+  ASSERT_TRUE(GetIconPixels(icon.Icon, &w, &h, &shown));
+  ASSERT_TRUE(GetIconPixels(card->TrayIcon->Icon().Handle(), &cw, &ch, &own));
+  EXPECT_EQ(shown, own);
   EXPECT_EQ(Application->Icon().Width(), 24);
   EXPECT_EQ(card->TrayIcon->PopupMenu(), card->pmTray);
   WatchMenu();
@@ -73,16 +80,28 @@ TEST_F(CardTrayTest, WithoutANotificationAreaTheCardOpensTheMenu) {
   WatchMenu();
   RightPressOnCard();
   EXPECT_EQ(MenuOpened, 1);
-  card->Lock1->Click();  // a locked card lets the press through
-  RightPressOnCard();
-  EXPECT_EQ(MenuOpened, 1);
+  auto passesClicks = [&] { return (GetWindowLongA(CardWindow(), GWL_EXSTYLE) & WS_EX_TRANSPARENT) != 0; };
+  // Lock waits for a notification area: the card is still the way to the menu.
   card->Lock1->Click();
-  // A notification area appears: the icon docks and takes over.
+  EXPECT_TRUE(card->Lock1->Checked());
+  EXPECT_FALSE(passesClicks());
+  RightPressOnCard();
+  EXPECT_EQ(MenuOpened, 2);
+  // A notification area appears: the icon docks and takes over, and the
+  // locked card lets clicks through.
   hk::SetNotificationAreaPresent(true);
   HeadlessPumpMessages();
   EXPECT_TRUE(card->TrayIconDocked());
+  EXPECT_TRUE(passesClicks());
   RightPressOnCard();
-  EXPECT_EQ(MenuOpened, 1);
+  EXPECT_EQ(MenuOpened, 2);
+  // It goes away: by the next refresh the card takes clicks again.
+  hk::SetNotificationAreaPresent(false);
+  HeadlessAdvance(card->tmrRefresh->Interval() + 100);
+  EXPECT_FALSE(card->TrayIconDocked());
+  EXPECT_FALSE(passesClicks());
+  RightPressOnCard();
+  EXPECT_EQ(MenuOpened, 3);
 }
 
 }  // namespace

@@ -162,3 +162,55 @@ TEST_F(MenusTest, MouseChoosesButTheReleaseOfTheOpeningPressDoesNot) {
   EXPECT_FALSE(TimedOut);
   EXPECT_EQ(Clicked, std::vector<TMenuItem*>{Lock});
 }
+
+TEST_F(MenusTest, TheMenuTakesTheKeysWithNoWindowFocused) {
+  // Opened from a tray icon, the program has no focus window: the keys are
+  // the menu's all the same.
+  ASSERT_EQ(GetFocus(), nullptr);
+  for (int vk : {VK_DOWN, VK_DOWN, VK_RETURN}) HeadlessKeyPress(vk);
+  Track();
+  EXPECT_FALSE(TimedOut);
+  EXPECT_EQ(Clicked, std::vector<TMenuItem*>{Lock});
+  Clicked.clear();
+  HeadlessChars(u"e");
+  Track();
+  EXPECT_FALSE(TimedOut);
+  EXPECT_EQ(Clicked, std::vector<TMenuItem*>{Exit});
+}
+
+TEST_F(MenusTest, AMenuOpenedAtTheScreensCornerOpensLeftOfAndAboveTheCursor) {
+  int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
+  RECT shown{};
+  // Looked at once the window is there, then dismissed.
+  std::thread look([&] {
+    for (int i = 0; i < 300 && !TPopupMenu::TrackingWindow(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (HWND w = TPopupMenu::TrackingWindow()) GetWindowRect(w, &shown);
+    TPopupMenu::CancelTracking();
+  });
+  Track(screenW - 3, screenH - 3);
+  look.join();
+  EXPECT_FALSE(TimedOut);
+  EXPECT_EQ(shown.right, screenW - 3);
+  EXPECT_EQ(shown.bottom, screenH - 3);
+  EXPECT_GE(shown.left, 0);
+  EXPECT_GE(shown.top, 0);
+}
+
+TEST_F(MenusTest, AnItemMayFreeItselfFromItsOwnClick) {
+  // What the handler holds stays alive until it returns.
+  int ran = 0;
+  std::string seen;
+  auto* item = new TMenuItem(FOwner.get());
+  std::string kept(64, 'k');  // too long to live inside the handler object
+  item->OnClick = [&ran, &seen, item, kept](TObject*) {
+    FreeComponent(item);
+    seen = kept;
+    ++ran;
+  };
+  FMenu->Items()->Add(item);
+  item->Click();
+  EXPECT_EQ(ran, 1);
+  EXPECT_EQ(seen, kept);
+  EXPECT_EQ(FMenu->Items()->IndexOf(item), -1);
+}

@@ -10,7 +10,14 @@
 namespace {
 
 HWND Window(uintptr_t id) { return reinterpret_cast<HWND>(id); }
-HICON Icon(uintptr_t id) { return reinterpret_cast<HICON>(id); }
+// A stock icon's pixels in an icon of the caller's own.
+HICON OwnIcon(const char* stock = IDI_APPLICATION) { return CopyIcon(LoadIconA(nullptr, stock)); }
+std::vector<uint32_t> PixelsOf(HICON icon) {
+  int w = 0, h = 0;
+  std::vector<uint32_t> pixels;
+  if (!GetIconPixels(icon, &w, &h, &pixels)) pixels.clear();
+  return pixels;
+}
 
 NOTIFYICONDATAA Data(HWND window, UINT_PTR id, UINT flags, const char* tip = "") {
   NOTIFYICONDATAA data{};
@@ -19,7 +26,7 @@ NOTIFYICONDATAA Data(HWND window, UINT_PTR id, UINT flags, const char* tip = "")
   data.uID = id;
   data.uFlags = flags;
   data.uCallbackMessage = 0x800;
-  data.hIcon = Icon(0x10);
+  data.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
   std::strncpy(data.szTip, tip, sizeof(data.szTip) - 1);
   return data;
 }
@@ -52,16 +59,18 @@ TEST_F(NotifyIconTest, AddModifySetVersionDeleteAreRecordedAndObserved) {
   hk::TrayIconRecord icon;
   ASSERT_TRUE(hk::FindTrayIcon(Window(1), 7, &icon));
   EXPECT_EQ(icon.CallbackMessage, 0x800u);
-  EXPECT_EQ(icon.Icon, Icon(0x10));
+  EXPECT_EQ(PixelsOf(icon.Icon), PixelsOf(data.hIcon));
+  EXPECT_FALSE(PixelsOf(icon.Icon).empty());
   EXPECT_EQ(icon.Tip, "Card");
+  const HICON kept = icon.Icon;
 
   // Only the flagged fields change.
   auto tipOnly = Data(Window(1), 7, NIF_TIP, "New tip");
-  tipOnly.hIcon = Icon(0x20);
+  tipOnly.hIcon = LoadIconA(nullptr, IDI_WINLOGO);
   ASSERT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &tipOnly));
   ASSERT_TRUE(hk::FindTrayIcon(Window(1), 7, &icon));
   EXPECT_EQ(icon.Tip, "New tip");
-  EXPECT_EQ(icon.Icon, Icon(0x10));
+  EXPECT_EQ(icon.Icon, kept);
 
   data.uVersion = NOTIFYICON_VERSION;
   ASSERT_TRUE(Shell_NotifyIconA(NIM_SETVERSION, &data));
@@ -203,4 +212,34 @@ TEST_F(NotifyIconTest, WithoutANotificationAreaAddFailsUntilOneAppearsAndSaysSo)
   DestroyWindow(window);
   ResetPlatformForTests();
   EXPECT_TRUE(NotificationAreaPresent());
+}
+
+TEST_F(NotifyIconTest, TheAreaKeepsItsOwnCopyOfTheIcon) {
+  // Freed by the caller right after NIM_ADD, then after NIM_MODIFY: the
+  // area still shows the picture it was given.
+  auto data = Data(Window(1), 1, NIF_ICON | NIF_TIP, "a");
+  HICON first = OwnIcon(IDI_APPLICATION);
+  data.hIcon = first;
+  const std::vector<uint32_t> firstPixels = PixelsOf(first);
+  ASSERT_FALSE(firstPixels.empty());
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
+  ASSERT_TRUE(DestroyIcon(first));
+  hk::TrayIconRecord icon;
+  ASSERT_TRUE(hk::FindTrayIcon(Window(1), 1, &icon));
+  EXPECT_NE(icon.Icon, first);
+  EXPECT_EQ(PixelsOf(icon.Icon), firstPixels);
+
+  HICON second = OwnIcon(IDI_WINLOGO);
+  const std::vector<uint32_t> secondPixels = PixelsOf(second);
+  data.hIcon = second;
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &data));
+  ASSERT_TRUE(DestroyIcon(second));
+  const HICON replaced = icon.Icon;
+  ASSERT_TRUE(hk::FindTrayIcon(Window(1), 1, &icon));
+  EXPECT_EQ(PixelsOf(icon.Icon), secondPixels);
+  // The copy it replaced is the area's to free, and so is the last at NIM_DELETE.
+  EXPECT_TRUE(PixelsOf(replaced).empty());
+  const HICON last = icon.Icon;
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data));
+  EXPECT_TRUE(PixelsOf(last).empty());
 }
