@@ -15,11 +15,29 @@
 
 THanakumoCardForm* HanakumoCardForm = nullptr;
 
+namespace {
+
+// Where the anchor point lies on the card for each "Resize From" choice, in
+// halves of its width and height: the centre (1/2, 1/2), the top left (0, 0),
+// the top right (1, 0), the bottom left (0, 1), the bottom right (1, 1).
+constexpr int kAnchorHalves[5][2] = {{1, 1}, {0, 0}, {2, 0}, {0, 2}, {2, 2}};
+
+// Lock is looked at again once a new notification area has its icons back.
+constexpr UINT kApplyLock = WM_APP + 1;
+
+}  // namespace
+
 THanakumoCardForm::THanakumoCardForm(TComponent* owner) : TForm(owner) {
   SetMessageHandler(WM_ERASEBKGND, [this](TMessage& m) { WMEraseBkgnd(m); });
   SetMessageHandler(WM_NCHITTEST, [this](TMessage& m) { WMNCHitTest(m); });
   SetMessageHandler(WM_WINDOWPOSCHANGED, [this](TMessage& m) { WMWindowPosChanged(m); });
   SetMessageHandler(WM_NCRBUTTONDOWN, [this](TMessage& m) { WMNCRButtonDown(m); });
+  if (WM_TASKBARCREATED != 0)
+    SetMessageHandler(WM_TASKBARCREATED, [this](TMessage& m) {
+      Dispatch(m);
+      PostMessageA(Handle(), kApplyLock, 0, 0);
+    });
+  SetMessageHandler(kApplyLock, [this](TMessage&) { ApplyLock(); });
 }
 
 THanakumoCardForm::~THanakumoCardForm() = default;
@@ -117,6 +135,7 @@ void THanakumoCardForm::RefreshCard() {
 }
 
 void THanakumoCardForm::tmrRefreshTimer(TObject*) {
+  ApplyLock();  // the notification area may have gone
   if (AutoStopRefresh && IsFullScreenProgramActive()) return;  // the next tick tries again
   RefreshCard();
 }
@@ -130,31 +149,12 @@ bool THanakumoCardForm::IsFullScreenProgramActive() {
 }
 
 void THanakumoCardForm::PlaceAtAnchor() {
+  if (ResizingFrom >= 5) return;
+  // Read before the first move, which may move the anchor.
+  const int* halves = kAnchorHalves[ResizingFrom];
   const int x = ResizingPointX, y = ResizingPointY, w = Width(), h = Height();
-  switch (ResizingFrom) {
-    case 0:
-      SetLeft(x - w / 2);
-      SetTop(y - h / 2);
-      break;
-    case 1:
-      SetLeft(x);
-      SetTop(y);
-      break;
-    case 2:
-      SetLeft(x - w);
-      SetTop(y);
-      break;
-    case 3:
-      SetLeft(x);
-      SetTop(y - h);
-      break;
-    case 4:
-      SetLeft(x - w);
-      SetTop(y - h);
-      break;
-    default:
-      break;
-  }
+  SetLeft(x - w * halves[0] / 2);
+  SetTop(y - h * halves[1] / 2);
 }
 
 // ---- window messages
@@ -173,43 +173,18 @@ void THanakumoCardForm::WMWindowPosChanged(TMessage& m) {
   Dispatch(m);
   if (FRefreshing) return;  // the program's own moves keep the anchor
   const auto* wp = reinterpret_cast<const WINDOWPOS*>(m.LParam);
-  if (wp == nullptr) return;
-  switch (ResizingFrom) {
-    case 0:
-      ResizingPointX = wp->x + wp->cx / 2;
-      ResizingPointY = wp->y + wp->cy / 2;
-      break;
-    case 1:
-      ResizingPointX = wp->x;
-      ResizingPointY = wp->y;
-      break;
-    case 2:
-      ResizingPointX = wp->x + wp->cx;
-      ResizingPointY = wp->y;
-      break;
-    case 3:
-      ResizingPointX = wp->x;
-      ResizingPointY = wp->y + wp->cy;
-      break;
-    case 4:
-      ResizingPointX = wp->x + wp->cx;
-      ResizingPointY = wp->y + wp->cy;
-      break;
-    default:
-      break;
-  }
+  if (wp == nullptr || ResizingFrom >= 5) return;
+  const int* halves = kAnchorHalves[ResizingFrom];
+  ResizingPointX = wp->x + wp->cx * halves[0] / 2;
+  ResizingPointY = wp->y + wp->cy * halves[1] / 2;
 }
 
-bool THanakumoCardForm::TrayIconDocked() {
-  return TrayIcon && NotificationAreaPresent() &&
-         hk::FindTrayIcon(TrayIcon->NotifyData().hWnd, TrayIcon->NotifyId(), nullptr);
-}
+bool THanakumoCardForm::TrayIconDocked() { return TrayIcon && TrayIcon->InTray(); }
 
 void THanakumoCardForm::WMNCRButtonDown(TMessage& m) {
   Dispatch(m);
   // Without a notification area the card is the only thing to click: its
   // right button opens the tray menu, so the program can still be ended.
-  if (Lock1 && Lock1->Checked()) return;
   if (TrayIconDocked() || !pmTray) return;
   POINT p{};
   GetCursorPos(&p);
@@ -229,10 +204,15 @@ void THanakumoCardForm::Disable1Click(TObject*) {
   }
 }
 
-void THanakumoCardForm::Lock1Click(TObject*) {
+void THanakumoCardForm::Lock1Click(TObject*) { ApplyLock(); }
+
+void THanakumoCardForm::ApplyLock() {
+  // A locked card lets every click through; without a notification area
+  // nothing else could open the menu again, so Lock waits for one.
+  const bool locked = Lock1 && Lock1->Checked() && TrayIconDocked();
   const LONG_PTR style = GetWindowLongA(Handle(), GWL_EXSTYLE);
-  const LONG_PTR locked = Lock1->Checked() ? (style | WS_EX_TRANSPARENT) : (style & ~LONG_PTR{WS_EX_TRANSPARENT});
-  SetWindowLongA(Handle(), GWL_EXSTYLE, locked);
+  const LONG_PTR wanted = locked ? (style | WS_EX_TRANSPARENT) : (style & ~LONG_PTR{WS_EX_TRANSPARENT});
+  if (wanted != style) SetWindowLongA(Handle(), GWL_EXSTYLE, wanted);
 }
 
 void THanakumoCardForm::CheckAnchorItem(uint8_t kind) {

@@ -84,6 +84,9 @@ class THanakumoCardForm : public TForm {
   bool Refreshing() const { return FRefreshing; }
   // Whether the tray icon is docked in a notification area now.
   bool TrayIconDocked();
+  // Lets clicks through the card when Lock is checked and a notification
+  // area holds the icon (the way back to the menu).
+  void ApplyLock();
 
  protected:
   void CreateParams(TCreateParams& params) override;

@@ -70,15 +70,9 @@ void ReleaseTrayIconHandler() { ReleaseSharedHandler(TrayIconHandler); }
 TTrayIcon::TTrayIcon(TComponent* owner) : TComponent(owner), FAlive(std::make_shared<TTrayIcon*>(this)) {
   AcquireTrayIconHandler();
   FNotifyId = TrayIconHandler->Add(this);
-  FAwaitMainForm = true;
-  Enabled = true;
-  FShowHint = true;
-  FPreviewing = false;
-
   FIcon = std::make_unique<TIcon>();
   FIcon->OnChange = [this](TObject*) { UpdateTrayIcon(); };
 
-  std::memset(&FNotifyData, 0, sizeof FNotifyData);
   FNotifyData.cbSize = sizeof FNotifyData;
   FNotifyData.hWnd = TrayIconHandler->Handle();
   FNotifyData.uID = FNotifyId;
@@ -89,7 +83,6 @@ TTrayIcon::TTrayIcon(TComponent* owner) : TComponent(owner), FAlive(std::make_sh
   FDoubleClickTimer = std::make_unique<TSimpleTimer>(1000, [this](TObject*) { ClickTimerTick(); });
   FLeaveTimer = std::make_unique<TSimpleTimer>(20, [this](TObject*) { ExitTimerTick(); });
 
-  FMouseOutside = true;
   try {
     SetDesignPreview(FDesignPreview);
     if (!Designing()) {
@@ -122,10 +115,7 @@ void TTrayIcon::ReleaseHooksAndHandler() {
   FCyclingTimer.reset();
   FDoubleClickTimer.reset();
   FLeaveTimer.reset();
-  try {
-    FIcon.reset();
-  } catch (...) {
-  }
+  FIcon.reset();
   if (FApp) {
     FApp->UnhookMainWindow(FAppHook);
     RemoveFreeNotification(FApp);
@@ -196,20 +186,32 @@ bool TTrayIcon::PrepareIconData() {
 
 bool TTrayIcon::AddTrayIcon() {
   if (!FPreviewing) FIconVisible = true;
-  if ((!Designing() || FPreviewing) && PrepareIconData()) return Shell_NotifyIconA(NIM_ADD, &FNotifyData) != FALSE;
+  if ((!Designing() || FPreviewing) && PrepareIconData()) {
+    // Refused for an icon that is there already: it stays.
+    if (Shell_NotifyIconA(NIM_ADD, &FNotifyData) == FALSE) return false;
+    FInTray = true;
+    return true;
+  }
   return false;
 }
 
 bool TTrayIcon::DeleteTrayIcon() {
   if (!FPreviewing) FIconVisible = false;
-  if ((!Designing() || FPreviewing) && PrepareIconData()) return Shell_NotifyIconA(NIM_DELETE, &FNotifyData) != FALSE;
+  if ((!Designing() || FPreviewing) && PrepareIconData()) {
+    FInTray = false;
+    return Shell_NotifyIconA(NIM_DELETE, &FNotifyData) != FALSE;
+  }
   return false;
 }
 
 bool TTrayIcon::UpdateTrayIcon() {
   if (!PrepareIconData()) return false;
-  return Shell_NotifyIconA(NIM_MODIFY, &FNotifyData) != FALSE;
+  const bool there = Shell_NotifyIconA(NIM_MODIFY, &FNotifyData) != FALSE;
+  if (!there) FInTray = false;
+  return there;
 }
+
+bool TTrayIcon::InTray() const { return FInTray && NotificationAreaPresent(); }
 
 void TTrayIcon::SetNotifyVersion(uint8_t value) {
   FNotifyVersion = value;
@@ -227,11 +229,15 @@ void TTrayIcon::SetIconVisible(bool value) {
     DeleteTrayIcon();
 }
 
-void TTrayIcon::SetIcon(const TIcon* value) {
-  auto change = std::move(FIcon->OnChange);
+void TTrayIcon::ChangeIconQuietly(const std::function<void(TIcon&)>& change) {
+  auto notify = std::move(FIcon->OnChange);
   FIcon->OnChange = nullptr;
-  FIcon->Assign(value);
-  FIcon->OnChange = std::move(change);
+  change(*FIcon);
+  FIcon->OnChange = std::move(notify);
+}
+
+void TTrayIcon::SetIcon(const TIcon* value) {
+  ChangeIconQuietly([value](TIcon& icon) { icon.Assign(value); });
   UpdateTrayIcon();
 }
 
@@ -259,10 +265,7 @@ void TTrayIcon::SetIconIndex(int value) {
     // Indexes below the first take the first, past the last the last.
     FIconIndex = std::max(value, 0);
     if (FIconIndex >= FIconList->Count()) FIconIndex = FIconList->Count() - 1;
-    auto change = std::move(FIcon->OnChange);
-    FIcon->OnChange = nullptr;
-    FIconList->GetIcon(FIconIndex, *FIcon);
-    FIcon->OnChange = std::move(change);
+    ChangeIconQuietly([this](TIcon& icon) { FIconList->GetIcon(FIconIndex, icon); });
   }
   UpdateTrayIcon();
 }
@@ -434,20 +437,25 @@ void TTrayIcon::ShowMenuAtCursor() {
   if (TPopupMenu::Tracking() || FShowingMenu) return;
   POINT p{};
   if (!GetCursorPos(&p)) return;
-  auto alive = FAlive;
   FShowingMenu = true;
+  // Cleared on every way out, a failed command's exception too; the chosen
+  // item may have freed us.
+  struct TMenuDone {
+    std::shared_ptr<TTrayIcon*> Alive;
+    ~TMenuDone() {
+      if (*Alive) (*Alive)->FShowingMenu = false;
+    }
+  } done{FAlive};
   if (FApp) {
     SetForegroundWindow(FApp->Handle());
     FApp->ProcessMessages();
   }
-  if (!*alive) return;
+  if (!*done.Alive) return;
   if (FPopupMenu) {
     FPopupMenu->PopupComponent = this;
     FPopupMenu->Popup(p.x, p.y);
   }
-  // The chosen item may have freed us.
-  if (!*alive) return;
-  FShowingMenu = false;
+  if (!*done.Alive) return;
   // So the menu closes properly when the user clicks elsewhere.
   if (FOwnerWindow && IsWindow(FOwnerWindow)) PostMessageA(FOwnerWindow, WM_NULL, 0, 0);
 }
@@ -584,78 +592,3 @@ void TTrayIcon::HideApplicationWindow() {
   HWND app = FApp->Handle();
   if (IsWindowVisible(app)) ShowWindow(app, SW_HIDE);
 }
-
-// ---- Form resources
-
-namespace {
-
-using V = const TFormValue&;
-
-// Any picture the reader can read ("TIcon {bitmap stream}", a PNG
-// resource...) or nil.
-void LoadIcon(TTrayIcon& tray, V v) {
-  TPicture picture;
-  LoadPicture(picture, v);
-  if (!picture.Graphic()) {
-    tray.SetIcon(nullptr);
-  } else if (auto* icon = dynamic_cast<TIcon*>(picture.Graphic())) {
-    tray.SetIcon(icon);
-  } else {
-    TIcon converted;
-    converted.SetImage(picture.Bitmap());
-    tray.SetIcon(&converted);
-  }
-}
-
-template <typename E>
-void RegisterTrayEvent(const std::string& name, E TTrayIcon::*field) {
-  RegisterEvent<TTrayIcon>(name, field);
-}
-
-}  // namespace
-
-void RegisterTrayIconClass() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  RegisterClass<TTrayIcon, TComponent>("TTrayIcon");
-  RegisterProperty<TTrayIcon>("DesignPreview", [](TTrayIcon& t, V v) { t.SetDesignPreview(v.AsBoolean()); });
-  RegisterReference<TTrayIcon, TCustomImageList>("IconList",
-                                                 [](TTrayIcon& t, TCustomImageList* l) { t.SetIconList(l); });
-  RegisterProperty<TTrayIcon>("CycleIcons", [](TTrayIcon& t, V v) { t.SetCycleIcons(v.AsBoolean()); });
-  RegisterProperty<TTrayIcon>("CycleInterval", [](TTrayIcon& t, V v) {
-    int32_t n = v.AsInteger();
-    if (n < 0) RaisePropertyError("Invalid property value: CycleInterval must not be negative");
-    t.SetCycleInterval(static_cast<uint32_t>(n));
-  });
-  RegisterProperty<TTrayIcon>("Enabled", [](TTrayIcon& t, V v) { t.Enabled = v.AsBoolean(); });
-  RegisterProperty<TTrayIcon>("Hint", [](TTrayIcon& t, V v) { t.SetHint(v.AsString()); });
-  RegisterProperty<TTrayIcon>("ShowHint", [](TTrayIcon& t, V v) { t.SetShowHint(v.AsBoolean()); });
-  RegisterProperty<TTrayIcon>("Icon", [](TTrayIcon& t, V v) { LoadIcon(t, v); });
-  RegisterProperty<TTrayIcon>("IconVisible", [](TTrayIcon& t, V v) { t.SetIconVisible(v.AsBoolean()); });
-  RegisterProperty<TTrayIcon>("IconIndex", [](TTrayIcon& t, V v) { t.SetIconIndex(v.AsInteger()); });
-  RegisterReference<TTrayIcon, TPopupMenu>("PopupMenu", [](TTrayIcon& t, TPopupMenu* m) { t.SetPopupMenu(m); });
-  RegisterProperty<TTrayIcon>("LeftPopup", [](TTrayIcon& t, V v) { t.LeftPopup = v.AsBoolean(); });
-  RegisterProperty<TTrayIcon>("WantEnterExitEvents",
-                              [](TTrayIcon& t, V v) { t.SetWantEnterExitEvents(v.AsBoolean()); });
-  RegisterProperty<TTrayIcon>("MinimizeToTray", [](TTrayIcon& t, V v) { t.MinimizeToTray = v.AsBoolean(); });
-  RegisterTrayEvent("OnClick", &TTrayIcon::OnClick);
-  RegisterTrayEvent("OnDblClick", &TTrayIcon::OnDblClick);
-  RegisterTrayEvent("OnMouseDown", &TTrayIcon::OnMouseDown);
-  RegisterTrayEvent("OnMouseUp", &TTrayIcon::OnMouseUp);
-  RegisterTrayEvent("OnMouseMove", &TTrayIcon::OnMouseMove);
-  RegisterTrayEvent("OnMouseEnter", &TTrayIcon::OnMouseEnter);
-  RegisterTrayEvent("OnMouseExit", &TTrayIcon::OnMouseExit);
-  RegisterTrayEvent("OnCycle", &TTrayIcon::OnCycle);
-  RegisterTrayEvent("OnBalloonHintShow", &TTrayIcon::OnBalloonHintShow);
-  RegisterTrayEvent("OnBalloonHintHide", &TTrayIcon::OnBalloonHintHide);
-  RegisterTrayEvent("OnBalloonHintTimeout", &TTrayIcon::OnBalloonHintTimeout);
-  RegisterTrayEvent("OnBalloonHintClick", &TTrayIcon::OnBalloonHintClick);
-  RegisterTrayEvent("OnMinimizeToTray", &TTrayIcon::OnMinimizeToTray);
-  RegisterTrayEvent("OnStartup", &TTrayIcon::OnStartup);
-}
-
-namespace {
-// Form resources may name the component as soon as the program runs.
-const bool kTrayRegistered = (RegisterTrayIconClass(), true);
-}  // namespace

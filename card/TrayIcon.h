@@ -66,6 +66,9 @@ class TTrayIcon : public TComponent {
   // 0 classic notifications, 1 the newer (version 3) ones.
   void SetNotifyVersion(uint8_t value);
   uint8_t NotifyVersion() const { return FNotifyVersion; }
+  // Whether the notification area holds the icon now, as the platform's
+  // answers to the calls above said.
+  bool InTray() const;
 
   bool DesignPreview() const { return FDesignPreview; }
   void SetDesignPreview(bool value);
@@ -122,6 +125,8 @@ class TTrayIcon : public TComponent {
   friend class TTrayIconHandler;
   bool Designing() const { return (ComponentState() & csDesigning) != 0; }
   bool PrepareIconData();
+  // Changes the icon without telling the tray (the caller does, once).
+  void ChangeIconQuietly(const std::function<void(TIcon&)>& change);
   void HandleIconMessage(UINT event);
   void ShowMenuAtCursor();
   void ClickDefaultItem();
@@ -157,6 +162,7 @@ class TTrayIcon : public TComponent {
   uint8_t FNotifyVersion = 0;
   bool FPreviewing = false;
   bool FShowingMenu = false;
+  bool FInTray = false;
   bool FAwaitMainForm = true;
   int FAppHook = 0;
   // The owner's window as hooked (kept: the owner may be half gone when
@@ -170,5 +176,6 @@ class TTrayIcon : public TComponent {
   NOTIFYICONDATAA FNotifyData{};
 };
 
-// Registers TTrayIcon with the form-resource reader (done at start).
+// Registers TTrayIcon with the form-resource reader; the program does it
+// at start, before its forms are read (again is harmless).
 void RegisterTrayIconClass();

@@ -1,6 +1,8 @@
-// The gradient painter: fills a rectangle with a two-colour gradient made of
-// one-pixel lines, drawn off screen and copied in one piece so repaints of
-// the title area and the selected list item do not flicker.
+// Drawing helpers of both programs: the gradient painter (a rectangle filled
+// with a two-colour gradient of one-pixel lines, drawn off screen and copied
+// in one piece so repaints of the title area and the selected list item do
+// not flicker), the colour arithmetic it stands on, and the premultiplying
+// of a 32-bit bitmap's colours by its alpha for layered windows.
 #pragma once
 
 #include <cstdint>

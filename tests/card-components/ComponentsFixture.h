@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "card/TrayIcon.h"
 #include "platform/Windows.h"
 #include "platform/drivers/headless/Headless.h"
 
@@ -11,6 +12,7 @@ class CardComponentsTest : public ::testing::Test {
   void SetUp() override {
     ResetPlatformForTests();
     UseVirtualClock(true);
+    RegisterTrayIconClass();
   }
   void TearDown() override { ResetPlatformForTests(); }
 };

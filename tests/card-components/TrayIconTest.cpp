@@ -156,6 +156,28 @@ TEST_F(TrayIconTest, RightPressOpensTheMenuAtTheCursorAndTheReleaseDoesNothingMo
   EXPECT_EQ(menu->Opened.size(), 1u);
 }
 
+TEST_F(TrayIconTest, AFailedCommandInTheMenuLeavesTheNextPressOpeningIt) {
+  // The command chosen fails: its exception leaves the menu, and the next
+  // press opens the menu again.
+  class TFailingMenu : public TRecordingMenu {
+   public:
+    using TRecordingMenu::TRecordingMenu;
+    void Popup(int x, int y) override {
+      TRecordingMenu::Popup(x, y);
+      if (Opened.size() == 1) throw EMenuError("the command failed");
+    }
+  };
+  TTrayIcon* tray = MakeTray();
+  auto* menu = NewComponent<TFailingMenu>(Form);
+  tray->SetPopupMenu(menu);
+  SetCursorPos(1200, 1000);
+  ASSERT_TRUE(hk::NotifyTrayIconEvent(TrayIconHandler->Handle(), tray->NotifyId(), WM_RBUTTONDOWN));
+  EXPECT_THROW(HeadlessPumpMessages(), EMenuError);
+  HeadlessPumpMessages();
+  Send(tray, WM_RBUTTONDOWN);
+  EXPECT_EQ(menu->Opened.size(), 2u);
+}
+
 TEST_F(TrayIconTest, ClickComesAtReleaseWithoutDoubleClickHandler) {
   TTrayIcon* tray = MakeTray();
   int clicks = 0, doubles = 0;

@@ -153,14 +153,16 @@ TEST_P(CardMenuTest, WithoutANotificationAreaALockedCardStillOpensItsMenu) {
   WriteConfig("FirstRun=0\nAlpha=255\nRefreshTime=600000\nLock=1\n");
   StartCard();
   ASSERT_TRUE(WaitFor([&] { return (CardWindow = FindTop("Card")) != 0 && Viewable(CardWindow); }, 30)) << "no card";
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the fade-in, whole
   XWindowAttributes a = Attributes(CardWindow);
   auto [cx, cy] = Origin(CardWindow);
   Window menu = NewWindowAfter([&] { Press(cx + a.width / 2, cy + a.height / 2, 3); });
   ASSERT_NE(menu, 0u) << "a locked card without a tray opened no menu";
   Key(XK_Escape);
   EXPECT_TRUE(Closes(menu));
-  // Lock stays chosen for a desktop that has a tray.
+  // Lock stays chosen for a desktop that has a tray. (A second press right
+  // after the first would be a double click.)
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
   menu = NewWindowAfter([&] { Press(cx + a.width / 2, cy + a.height / 2, 3); });
   ASSERT_NE(menu, 0u);
   Key(XK_e);
