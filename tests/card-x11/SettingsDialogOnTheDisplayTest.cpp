@@ -32,8 +32,7 @@ class SettingsDialogOnTheDisplayTest : public CardOnTheDisplayTest {
     Window menu = OpenTrayMenu(Icon);
     EXPECT_NE(menu, 0u) << "no menu";
     if (menu == 0) return 0;
-    auto [mx, my] = Origin(menu);
-    Click(mx + 30, my + kSettingsY, 1);
+    ChooseItem(menu, kSettingsY);
     Window dialog = 0;
     EXPECT_TRUE(WaitFor([&] { return (dialog = FindTop("Card Settings")) != 0 && Viewable(dialog); }, 10))
         << "no settings dialog";
@@ -46,7 +45,16 @@ class SettingsDialogOnTheDisplayTest : public CardOnTheDisplayTest {
     EXPECT_TRUE(shown) << "no card";
     const bool docked = shown && WaitFor([&] { return (Icon = DockedIcon()) != 0; }, 10);
     EXPECT_TRUE(docked) << "the icon did not dock";
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the fade-in
     return docked;
+  }
+  // A menu item chosen as a hand does: the pointer on it, then a click.
+  void ChooseItem(Window menu, int y) {
+    auto [mx, my] = Origin(menu);
+    XTestFakeMotionEvent(D, DefaultScreen(D), mx + 30, my + y, CurrentTime);
+    XSync(D, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    Click(mx + 30, my + y, 1);
   }
   void Key(KeySym sym) {
     const KeyCode code = XKeysymToKeycode(D, sym);
@@ -78,29 +86,15 @@ class SettingsDialogOnTheDisplayTest : public CardOnTheDisplayTest {
   }
   // The card started as the user nobody, in a program directory open to it.
   void StartCardAsNobody() {
-    chmod(Dir.c_str(), 0777);
-    const std::string program = (Dir / "HanakumoCard").string(), log = (Dir / "program.log").string();
-    std::vector<std::string> env{"DISPLAY=" + Server.Name(), "XDG_CONFIG_HOME=" + (Dir / "config").string(),
-                                 "HOME=" + Dir.string(), "PATH=/usr/bin:/bin"};
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    Card = fork();
-    if (Card == 0) {
-      const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0666);
-      dup2(fd, 1);
-      dup2(fd, 2);
-      if (chdir(Dir.c_str()) != 0 || setgid(hktest::kNobody) != 0 || setuid(hktest::kNobody) != 0) _exit(100);
-      char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-      execve(program.c_str(), argv, envp.data());
-      _exit(101);
-    }
+    Card = hktest::SpawnAsNobody((Dir / "HanakumoCard").string(), Dir.string(),
+                                 {"DISPLAY=" + Server.Name(), "XDG_CONFIG_HOME=" + (Dir / "config").string(),
+                                  "HOME=" + Dir.string(), "PATH=/usr/bin:/bin"},
+                                 (Dir / "program.log").string());
   }
   void ExitFromTheMenu() {
     Window menu = OpenTrayMenu(Icon);
     ASSERT_NE(menu, 0u) << "no menu";
-    auto [mx, my] = Origin(menu);
-    Click(mx + 30, my + kExitY, 1);
+    ChooseItem(menu, kExitY);
     ASSERT_TRUE(WaitFor([&] { return Exited(); }, 20)) << "Exit did not end the program";
   }
 };
@@ -172,8 +166,7 @@ TEST_F(SettingsDialogOnTheDisplayTest, AReadOnlyConfigIsKeptAndTheFailureSaid) {
   ASSERT_TRUE(WaitForCardAndIcon());
   Window menu = OpenTrayMenu(Icon);
   ASSERT_NE(menu, 0u) << "no menu";
-  auto [mx, my] = Origin(menu);
-  Click(mx + 30, my + kExitY, 1);
+  ChooseItem(menu, kExitY);
   // The program's box says the save failed; its OK ends the program.
   ASSERT_TRUE(WaitFor([&] { return !AllNamed("HanakumoCard").empty(); }, 10)) << "the failure was not said";
   Key(XK_Return);

@@ -1,7 +1,13 @@
 // The dictionary's settings page on a real X server, driven through XTest:
 // Apply with a name that is no readable file (missing, a folder) says so
-// and changes nothing, so the next start still opens the main window.
+// and changes nothing, so the next start still opens the main window; a
+// linked config.txt is saved at its target, and a read-only one Apply by a
+// user who may not write it is kept and the failure said.
 #include "tests/dict-x11/DictionaryWindowFixture.h"
+
+#include <sys/stat.h>
+
+#include "tests/support/AsAnotherUser.h"
 
 namespace {
 
@@ -13,6 +19,7 @@ namespace fs = std::filesystem;
 constexpr int SettingsIconX = 80 + 24, SettingsIconY = 87 + 24;
 constexpr int FileFieldX = 1 + 16 + 200, FileFieldY = 141 + 40 + 10;
 constexpr int ApplyX = 1 + 592 + 37, ApplyY = 141 + 336 + 12;
+constexpr int NumberBoxX = 1 + 16 + 6, NumberBoxY = 141 + 72 + 8;
 
 class SettingsPageOnTheDisplayTest : public DictionaryWindowTest {
  protected:
@@ -25,6 +32,23 @@ class SettingsPageOnTheDisplayTest : public DictionaryWindowTest {
   Window Box() {
     const Window w = FindWindow("Hanakumo Dictionary");
     return w != 0 && w != Win ? w : 0;
+  }
+  // The program started as the user nobody, in its folder opened to it.
+  void StartAsNobody() {
+    Child = SpawnAsNobody((ProgramDir / "HanakumoDict").string(), ProgramDir.string(),
+                          {"DISPLAY=" + DisplayName, "HOME=" + ProgramDir.string(), "PATH=/usr/bin:/bin"},
+                          (ProgramDir / "program.log").string());
+  }
+  void WaitForWindow() {
+    ASSERT_TRUE(WaitFor([&] { return (Win = FindMainWindow()) != 0; }, 30)) << "no window named Hanakumo appeared";
+    ASSERT_TRUE(WaitFor([&] { return White(Shot().At(400, 400)); }, 10)) << "the window was never painted";
+  }
+  // Numbering switched off on the settings page, and Apply.
+  void ApplyWithoutNumbers() {
+    Click(SettingsIconX, SettingsIconY);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Click(NumberBoxX, NumberBoxY);
+    Click(ApplyX, ApplyY);
   }
   void TypeName(const std::string& name) {
     for (char c : name) ASSERT_NO_FATAL_FAILURE(Key(c == '.' ? XK_period : XK_a + (c - 'a')));
@@ -58,6 +82,38 @@ TEST_P(SettingsPageOnTheDisplayTest, ApplyRefusesAMissingFileAndAFolderAndTheNex
   // The next start opens the main window on the dictionary it had.
   ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
   EXPECT_EQ(Box(), 0u);
+}
+
+TEST_P(SettingsPageOnTheDisplayTest, ALinkedConfigIsSavedAtItsTargetAndTheLinkStays) {
+  fs::create_directory(ProgramDir / "real");
+  std::ofstream(ProgramDir / "real" / "config.txt", std::ios::binary) << "[Dictionary]\r\nShowLineNumber=1\r\n";
+  fs::create_symlink("real/config.txt", ProgramDir / "config.txt");
+  ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
+  ApplyWithoutNumbers();
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        std::ifstream in(ProgramDir / "real" / "config.txt", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {}).find("ShowLineNumber=0") != std::string::npos;
+      },
+      10))
+      << "the target was not saved";
+  EXPECT_TRUE(fs::is_symlink(ProgramDir / "config.txt"));
+  EXPECT_EQ(Box(), 0u);
+}
+
+TEST_P(SettingsPageOnTheDisplayTest, AReadOnlyConfigIsKeptAndTheFailureSaid) {
+  std::ofstream(ProgramDir / "config.txt", std::ios::binary) << "[Dictionary]\r\nShowLineNumber=1\r\n";
+  const std::string before = ReadConfig();
+  ASSERT_EQ(chmod((ProgramDir / "config.txt").c_str(), 0444), 0);
+  StartAsNobody();
+  ASSERT_NO_FATAL_FAILURE(WaitForWindow());
+  ApplyWithoutNumbers();
+  ASSERT_TRUE(WaitFor([&] { return Box() != 0; }, 10)) << "the failure was not said";
+  ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
+  ASSERT_TRUE(WaitFor([&] { return Box() == 0; }, 5)) << "the box stayed";
+  Click(CloseX, CloseY);
+  ASSERT_TRUE(WaitFor([&] { return Exited(); }, 20, true)) << "the close button did not end the program";
+  EXPECT_EQ(ReadConfig(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(, SettingsPageOnTheDisplayTest, ::testing::Values(TWindowManager::NoWindowManager),
