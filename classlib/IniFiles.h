@@ -3,7 +3,9 @@
 // Every call sees the file as it is, as the platform's profile functions
 // do, so two objects on one file always agree; an object keeps the bytes it
 // read last and reads again only when the file's stamp (identity, size,
-// times) changed, so a batch of reads costs one read. Sections and keys
+// times) changed, so a batch of reads costs one read (a file changed in the
+// last few seconds is read at every call: its times may not show a change
+// made within one step of the file system's clock). Sections and keys
 // compare without regard to ASCII case; a value is the text after the first
 // '=' with spaces around it removed. A missing or unreadable file (also one
 // that is not a regular file; it is opened without blocking) reads as empty:
