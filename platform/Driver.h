@@ -48,6 +48,9 @@ class TPlatformDriver {
   virtual void WarpPointer(int x, int y) {}
   // A descriptor to wait on for display events, or -1.
   virtual int EventFd() { return -1; }
+  // Events already read from the connection and not handled yet: waiting on
+  // the descriptor would sleep through them.
+  virtual bool EventsQueued() { return false; }
   // Reads pending display events; returns whether any came.
   virtual bool Poll() { return false; }
   // Another program's window in front, with its client rectangle on screen.

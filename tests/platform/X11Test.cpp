@@ -1,5 +1,9 @@
 // The X11 driver on a real display: what a window shows reads back from the
 // X server with the surface's pixels, and XTest input reaches the window.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -12,6 +16,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/shape.h>
 #include <X11/keysym.h>
 
 namespace {
@@ -159,39 +164,96 @@ TEST_F(X11Test, KeysAndClicksFromXTestReachTheWindow) {
   EXPECT_EQ(GET_Y_LPARAM(downs[0].LParam), 20);
 }
 
-TEST_F(X11Test, ALayeredWindowShowsItsPremultipliedImageAtItsOpacity) {
-  // Made plain and turned layered afterwards, as the card's fade does.
-  HWND card = MakeTop(500, 400, 20, 20, WS_POPUP, WS_EX_TOPMOST);
-  ASSERT_NE(card, nullptr);
-  SetWindowLongPtrA(card, GWL_EXSTYLE, GetWindowLongPtrA(card, GWL_EXSTYLE) | WS_EX_LAYERED);
-  // A 2 x 1 image: half-transparent and opaque, premultiplied.
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = 2;
-  bi.bmiHeader.biHeight = -1;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HDC mem = CreateCompatibleDC(nullptr);
-  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  ASSERT_NE(bmp, nullptr);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  static_cast<uint32_t*>(bits)[0] = 0x80402010u;
-  static_cast<uint32_t*>(bits)[1] = 0xFF804020u;
-  SIZE size{2, 1};
-  POINT src{0, 0};
-  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  ASSERT_TRUE(UpdateLayeredWindow(card, nullptr, nullptr, &size, mem, &src, 0, &blend, ULW_ALPHA));
-  ShowWindow(card, SW_SHOWNOACTIVATE);
-  RECT r{500, 400, 502, 401};
-  EXPECT_TRUE(PumpUntil([&] { return Screen(r) == std::vector<uint32_t>{0x402010u, 0x804020u}; }));
-  BLENDFUNCTION half{AC_SRC_OVER, 0, 128, 0};
-  ASSERT_TRUE(UpdateLayeredWindow(card, nullptr, nullptr, nullptr, nullptr, nullptr, 0, &half, ULW_ALPHA));
-  // Every channel scaled by 128/255, rounded.
-  EXPECT_TRUE(PumpUntil([&] { return Screen(r) == std::vector<uint32_t>{0x201008u, 0x402010u}; }));
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
+// With a compositing manager a layered window holds its premultiplied
+// image at its opacity; without one the screen would show those colours
+// over black, so the window shows its own colours, opaque, cut to its
+// mostly opaque pixels.
+TEST_F(X11Test, ALayeredWindowShowsItsImageAsTheCompositorAllows) {
+  for (bool composited : {false, true}) {
+    SCOPED_TRACE(composited ? "xcompmgr" : "no compositor");
+    pid_t manager = -1;
+    Atom selection = XInternAtom(Probe, "_NET_WM_CM_S0", False);
+    if (composited) {
+      std::string env = std::string("DISPLAY=") + std::getenv("HANAKUMO_TEST_DISPLAY");
+      char* argv[] = {const_cast<char*>("xcompmgr"), nullptr};
+      char* envp[] = {env.data(), nullptr};
+      ASSERT_EQ(posix_spawnp(&manager, "xcompmgr", nullptr, nullptr, argv, envp), 0);
+      for (int i = 0; i < 400 && XGetSelectionOwner(Probe, selection) == None; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      ASSERT_NE(XGetSelectionOwner(Probe, selection), None) << "xcompmgr did not start";
+    }
+    // Made plain and turned layered afterwards, as the card's fade does.
+    HWND card = MakeTop(500, 400, 3, 1, WS_POPUP, WS_EX_TOPMOST);
+    ASSERT_NE(card, nullptr);
+    SetWindowLongPtrA(card, GWL_EXSTYLE, GetWindowLongPtrA(card, GWL_EXSTYLE) | WS_EX_LAYERED);
+    // A 3 x 1 image: half-transparent, opaque and nearly transparent, premultiplied.
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = 3;
+    bi.bmiHeader.biHeight = -1;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC mem = CreateCompatibleDC(nullptr);
+    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(bmp, nullptr);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    static_cast<uint32_t*>(bits)[0] = 0x80402010u;
+    static_cast<uint32_t*>(bits)[1] = 0xFF804020u;
+    static_cast<uint32_t*>(bits)[2] = 0x10080402u;
+    SIZE size{3, 1};
+    POINT src{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    ASSERT_TRUE(UpdateLayeredWindow(card, nullptr, nullptr, &size, mem, &src, 0, &blend, ULW_ALPHA));
+    ShowWindow(card, SW_SHOWNOACTIVATE);
+    Window x = 0;
+    ASSERT_TRUE(PumpUntil([&] { return (x = XWindowTitled("top")) != 0; }));
+    // The window's own pixels, alpha and all.
+    auto pixels = [&] {
+      std::vector<uint32_t> out;
+      XImage* img = XGetImage(Probe, x, 0, 0, 3, 1, AllPlanes, ZPixmap);
+      if (img == nullptr) return out;
+      for (int i = 0; i < 3; ++i) out.push_back(static_cast<uint32_t>(XGetPixel(img, i, 0)));
+      XDestroyImage(img);
+      return out;
+    };
+    auto shape = [&] {
+      int count = 0, ordering = 0;
+      XRectangle* rects = XShapeGetRectangles(Probe, x, ShapeBounding, &count, &ordering);
+      std::vector<int> out;
+      for (int i = 0; i < count; ++i) out.insert(out.end(), {rects[i].x, rects[i].width});
+      if (rects) XFree(rects);
+      return out;
+    };
+    if (composited) {
+      EXPECT_TRUE(PumpUntil([&] { return pixels() == std::vector<uint32_t>{0x80402010u, 0xFF804020u, 0x10080402u}; }));
+      EXPECT_EQ(shape(), (std::vector<int>{0, 3}));
+    } else {
+      // The first two in their own colours, the third cut out.
+      EXPECT_TRUE(PumpUntil([&] {
+        std::vector<uint32_t> p = pixels();
+        return p.size() == 3 && (p[0] & 0xFFFFFF) == 0x804020u && (p[1] & 0xFFFFFF) == 0x804020u;
+      }));
+      EXPECT_EQ(shape(), (std::vector<int>{0, 2}));
+    }
+    BLENDFUNCTION half{AC_SRC_OVER, 0, 128, 0};
+    ASSERT_TRUE(UpdateLayeredWindow(card, nullptr, nullptr, nullptr, nullptr, nullptr, 0, &half, ULW_ALPHA));
+    // Every channel scaled by 128/255, rounded; no fading without a compositor.
+    if (composited)
+      EXPECT_TRUE(PumpUntil([&] { return pixels() == std::vector<uint32_t>{0x40201008u, 0x80402010u, 0x08040201u}; }));
+    else
+      EXPECT_TRUE(PumpUntil([&] { return pixels().size() == 3 && (pixels()[0] & 0xFFFFFF) == 0x804020u; }));
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    DestroyWindow(card);
+    if (manager > 0) {
+      kill(manager, SIGTERM);
+      waitpid(manager, nullptr, 0);
+      for (int i = 0; i < 400 && XGetSelectionOwner(Probe, selection) != None; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
 }
 
 // A 24 x 24 icon: an opaque red left half, a see-through right half.

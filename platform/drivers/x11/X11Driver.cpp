@@ -21,6 +21,7 @@
 #include "platform/RawInput.h"
 #include "platform/WindowInternals.h"
 #include "platform/drivers/x11/X11Keys.h"
+#include "platform/drivers/x11/X11Shape.h"
 #include "platform/Icons.h"
 #include "platform/Session.h"
 #include "platform/drivers/x11/X11Popups.h"
@@ -108,6 +109,8 @@ struct TXWindow {
   Window Xid = 0;
   XIC Ic = nullptr;
   bool Argb = false;
+  // Override-redirect: no window manager frames, focuses or stacks it.
+  bool Unmanaged = false;
   bool Mapped = false;
   bool WantFocus = false;
   bool WeUnmapped = false;
@@ -116,6 +119,9 @@ struct TXWindow {
   bool WaitedForShow = false;
   // Request serial of our last minimise: a MapNotify older than it is no restore.
   unsigned long MinimizeSerial = 0;
+  // Request serial of our last map: an UnmapNotify older than it was ours
+  // (seen late, after a blocking fade), not a minimise.
+  unsigned long MapSerial = 0;
   RECT Last{};
   SIZE MinSize{0, 0}, MaxSize{0, 0};
   // The geometry from the display we last answered with one of our own.
@@ -123,6 +129,7 @@ struct TXWindow {
   // Geometries we asked for whose ConfigureNotify has not come back yet:
   // their echoes are no news, however late they arrive.
   std::vector<RECT> Requested;
+  hkx11::TWindowShapes Shapes;
 };
 
 class TX11Driver : public TPlatformDriver {
@@ -166,6 +173,11 @@ class TX11Driver : public TPlatformDriver {
     }
     Tray = std::make_unique<TX11Tray>(D, Screen);
     PopupGrab = std::make_unique<TX11PopupGrab>(D);
+    Compositor = std::make_unique<hkx11::TCompositorWatch>(D, Screen);
+    // Other programs' windows mapped or raised over ours.
+    XWindowAttributes rootAttrs;
+    XGetWindowAttributes(D, Root, &rootAttrs);
+    XSelectInput(D, Root, rootAttrs.your_event_mask | SubstructureNotifyMask);
     ClipboardAtom = XInternAtom(D, "CLIPBOARD", False);
     TargetsAtom = XInternAtom(D, "TARGETS", False);
     TextAtom = XInternAtom(D, "TEXT", False);
@@ -261,9 +273,16 @@ class TX11Driver : public TPlatformDriver {
       // unmapped it): they go straight into the property.
       ApplyStates(*xw, false);
       ApplyUserTime(*xw);
-      XMapRaised(D, xw->Xid);
+      xw->MapSerial = NextRequest(D);
       xw->WeUnmapped = false;
-      KeepTopmostAbove();
+      // A window kept in our own order takes its place before it is seen.
+      if (KeptInOurOrder(*xw)) {
+        KeepTopmostAbove();
+        XMapWindow(D, xw->Xid);
+      } else {
+        XMapRaised(D, xw->Xid);
+        KeepTopmostAbove();
+      }
       RaisePopups();
     } else {
       xw->WeUnmapped = true;
@@ -296,6 +315,7 @@ class TX11Driver : public TPlatformDriver {
       else XUnmapWindow(D, xw->Xid);
     } else {
       xw->WeUnmapped = false;
+      xw->MapSerial = NextRequest(D);
       XMapRaised(D, xw->Xid);
     }
     XFlush(D);
@@ -333,18 +353,22 @@ class TX11Driver : public TPlatformDriver {
     PWindow w = Find(h);
     if (!xw || !w) return;
     bool wantArgb = (w->ExStyle & WS_EX_LAYERED) && ArgbVisual != nullptr;
-    if (wantArgb != xw->Argb) {
+    if (wantArgb != xw->Argb || Unmanaged(*w) != xw->Unmanaged) {
       // The visual of an X window is fixed: make it again.
       bool mapped = (w->Style & WS_VISIBLE) != 0;
       ByWindow.erase(xw->Xid);
       DestroyX(*xw);
       CreateX(*xw, *w);
       ByWindow[xw->Xid] = h;
-      if (mapped) XMapRaised(D, xw->Xid);
+      if (mapped) {
+        xw->MapSerial = NextRequest(D);
+        XMapRaised(D, xw->Xid);
+        KeepTopmostAbove();
+      }
     } else {
       ApplyDecorations(*xw, *w);
       ApplyStates(*xw, xw->Mapped);
-      ApplyInputShape(*xw, *w);
+      ApplyShapes(*xw, *w, nullptr);
     }
     XFlush(D);
   }
@@ -373,7 +397,10 @@ class TX11Driver : public TPlatformDriver {
   }
 
   void WindowPopup(HWND h) override {
-    if (TXWindow* xw = Get(h)) MakeOverrideRedirect(D, xw->Xid);
+    if (TXWindow* xw = Get(h)) {
+      MakeOverrideRedirect(D, xw->Xid);
+      xw->Unmanaged = true;
+    }
   }
 
   void CaptureChanged(HWND h) override {
@@ -398,11 +425,18 @@ class TX11Driver : public TPlatformDriver {
     Buffer.resize(static_cast<size_t>(wd) * static_cast<size_t>(ht));
     bool layered = (w->ExStyle & WS_EX_LAYERED) != 0;
     uint32_t alpha = w->LayeredAlpha;
+    // Nothing composites the screen: the server would show premultiplied
+    // colours over black. The shape cuts the window out instead, and what
+    // is left is drawn opaque in its own colours.
+    const bool flat = xw->Argb && !Compositor->Running();
     for (int y = 0; y < ht; ++y) {
       const uint32_t* src = s.Row(r.top + y) + r.left;
       uint32_t* dst = Buffer.data() + static_cast<size_t>(y) * static_cast<size_t>(wd);
       if (!xw->Argb) {
         for (int x = 0; x < wd; ++x) dst[x] = src[x] | 0xFF000000u;
+      } else if (flat) {
+        if (layered && w->LayeredImage) for (int x = 0; x < wd; ++x) dst[x] = Unpremultiply(src[x]);
+        else for (int x = 0; x < wd; ++x) dst[x] = src[x] | 0xFF000000u;
       } else if (layered && w->LayeredImage) {
         // Premultiplied pixels, scaled by the constant opacity.
         for (int x = 0; x < wd; ++x) dst[x] = Scale(src[x], alpha);
@@ -420,6 +454,8 @@ class TX11Driver : public TPlatformDriver {
     XFreeGC(D, gc);
     img->data = nullptr;  // the buffer is ours
     XDestroyImage(img);
+    // The image may have changed where it is transparent.
+    if (xw->Argb) ApplyShapes(*xw, *w, &s);
     XFlush(D);
   }
 
@@ -428,30 +464,22 @@ class TX11Driver : public TPlatformDriver {
     // Once per show: a window that stays covered is no reason to wait again.
     if (!xw || xw->Exposed || xw->WeUnmapped || xw->WaitedForShow) return;
     xw->WaitedForShow = true;
-    XFlush(D);
-    // Only our window's map and exposures are taken out of the queue: the
-    // rest waits for the loop.
+    // Whatever comes meanwhile is taken in as the loop would take it, so a
+    // click read with the map does not sit in Xlib's queue while we sleep.
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    bool focusIn = false, focusOut = false;
-    while (!xw->Exposed) {
-      XEvent ev;
-      if (XCheckTypedWindowEvent(D, xw->Xid, MapNotify, &ev) || XCheckTypedWindowEvent(D, xw->Xid, Expose, &ev)) {
-        Handle(ev, &focusIn, &focusOut);
-        xw = Get(h);
-        if (!xw) return;
-        continue;
-      }
+    for (;;) {
+      Poll();
+      xw = Get(h);
+      if (!xw || xw->Exposed || gDisplayGone) return;
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
       if (left <= 0) return;
-      pollfd fd{ConnectionNumber(D), POLLIN, 0};
-      ::poll(&fd, 1, static_cast<int>(std::min<long long>(left, 10)));
-      XEventsQueued(D, QueuedAfterReading);
+      WaitForDisplay(static_cast<int>(left));
     }
   }
 
   bool BeginMoveDrag(HWND h, POINT cursor) override {
     TXWindow* xw = Get(h);
-    if (!xw || !HasWindowManager(NetMoveResize)) return false;
+    if (!xw || xw->Unmanaged || !HasWindowManager(NetMoveResize)) return false;
     XUngrabPointer(D, CurrentTime);
     XEvent e{};
     e.xclient.type = ClientMessage;
@@ -487,6 +515,8 @@ class TX11Driver : public TPlatformDriver {
 
   int EventFd() override { return ConnectionNumber(D); }
 
+  bool EventsQueued() override { return !gDisplayGone && XEventsQueued(D, QueuedAlready) > 0; }
+
   bool Poll() override {
     bool any = false;
     bool focusIn = false, focusOut = false;
@@ -496,6 +526,10 @@ class TX11Driver : public TPlatformDriver {
       any = true;
       if (XFilterEvent(&ev, None)) continue;
       if (Tray && Tray->Handle(ev)) continue;
+      if (Compositor->Handle(ev)) {
+        CompositorChanged();
+        continue;
+      }
       Handle(ev, &focusIn, &focusOut);
     }
     // Focus moving between two of our windows is no deactivation.
@@ -530,6 +564,14 @@ class TX11Driver : public TPlatformDriver {
   }
 
  private:
+  // A premultiplied pixel's own colour, opaque.
+  static uint32_t Unpremultiply(uint32_t p) {
+    const uint32_t a = p >> 24;
+    if (a == 0) return 0xFF000000u;
+    auto c = [&](int shift) { return std::min<uint32_t>(255, (((p >> shift) & 0xFF) * 255 + a / 2) / a) << shift; };
+    return 0xFF000000u | c(16) | c(8) | c(0);
+  }
+
   static uint32_t Scale(uint32_t p, uint32_t a) {
     uint32_t pa = ((p >> 24) * a + 127) / 255;
     uint32_t r = (((p >> 16) & 0xFF) * a + 127) / 255;
@@ -538,22 +580,69 @@ class TX11Driver : public TPlatformDriver {
     return (pa << 24) | (r << 16) | (g << 8) | b;
   }
 
-  // Without a window manager to keep _NET_WM_STATE_ABOVE, stay-on-top
-  // windows are raised again after any other window is, bottom to top in
-  // our own order, so a menu or a box opened over a stay-on-top card stays
-  // above it.
+  // A popup menu, or a borderless stay-on-top tool window that never
+  // activates (the card, a hint), is none of a window manager's business: no frame to catch the
+  // clicks it lets through, no focus, no stacking of its own.
+  static bool Unmanaged(const TWindow& w) {
+    const DWORD kinds = WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
+    return w.Popup || ((w.ExStyle & kinds) == kinds && (w.Style & WS_CAPTION) != WS_CAPTION);
+  }
+
+  // Stacked by KeepTopmostAbove rather than by whoever maps it.
+  bool KeptInOurOrder(const TXWindow& xw) {
+    PWindow w = Find(xw.Hwnd);
+    return w && (w->ExStyle & WS_EX_TOPMOST) && (xw.Unmanaged || !HasWindowManager(NetAbove));
+  }
+
+  // The root's child that holds the window: itself, or a window manager's frame.
+  Window FrameOf(Window x) {
+    for (;;) {
+      Window root, parent, *children = nullptr;
+      unsigned n = 0;
+      if (!XQueryTree(D, x, &root, &parent, &children, &n)) return x;
+      if (children) XFree(children);
+      if (parent == root || parent == 0) return x;
+      x = parent;
+    }
+  }
+
+  // Stay-on-top windows that no window manager keeps above (none runs, or
+  // nobody manages the window) are raised again after any other window is
+  // mapped or raised, bottom to top in our own order, so a menu or a box
+  // opened over a stay-on-top card stays above it. What such a window owns
+  // stays above it: raised after it where nobody manages that, else the
+  // owner goes just below the frame the window manager gave it.
   void KeepTopmostAbove() {
-    if (HasWindowManager(NetAbove)) return;
+    const bool managerKeepsAbove = HasWindowManager(NetAbove);
     std::vector<HWND> order;
     {
       std::lock_guard<std::recursive_mutex> lock(TreeLock());
       order = TopLevels();
     }
+    // Shown counts, not mapped: a menu just shown has no MapNotify yet.
+    auto shown = [](const PWindow& w) { return w && (w->Style & WS_VISIBLE); };
     for (HWND h : order) {
       TXWindow* xw = Get(h);
       PWindow w = Find(h);
-      // Shown counts, not mapped: a menu just shown has no MapNotify yet.
-      if (xw && w && (w->ExStyle & WS_EX_TOPMOST) && (w->Style & WS_VISIBLE)) XRaiseWindow(D, xw->Xid);
+      if (!xw || !shown(w) || !(w->ExStyle & WS_EX_TOPMOST) || (managerKeepsAbove && !xw->Unmanaged)) continue;
+      Window below = 0;
+      std::vector<Window> after;
+      for (HWND o : order) {
+        TXWindow* ox = Get(o);
+        PWindow ow = Find(o);
+        if (!ox || !shown(ow) || ow->Owner != h) continue;
+        if (ox->Unmanaged || !managerKeepsAbove) after.push_back(ox->Xid);
+        else if (ox->Mapped && below == 0) below = FrameOf(ox->Xid);
+      }
+      if (below != 0) {
+        XWindowChanges c{};
+        c.sibling = below;
+        c.stack_mode = Below;
+        XConfigureWindow(D, xw->Xid, CWSibling | CWStackMode, &c);
+      } else {
+        XRaiseWindow(D, xw->Xid);
+      }
+      for (Window x : after) XRaiseWindow(D, x);
     }
   }
 
@@ -563,6 +652,15 @@ class TX11Driver : public TPlatformDriver {
       PWindow w = Find(h);
       if (w && w->Popup && (w->Style & WS_VISIBLE)) XRaiseWindow(D, xw.Xid);
     }
+  }
+
+  // Sleeps until the connection has something to read, at most `ms`; not
+  // at all while Xlib's queue already holds events.
+  void WaitForDisplay(int ms) {
+    XFlush(D);
+    if (EventsQueued()) return;
+    pollfd fd{ConnectionNumber(D), POLLIN, 0};
+    ::poll(&fd, 1, ms);
   }
 
   TXWindow* Get(HWND h) {
@@ -656,7 +754,8 @@ class TX11Driver : public TPlatformDriver {
       a.colormap = ArgbMap;
       mask |= CWColormap;
     }
-    if (w.Popup) {
+    xw.Unmanaged = Unmanaged(w);
+    if (xw.Unmanaged) {
       a.override_redirect = True;
       mask |= CWOverrideRedirect;
     }
@@ -670,12 +769,13 @@ class TX11Driver : public TPlatformDriver {
     ApplySizeHints(xw);
     XWMHints wm{};
     wm.flags = InputHint;
-    wm.input = True;
+    // A window that never activates is never given the keyboard either.
+    wm.input = (w.ExStyle & WS_EX_NOACTIVATE) ? False : True;
     XSetWMHints(D, xw.Xid, &wm);
     SetTitle(xw.Xid, w.Text);
     ApplyDecorations(xw, w);
     ApplyStates(xw, false);
-    ApplyInputShape(xw, w);
+    ApplyShapes(xw, w, nullptr);
     ApplyIcon(xw);
     ApplyTransientFor(xw, w);
     if (Im) {
@@ -712,6 +812,7 @@ class TX11Driver : public TPlatformDriver {
     xw.Ic = nullptr;
     if (xw.Xid) XDestroyWindow(D, xw.Xid);
     xw.Xid = 0;
+    xw.Shapes.Forget();
     xw.Mapped = false;
     xw.Exposed = false;
   }
@@ -729,11 +830,13 @@ class TX11Driver : public TPlatformDriver {
   void ApplyStates(TXWindow& xw, bool mapped) {
     PWindow w = Find(xw.Hwnd);
     if (!w) return;
-    bool above = (w->ExStyle & WS_EX_TOPMOST) != 0;
+    // A window owned by a stay-on-top window stays on top with it.
+    PWindow owner = w->Owner ? Find(w->Owner) : nullptr;
+    bool above = (w->ExStyle & WS_EX_TOPMOST) || (owner && (owner->ExStyle & WS_EX_TOPMOST));
     bool skip = (w->ExStyle & WS_EX_TOOLWINDOW) || (w->Owner != nullptr && !(w->ExStyle & WS_EX_APPWINDOW));
     // A withdrawn window, or one that no window manager looks after, has
     // its states set directly.
-    if (!mapped || !WindowManagerRunning()) {
+    if (!mapped || xw.Unmanaged || !WindowManagerRunning()) {
       std::vector<Atom> states;
       if (above) states.push_back(NetAbove);
       // Out of the taskbar is out of the pager too, as a tool window is.
@@ -798,11 +901,35 @@ class TX11Driver : public TPlatformDriver {
                       reinterpret_cast<unsigned char*>(data.data()), static_cast<int>(data.size()));
   }
 
-  void ApplyInputShape(TXWindow& xw, const TWindow& w) {
-    // A click-through layered window takes no input at all.
-    bool through = (w.ExStyle & (WS_EX_LAYERED | WS_EX_TRANSPARENT)) == (WS_EX_LAYERED | WS_EX_TRANSPARENT);
-    if (through) XShapeCombineRectangles(D, xw.Xid, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
-    else XShapeCombineMask(D, xw.Xid, ShapeInput, 0, 0, None, ShapeSet);
+  // A click-through layered window takes no input at all; one of per-pixel
+  // alpha takes it where its pixels are not fully transparent, and is cut
+  // to its mostly opaque pixels while nothing composites it.
+  void ApplyShapes(TXWindow& xw, const TWindow& w, const TSurface* locked) {
+    const bool layered = (w.ExStyle & WS_EX_LAYERED) != 0;
+    const bool perPixel = layered && w.LayeredImage && xw.Argb;
+    const bool invisible = layered && w.LayeredAlpha == 0;
+    hkx11::TShapePlan plan;
+    if ((layered && (w.ExStyle & WS_EX_TRANSPARENT)) || invisible) plan.Input = hkx11::TShapePlan::Empty;
+    else if (perPixel) plan.Input = hkx11::TShapePlan::Alpha;
+    if (xw.Argb && !Compositor->Running())
+      plan.Bounding = invisible ? hkx11::TShapePlan::Empty : perPixel ? hkx11::TShapePlan::Alpha : hkx11::TShapePlan::Whole;
+    const bool needPixels = plan.Input == hkx11::TShapePlan::Alpha || plan.Bounding == hkx11::TShapePlan::Alpha;
+    if (locked != nullptr || !needPixels || !w.Surface) {
+      xw.Shapes.Apply(D, xw.Xid, plan, needPixels ? locked : nullptr);
+      return;
+    }
+    std::lock_guard<std::mutex> guard(w.Surface->Lock);
+    xw.Shapes.Apply(D, xw.Xid, plan, w.Surface.get());
+  }
+
+  // A compositing manager came or went: layered windows are shown the other way.
+  void CompositorChanged() {
+    for (auto& [h, xw] : ByHwnd) {
+      PWindow w = Find(h);
+      if (!w || !xw.Argb) continue;
+      ApplyShapes(xw, *w, nullptr);
+      if (w->Surface) Present(h, RECT{0, 0, w->Surface->Width, w->Surface->Height});
+    }
   }
 
   HWND HwndOf(Window x) {
@@ -811,6 +938,14 @@ class TX11Driver : public TPlatformDriver {
   }
 
   void Handle(XEvent& ev, bool* focusIn, bool* focusOut) {
+    if (ev.xany.window == Root && (ev.type == MapNotify || ev.type == ConfigureNotify || ev.type == CirculateNotify)) {
+      // Our own windows' changes come to them; these are the others'.
+      const Window x = ev.type == MapNotify         ? ev.xmap.window
+                       : ev.type == ConfigureNotify ? ev.xconfigure.window
+                                                    : ev.xcirculate.window;
+      if (!ByWindow.count(x)) KeepTopmostAbove();
+      return;
+    }
     HWND h = HwndOf(ev.xany.window);
     switch (ev.type) {
       case Expose:
@@ -826,8 +961,11 @@ class TX11Driver : public TPlatformDriver {
           if (WindowManagerRunning()) ApplyStates(*xw, true);
           if (IsIconic(h) && !xw->WeUnmapped && ev.xany.serial >= xw->MinimizeSerial) {
             SetMinimizedFromDriver(h, false);
-            // Nobody else hands out the focus then.
-            if (!WindowManagerRunning() && IsWindow(h)) ActivateInternal(h, WA_ACTIVE, true);
+            // Nobody else hands out the focus then; a window that never
+            // activates keeps it where it is.
+            PWindow w = Find(h);
+            if (!WindowManagerRunning() && w && !(w->ExStyle & WS_EX_NOACTIVATE) && !w->QuietShow)
+              ActivateInternal(h, WA_ACTIVE, true);
           }
           if (xw->WantFocus || GetActiveWindow() == h) {
             xw->WantFocus = false;
@@ -843,7 +981,8 @@ class TX11Driver : public TPlatformDriver {
           xw->Exposed = false;
           xw->WaitedForShow = false;
           // Unmapped by the window manager while we show it: minimized.
-          if (!xw->WeUnmapped && IsWindowVisible(h) && !IsIconic(h)) SetMinimizedFromDriver(h, true);
+          if (!xw->WeUnmapped && ev.xany.serial >= xw->MapSerial && IsWindowVisible(h) && !IsIconic(h))
+            SetMinimizedFromDriver(h, true);
         }
         break;
       case ConfigureNotify:
@@ -1088,6 +1227,7 @@ class TX11Driver : public TPlatformDriver {
   std::vector<uint32_t> Buffer;
   std::unique_ptr<TX11Tray> Tray;
   std::unique_ptr<TX11PopupGrab> PopupGrab;
+  std::unique_ptr<hkx11::TCompositorWatch> Compositor;
   Atom ClipboardAtom, TargetsAtom, TextAtom, TransferAtom;
   Window SelectionWindow = 0;
   std::string ClipboardText;

@@ -157,7 +157,13 @@ bool TX11Tray::Handle(XEvent& ev) {
     return true;
   }
   TIconWindow* icon = ByXid(ev.xany.window);
-  if (icon == nullptr) return false;
+  if (icon == nullptr) {
+    // A press anywhere else (an item of the icon's menu) parts two presses
+    // on the icon: they are no double click.
+    if (ev.type == ButtonPress)
+      for (TIconWindow& i : IconWindows) i.LastButton = 0;
+    return false;
+  }
   const hk::TrayIconRecord& r = icon->Record;
   switch (ev.type) {
     case Expose:
