@@ -20,6 +20,10 @@ class TPlatformDriver {
   virtual void WindowShown(HWND, bool shown) {}
   virtual void WindowMoved(HWND, const RECT& screenRect) {}
   virtual void WindowMinimized(HWND, bool minimized) {}
+  // The program maximised or restored the window. True when a window
+  // manager places a maximised window itself (in the work area): the
+  // program takes that place without asking the display for it.
+  virtual bool WindowMaximized(HWND, bool maximized) { return false; }
   // The smallest and largest sizes the window takes (0: no limit), for a
   // window manager that resizes it.
   virtual void WindowSizeLimits(HWND, SIZE minSize, SIZE maxSize) {}

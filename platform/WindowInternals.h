@@ -213,6 +213,9 @@ bool EmulatedMoveActive();
 // Position changes: `fromDriver` when the display already has them.
 BOOL SetWindowPosInternal(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags, bool fromDriver);
 void SetMinimizedFromDriver(HWND hwnd, bool minimized);
+// The window manager maximised the window (or restored it) by itself;
+// `normal` is where it was before a maximise.
+void SetMaximizedFromDriver(HWND hwnd, bool maximized, const RECT& normal);
 
 void DestroyAllWindows();
 // DestroyWindow without the owning-thread check (tests' clean-up).

@@ -164,6 +164,9 @@ void SetMinimizedFromDriver(HWND hwnd, bool minimized) {
   bool is = (w->Style & WS_MINIMIZE) != 0;
   if (is == minimized) return;
   if (minimized) {
+    // As a minimise of the program's own: a restore brings back what it left.
+    w->MinimizedFromMaximized = (w->Style & WS_MAXIMIZE) != 0;
+    if (!w->MinimizedFromMaximized) w->RestoreRect = w->Rect;
     w->Style |= WS_MINIMIZE;
     SendMessageA(hwnd, WM_SIZE, SIZE_MINIMIZED, 0);
     if (ActiveWindow() == hwnd) ActivateInternal(nullptr, WA_INACTIVE, true);
@@ -174,6 +177,23 @@ void SetMinimizedFromDriver(HWND hwnd, bool minimized) {
                  MAKELPARAM(static_cast<WORD>(r.right - r.left), static_cast<WORD>(r.bottom - r.top)));
     InvalidateInternal(hwnd, nullptr, true, true);
   }
+}
+
+void SetMaximizedFromDriver(HWND hwnd, bool maximized, const RECT& normal) {
+  PWindow w = Find(hwnd);
+  if (!w || w->Foreign || ((w->Style & WS_MAXIMIZE) != 0) == maximized) return;
+  if (maximized) {
+    // A minimised window keeps the place it had before it was minimised.
+    if ((w->Style & WS_MINIMIZE) == 0) w->RestoreRect = normal.right > normal.left ? normal : w->Rect;
+    w->MinimizedFromMaximized = (w->Style & WS_MINIMIZE) != 0;
+    w->Style |= WS_MAXIMIZE;
+  } else {
+    w->Style &= ~WS_MAXIMIZE;
+    w->MinimizedFromMaximized = false;
+  }
+  // The size comes from the window manager; the program hears of the state.
+  SetWindowPosInternal(hwnd, nullptr, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED, true);
 }
 
 }  // namespace hkwin
@@ -272,7 +292,16 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
       if ((w->Style & WS_MAXIMIZE) == 0) {
         if (!wasMin) w->RestoreRect = w->Rect;
         w->Style |= WS_MAXIMIZE;
-        SetWindowPos(hwnd, nullptr, 0, 0, sw, sh, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        if (!w->MessageOnly && Driver().WindowMaximized(hwnd, true)) {
+          // A window manager gives it the work area (out of the panels'
+          // way) and says where, so the display is not asked for it.
+          RECT work{0, 0, sw, sh};
+          SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+          SetWindowPosInternal(hwnd, nullptr, work.left, work.top, work.right - work.left, work.bottom - work.top,
+                               SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED, true);
+        } else {
+          SetWindowPos(hwnd, nullptr, 0, 0, sw, sh, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        }
       } else if (wasMin) {
         SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
       }
@@ -293,8 +322,11 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
           w->MinimizedFromMaximized = false;
           SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
         } else {
+          const bool wasMax = (w->Style & WS_MAXIMIZE) != 0;
           w->Style &= ~WS_MAXIMIZE;
           w->MinimizedFromMaximized = false;
+          if (wasMax && !w->MessageOnly) Driver().WindowMaximized(hwnd, false);
+          if (!IsWindow(hwnd)) return wasVisible;
           RECT r = w->RestoreRect;
           SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                        SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -307,31 +308,98 @@ class DictionaryWindowTest : public ::testing::TestWithParam<TWindowManager> {
   }
 
   // A search shows its first exact match selected (the blue gradient left
-  // of the text) and the entry in the result pane (dark text).
-  bool FirstResultShown() {
+  // of the text) and the entry in the result pane (dark text), in a window
+  // `width` x `height`.
+  bool FirstResultShown(int width = 680, int height = 514) {
     const int row0 = ListTop;
     const int margin = (15 - 2) * (ItemHeight - 4);
     TShot s = Shot();
     return !s.Empty() && s.Count(2, row0 + 2, 15, row0 + ItemHeight - 2, SelectionBlue) >= margin * 9 / 10 &&
-           s.Count(PaneLeft, PaneTop, 680 - 1, 514 - 1, Dark) > 50;
+           s.Count(PaneLeft, PaneTop, width - 1, height - 1, Dark) > 50;
   }
 
-  // Asks the window manager to activate the window, as a taskbar does.
-  void RequestActivation() {
+  // A request about the window to the window manager, sent to the root as
+  // EWMH and ICCCM say.
+  void SendToWindowManager(const char* type, std::initializer_list<long> data) {
     XEvent e{};
     e.xclient.type = ClientMessage;
     e.xclient.window = Win;
-    e.xclient.message_type = XInternAtom(D, "_NET_ACTIVE_WINDOW", False);
+    e.xclient.message_type = XInternAtom(D, type, False);
     e.xclient.format = 32;
-    e.xclient.data.l[0] = 2;  // from a pager or taskbar
-    e.xclient.data.l[1] = CurrentTime;
+    int i = 0;
+    for (long l : data) e.xclient.data.l[i++] = l;
     XSendEvent(D, DefaultRootWindow(D), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
     XSync(D, False);
   }
 
+  // Asks the window manager to activate the window, as a taskbar does (2:
+  // from a pager or taskbar).
+  void RequestActivation() { SendToWindowManager("_NET_ACTIVE_WINDOW", {2, CurrentTime}); }
+
   bool Viewable() {
     XWindowAttributes a{};
     return XGetWindowAttributes(D, Win, &a) && a.map_state == IsViewable;
+  }
+
+  // The window's _NET_WM_STATE holds the state named `name`.
+  bool HasNetState(const char* name) {
+    Atom type;
+    int format;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool found = false;
+    const Atom wanted = XInternAtom(D, name, False);
+    if (XGetWindowProperty(D, Win, XInternAtom(D, "_NET_WM_STATE", False), 0, 64, False, XA_ATOM, &type, &format, &n,
+                           &after, &data) == Success &&
+        data != nullptr && format == 32)
+      for (unsigned long i = 0; i < n; ++i) found = found || reinterpret_cast<Atom*>(data)[i] == wanted;
+    if (data) XFree(data);
+    return found;
+  }
+  // Maximised both ways, as the window manager has it.
+  bool NetMaximized() {
+    return HasNetState("_NET_WM_STATE_MAXIMIZED_HORZ") && HasNetState("_NET_WM_STATE_MAXIMIZED_VERT");
+  }
+  bool NetRestored() {
+    return !HasNetState("_NET_WM_STATE_MAXIMIZED_HORZ") && !HasNetState("_NET_WM_STATE_MAXIMIZED_VERT");
+  }
+
+  // Asks the window manager to maximise (or restore) the window, as a
+  // taskbar does.
+  void RequestMaximized(bool on) {
+    SendToWindowManager("_NET_WM_STATE", {on ? 1 : 0, static_cast<long>(XInternAtom(D, "_NET_WM_STATE_MAXIMIZED_HORZ", False)),
+                                          static_cast<long>(XInternAtom(D, "_NET_WM_STATE_MAXIMIZED_VERT", False)), 2});
+  }
+
+  // Asks the window manager to minimise the window (ICCCM's WM_CHANGE_STATE).
+  void RequestIconic() { SendToWindowManager("WM_CHANGE_STATE", {IconicState}); }
+
+  // The window's WM_STATE as the window manager set it; -1 when there is none.
+  long WmState() {
+    Atom type;
+    int format;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    const Atom wmState = XInternAtom(D, "WM_STATE", False);
+    long state = -1;
+    if (XGetWindowProperty(D, Win, wmState, 0, 2, False, wmState, &type, &format, &n, &after, &data) == Success &&
+        data != nullptr && format == 32 && n >= 1)
+      state = reinterpret_cast<long*>(data)[0];
+    if (data) XFree(data);
+    return state;
+  }
+
+  bool HasSize(int width, int height) {
+    XWindowAttributes a = Attributes();
+    return a.width == width && a.height == height;
+  }
+
+  // The search page laid out and painted for a window `width` x `height`:
+  // the list column grey, the result pane white to its bottom right.
+  bool PagePaintedAt(int width, int height) {
+    if (!HasSize(width, height)) return false;
+    TShot s = Shot();
+    return !s.Empty() && ListGrey(s.At(90, height - 100)) && White(s.At(width - 80, height - 100));
   }
 };
 

@@ -95,6 +95,9 @@ class TPrivateDisplay {
       if (data) XFree(data);
       if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
+    // It names that window before it takes map requests: a window mapped
+    // that early may never be managed. Ready once it manages one of ours.
+    if (ready) ready = ManagesAWindow(d);
     XCloseDisplay(d);
     return ready ? "" : "openbox did not start on " + FName;
   }
@@ -130,6 +133,33 @@ class TPrivateDisplay {
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     pid = -1;
+  }
+
+  // Maps a probe window until the window manager gives it a WM_STATE (a
+  // map request it dropped is asked again), then takes it away.
+  static bool ManagesAWindow(Display* d) {
+    Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    Atom wmState = XInternAtom(d, "WM_STATE", False);
+    bool managed = false;
+    for (int i = 0; i < 600 && !managed; ++i) {
+      if (i % 20 == 0) {
+        XUnmapWindow(d, probe);
+        XMapWindow(d, probe);
+        XSync(d, False);
+      }
+      Atom type;
+      int format;
+      unsigned long n = 0, after;
+      unsigned char* data = nullptr;
+      managed = XGetWindowProperty(d, probe, wmState, 0, 2, False, wmState, &type, &format, &n, &after, &data) ==
+                    Success &&
+                data != nullptr && n >= 1;
+      if (data) XFree(data);
+      if (!managed) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    XDestroyWindow(d, probe);
+    XSync(d, False);
+    return managed;
   }
 
   pid_t FServer = -1, FWindowManager = -1;

@@ -26,6 +26,7 @@
 #include "platform/Session.h"
 #include "platform/drivers/x11/X11Popups.h"
 #include "platform/drivers/x11/X11Tray.h"
+#include "platform/drivers/x11/X11WmState.h"
 
 using namespace hkwin;
 
@@ -130,11 +131,20 @@ struct TXWindow {
   // their echoes are no news, however late they arrive.
   std::vector<RECT> Requested;
   hkx11::TWindowShapes Shapes;
+  // Where the window last was neither maximised nor minimised: the place a
+  // window manager's maximise is restored to.
+  RECT Normal{};
+  // A maximise or minimise (1) or its undoing (0) we asked of the window
+  // manager and it has not shown yet; -1 when none is on its way. Until it
+  // shows, its older states are no news.
+  int PendingMax = -1, PendingMin = -1;
+  std::chrono::steady_clock::time_point PendingMaxUntil, PendingMinUntil;
+  bool WmFullscreen = false;
 };
 
 class TX11Driver : public TPlatformDriver {
  public:
-  explicit TX11Driver(Display* d) : D(d) {
+  explicit TX11Driver(Display* d) : D(d), WmAtoms(d) {
     Screen = DefaultScreen(D);
     Root = RootWindow(D, Screen);
     XSetErrorHandler(IgnoreXError);
@@ -250,6 +260,7 @@ class TX11Driver : public TPlatformDriver {
     if (!w) return;
     TXWindow xw;
     xw.Hwnd = h;
+    xw.Normal = w->Rect;
     CreateX(xw, *w);
     ByWindow[xw.Xid] = h;
     ByHwnd[h] = xw;
@@ -295,6 +306,7 @@ class TX11Driver : public TPlatformDriver {
     TXWindow* xw = Get(h);
     if (!xw) return;
     xw->Last = r;
+    if (!IsZoomed(h) && !IsIconic(h)) xw->Normal = r;
     RECT shown{r.left, r.top, r.left + std::max<LONG>(1, r.right - r.left), r.top + std::max<LONG>(1, r.bottom - r.top)};
     xw->Requested.push_back(shown);
     if (xw->Requested.size() > 64) xw->Requested.erase(xw->Requested.begin());
@@ -306,6 +318,7 @@ class TX11Driver : public TPlatformDriver {
   void WindowMinimized(HWND h, bool minimized) override {
     TXWindow* xw = Get(h);
     if (!xw) return;
+    if (WindowManagerRunning()) Expect(xw->PendingMin, xw->PendingMinUntil, minimized);
     if (minimized) {
       // Whoever maps the window again (a taskbar, the window manager, we)
       // restores it, so this is no unmapping of ours.
@@ -319,6 +332,26 @@ class TX11Driver : public TPlatformDriver {
       XMapRaised(D, xw->Xid);
     }
     XFlush(D);
+  }
+
+  // Under a window manager, maximising is its business: it knows the panels
+  // and keeps its own state of the window.
+  bool WindowMaximized(HWND h, bool maximized) override {
+    TXWindow* xw = Get(h);
+    PWindow w = Find(h);
+    if (!xw || !w || xw->Unmanaged || !WindowManagerRunning() || !HasWindowManager(WmAtoms.MaxHorz) ||
+        !HasWindowManager(WmAtoms.MaxVert))
+      return false;
+    Expect(xw->PendingMax, xw->PendingMaxUntil, maximized);
+    if (xw->Mapped || (!xw->WeUnmapped && (w->Style & WS_VISIBLE))) {
+      hkx11::RequestNetState(D, Root, xw->Xid, WmAtoms.NetState, maximized, WmAtoms.MaxHorz, WmAtoms.MaxVert);
+      if (!maximized && xw->WmFullscreen) hkx11::RequestNetState(D, Root, xw->Xid, WmAtoms.NetState, false, WmAtoms.Fullscreen);
+    } else {
+      // Withdrawn: the window manager reads it when the window is shown.
+      ApplyStates(*xw, false);
+    }
+    XFlush(D);
+    return true;
   }
 
   void WindowSizeLimits(HWND h, SIZE minSize, SIZE maxSize) override {
@@ -564,6 +597,59 @@ class TX11Driver : public TPlatformDriver {
   }
 
  private:
+  // A state asked of the window manager; its answer is awaited a while.
+  static void Expect(int& pending, std::chrono::steady_clock::time_point& until, bool on) {
+    pending = on ? 1 : 0;
+    until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  }
+
+  // Whether nothing asked of the window manager is still on its way: it has
+  // shown it (`now`), or it has not in a long while (it refused).
+  static bool Settled(int& pending, std::chrono::steady_clock::time_point until, bool now) {
+    if (pending >= 0 && ((pending == 1) == now || std::chrono::steady_clock::now() >= until)) pending = -1;
+    return pending < 0;
+  }
+
+  // The window manager changed what it says of the window (maximised,
+  // fullscreen, minimised): the program's window follows, and hears of it
+  // as of a change of its own.
+  void FollowWmState(HWND h) {
+    TXWindow* xw = Get(h);
+    PWindow w = Find(h);
+    if (!xw || !w || xw->Unmanaged || xw->WeUnmapped || !(w->Style & WS_VISIBLE) || !WindowManagerRunning()) return;
+    const hkx11::TWmState state = hkx11::ReadWmState(D, xw->Xid, WmAtoms);
+    // Not looked after yet, or let go: the states there are the ones we wrote.
+    if (!state.Managed()) return;
+    xw->WmFullscreen = state.Fullscreen;
+    if (Settled(xw->PendingMax, xw->PendingMaxUntil, state.Maximized()) && state.Maximized() != (IsZoomed(h) != 0)) {
+      SetMaximizedFromDriver(h, state.Maximized(), xw->Normal);
+      xw = Get(h);
+      if (!xw) return;
+    }
+    if (Settled(xw->PendingMin, xw->PendingMinUntil, state.Iconic()) && state.Iconic() != (IsIconic(h) != 0)) {
+      if (state.Iconic()) SetMinimizedFromDriver(h, true);
+      else if (xw->Mapped) SetMinimizedFromDriver(h, false);
+    }
+  }
+
+  // Newly looked after by a window manager that may have dropped the
+  // maximise we wrote for it (it let the window go late): asked again.
+  void AskMaximizedAgain(TXWindow& xw) {
+    const bool zoomed = IsZoomed(xw.Hwnd) != 0;
+    if (xw.PendingMax >= 0 || !HasWindowManager(WmAtoms.MaxHorz)) return;
+    const hkx11::TWmState state = hkx11::ReadWmState(D, xw.Xid, WmAtoms);
+    if (!state.Managed() || state.Maximized() == zoomed) return;
+    Expect(xw.PendingMax, xw.PendingMaxUntil, zoomed);
+    hkx11::RequestNetState(D, Root, xw.Xid, WmAtoms.NetState, zoomed, WmAtoms.MaxHorz, WmAtoms.MaxVert);
+  }
+
+  // The rectangle covers the whole work area (the screen when none is set).
+  bool FillsWorkArea(const RECT& r) {
+    RECT area{0, 0, DisplayWidth(D, Screen), DisplayHeight(D, Screen)};
+    ReadWorkArea(D, Root, &area);
+    return r.left <= area.left && r.top <= area.top && r.right >= area.right && r.bottom >= area.bottom;
+  }
+
   // A premultiplied pixel's own colour, opaque.
   static uint32_t Unpremultiply(uint32_t p) {
     const uint32_t a = p >> 24;
@@ -746,7 +832,8 @@ class TX11Driver : public TPlatformDriver {
     xw.Argb = (w.ExStyle & WS_EX_LAYERED) && ArgbVisual != nullptr;
     XSetWindowAttributes a{};
     a.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
-                   PointerMotionMask | EnterWindowMask | LeaveWindowMask | StructureNotifyMask | FocusChangeMask;
+                   PointerMotionMask | EnterWindowMask | LeaveWindowMask | StructureNotifyMask | FocusChangeMask |
+                   PropertyChangeMask;
     a.background_pixmap = None;
     a.border_pixel = 0;
     unsigned long mask = CWEventMask | CWBackPixmap | CWBorderPixel;
@@ -842,6 +929,10 @@ class TX11Driver : public TPlatformDriver {
       // Out of the taskbar is out of the pager too, as a tool window is.
       if (skip) states.push_back(NetSkipTaskbar);
       if (skip) states.push_back(NetSkipPager);
+      if (IsZoomed(xw.Hwnd)) {
+        states.push_back(WmAtoms.MaxHorz);
+        states.push_back(WmAtoms.MaxVert);
+      }
       XChangeProperty(D, xw.Xid, NetState, XA_ATOM, 32, PropModeReplace,
                       reinterpret_cast<unsigned char*>(states.data()), static_cast<int>(states.size()));
       return;
@@ -958,7 +1049,10 @@ class TX11Driver : public TPlatformDriver {
           // A window manager that let the window go may drop the states we
           // wrote for its next map once it gets to that unmap: asked again
           // now that it looks after the window, it keeps them.
-          if (WindowManagerRunning()) ApplyStates(*xw, true);
+          if (WindowManagerRunning()) {
+            ApplyStates(*xw, true);
+            AskMaximizedAgain(*xw);
+          }
           if (IsIconic(h) && !xw->WeUnmapped && ev.xany.serial >= xw->MinimizeSerial) {
             SetMinimizedFromDriver(h, false);
             // Nobody else hands out the focus then; a window that never
@@ -1021,11 +1115,17 @@ class TX11Driver : public TPlatformDriver {
           xw = Get(h);
           if (!w || !xw) break;
           xw->Corrected = RECT{};
+          // A window manager's maximise may come before its state says so:
+          // a place filling the work area is none to restore to.
+          if (!IsZoomed(h) && !IsIconic(h) && !FillsWorkArea(w->Rect)) xw->Normal = w->Rect;
           if (!refusedAgain && !EqualRects(w->Rect, r)) {
             xw->Corrected = r;
             WindowMoved(h, w->Rect);
           }
         }
+        break;
+      case PropertyNotify:
+        if (h && (ev.xproperty.atom == WmAtoms.NetState || ev.xproperty.atom == WmAtoms.WmState)) FollowWmState(h);
         break;
       case FocusIn:
         if (h && ev.xfocus.mode != NotifyGrab && ev.xfocus.detail != NotifyPointer) {
@@ -1214,6 +1314,7 @@ class TX11Driver : public TPlatformDriver {
   }
 
   Display* D;
+  hkx11::TWmStateAtoms WmAtoms;
   int Screen;
   Window Root;
   Visual* ArgbVisual = nullptr;
