@@ -214,19 +214,26 @@ TEST_P(DictionaryWindowTest, TheMaximiseButtonMaximisesAndRestores) {
   EXPECT_TRUE(WaitFor([&] { return FirstResultShown(); }, 20));
 }
 
-// Maximised by the window manager (a taskbar's request), the window knows it
-// is: its own button restores it to the size and place it had.
+// Maximised or made fullscreen by the window manager (a taskbar's request),
+// the window knows it fills the screen: its own button restores it to the
+// size and place it had, and maximises it again.
 TEST_P(DictionaryWindowTest, AWindowManagersMaximiseIsRestoredByTheOwnButton) {
   if (!UnderWindowManager()) GTEST_SKIP() << "only a window manager maximises on request";
   ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
   const auto origin = Origin();
-  RequestMaximized(true);
-  ASSERT_TRUE(WaitFor([&] { return NetMaximized() && PagePaintedAt(1280, 1024); }, 20))
-      << "the window is " << Attributes().width << " x " << Attributes().height;
-  Click(1280 - 680 + MaximizeX, MaximizeY);
-  ASSERT_TRUE(WaitFor([&] { return NetRestored() && PagePaintedAt(680, 514) && Origin() == origin; }, 20))
-      << "the window is " << Attributes().width << " x " << Attributes().height << " at " << Origin().first << ","
-      << Origin().second << (NetRestored() ? "" : ", maximised");
+  for (const char* state : {"_NET_WM_STATE_MAXIMIZED_HORZ", "_NET_WM_STATE_FULLSCREEN"}) {
+    SCOPED_TRACE(state);
+    const bool fullscreen = std::string(state) == "_NET_WM_STATE_FULLSCREEN";
+    auto asked = [&] { return fullscreen ? HasNetState(state) : NetMaximized(); };
+    if (fullscreen) SendToWindowManager("_NET_WM_STATE", {1, static_cast<long>(XInternAtom(D, state, False)), 0, 2});
+    else RequestMaximized(true);
+    ASSERT_TRUE(WaitFor([&] { return asked() && PagePaintedAt(1280, 1024); }, 20))
+        << "the window is " << Attributes().width << " x " << Attributes().height;
+    Click(1280 - 680 + MaximizeX, MaximizeY);
+    ASSERT_TRUE(WaitFor([&] { return !asked() && NetRestored() && PagePaintedAt(680, 514) && Origin() == origin; }, 20))
+        << "the window is " << Attributes().width << " x " << Attributes().height << " at " << Origin().first << ","
+        << Origin().second << (asked() ? ", still in that state" : "");
+  }
   // And the button maximises it again.
   Click(MaximizeX, MaximizeY);
   EXPECT_TRUE(WaitFor([&] { return NetMaximized() && PagePaintedAt(1280, 1024); }, 20));
