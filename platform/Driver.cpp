@@ -21,8 +21,15 @@ class THeadlessDriver : public TPlatformDriver {
     *width = Width;
     *height = Height;
   }
+  // Another program in front, as a test put it there, until SetForegroundWindow.
+  bool ForeignForeground(RECT* clientRect) override {
+    if (HasForeign) *clientRect = Foreign;
+    return HasForeign;
+  }
   int Width = 1280;
   int Height = 1024;
+  bool HasForeign = false;
+  RECT Foreign{};
 };
 
 std::mutex gDriverLock;
@@ -71,6 +78,14 @@ bool SetHeadlessScreenSize(int width, int height) {
   headless->Width = width;
   headless->Height = height;
   SetGdiScreenSize(width, height);
+  return true;
+}
+
+bool SetHeadlessForeignForeground(const RECT* clientRect) {
+  auto* headless = dynamic_cast<THeadlessDriver*>(&Driver());
+  if (headless == nullptr) return false;
+  headless->HasForeign = clientRect != nullptr;
+  if (clientRect != nullptr) headless->Foreign = *clientRect;
   return true;
 }
 

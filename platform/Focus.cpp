@@ -90,8 +90,8 @@ void ResetFocusState() {
   gActive = nullptr;
   gFocus = nullptr;
   gActivating = false;
-  if (gForeign) Windows().Remove(gForeign);
-  gForeign = nullptr;
+  ForeignWindow(nullptr);
+  SetHeadlessForeignForeground(nullptr);
 }
 
 // Another program's window at the front (headless tests and the X11 driver).
@@ -170,13 +170,16 @@ BOOL SetForegroundWindow(HWND hwnd) {
   } else {
     ActivateInternal(root, WA_ACTIVE, false);
   }
-  ForeignWindow(nullptr);
+  // Our program is in front now; on a real display the driver sees it.
+  SetHeadlessForeignForeground(nullptr);
   return TRUE;
 }
 
+// The display's answer at each call: once the other program's window has
+// gone (or nobody has the focus) it is no longer in front.
 HWND GetForegroundWindow() {
   RECT client;
   if (Driver().ForeignForeground(&client)) return ForeignWindow(&client);
-  if (gForeign) return gForeign;
+  ForeignWindow(nullptr);
   return ActiveWindow();
 }

@@ -203,7 +203,8 @@ HWND FocusWindow();
 void ActivateInternal(HWND root, WORD how, bool fromDriver);
 void ForgetWindowInFocus(HWND hwnd);
 void ResetFocusState();
-// Sets (rect) or removes (nullptr) the window standing for another program in front.
+// The window standing for another program in front, with its client
+// rectangle (nullptr: there is none, and the handle goes).
 HWND ForeignWindow(const RECT* clientRect);
 
 // Move drags done by us (headless, or a display without a window manager).
@@ -222,6 +223,8 @@ void DestroyAllWindows();
 BOOL DestroyWindowOnAnyThread(HWND hwnd);
 bool ReplaceDriver(std::unique_ptr<class TPlatformDriver> driver);
 bool SetHeadlessScreenSize(int width, int height);
+// Another program's window in front on the headless display (nullptr: none).
+bool SetHeadlessForeignForeground(const RECT* clientRect);
 void ResetQueues();
 DWORD NowTick();
 

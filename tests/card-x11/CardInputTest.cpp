@@ -183,6 +183,70 @@ TEST_P(CardInputBothTest, TheSettingsDialogStaysAboveTheCard) {
   EXPECT_EQ(covered, 0) << "the card covered its dialog in " << covered << " of " << samples << " samples";
 }
 
+// Behind another program's full-screen window the card skips its refreshes;
+// once that window is destroyed the next tick refreshes again.
+TEST_P(CardInputBothTest, TheRefreshPausedBehindAFullScreenWindowResumesOnceItIsDestroyed) {
+  constexpr double kPeriod = 3;
+  ASSERT_NO_FATAL_FAILURE(StartAll("RefreshTime=3000\n"));
+  const bool managed = GetParam() == TWindowManager::Openbox;
+  const int sw = DisplayWidth(D, DefaultScreen(D)), sh = DisplayHeight(D, DefaultScreen(D));
+  // Borderless and as large as the screen without a window manager; made
+  // full-screen by the window manager under one.
+  Window full = XCreateSimpleWindow(D, DefaultRootWindow(D), 0, 0, static_cast<unsigned>(sw),
+                                    static_cast<unsigned>(sh), 0, 0, 0x202020);
+  XStoreName(D, full, "Full screen");
+  if (managed) {
+    Atom state = XInternAtom(D, "_NET_WM_STATE_FULLSCREEN", False);
+    XChangeProperty(D, full, XInternAtom(D, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&state), 1);
+  }
+  XMapRaised(D, full);
+  XSync(D, False);
+  ASSERT_TRUE(WaitFor([&] { return Viewable(full); }, 10));
+  if (!managed) XSetInputFocus(D, full, RevertToParent, CurrentTime);
+  Atom activeAtom = XInternAtom(D, "_NET_ACTIVE_WINDOW", False);
+  auto inFront = [&] {
+    Window front = 0;
+    if (managed) {
+      Atom type;
+      int format;
+      unsigned long n = 0, after;
+      unsigned char* data = nullptr;
+      if (XGetWindowProperty(D, DefaultRootWindow(D), activeAtom, 0, 1, False, XA_WINDOW, &type, &format, &n, &after,
+                             &data) == Success &&
+          data != nullptr && n == 1)
+        front = *reinterpret_cast<Window*>(data);
+      if (data) XFree(data);
+    } else {
+      int revert;
+      XGetInputFocus(D, &front, &revert);
+    }
+    return front == full && Attributes(full).width == sw && Attributes(full).height == sh;
+  };
+  ASSERT_TRUE(WaitFor(inFront, 10)) << "the full-screen window is not in front";
+
+  XSelectInput(D, CardWindow, StructureNotifyMask);
+  auto newCardsWithin = [&](double seconds) {
+    int shown = 0;
+    WaitFor(
+        [&] {
+          while (XPending(D) > 0) {
+            XEvent ev;
+            XNextEvent(D, &ev);
+            if (ev.type == MapNotify && ev.xmap.window == CardWindow) ++shown;
+          }
+          return false;
+        },
+        seconds);
+    return shown;
+  };
+  newCardsWithin(kPeriod);  // a refresh already under way ends
+  EXPECT_EQ(newCardsWithin(2 * kPeriod), 0) << "the card refreshed behind a full-screen window";
+  XDestroyWindow(D, full);
+  XSync(D, False);
+  EXPECT_TRUE(WaitForNewCard(CardWindow, 2 * kPeriod)) << "no refresh within two periods of the window's end";
+}
+
 INSTANTIATE_TEST_SUITE_P(Setups, CardInputBothTest,
                          ::testing::Values(TWindowManager::NoWindowManager, TWindowManager::Openbox),
                          [](const auto& info) { return std::string(hktest::WindowManagerName(info.param)); });

@@ -588,8 +588,25 @@ TEST_F(X11Test, ClickThroughAndAnotherProgramInFront) {
   EXPECT_TRUE(GetClientRect(front, &c));
   EXPECT_EQ(c.right, sw);
   EXPECT_EQ(c.bottom, sh);
+  // The focus on a window inside it: still that program's window in front.
+  Window inner = XCreateSimpleWindow(Probe, other, 10, 10, 50, 50, 0, 0, 0);
+  XMapWindow(Probe, inner);
+  XSync(Probe, False);
+  XSetInputFocus(Probe, inner, RevertToParent, CurrentTime);
+  XSync(Probe, False);
+  EXPECT_TRUE(PumpUntil([&] {
+    RECT r{};
+    HWND f = GetForegroundWindow();
+    return f != nullptr && f != card && f != below && GetClientRect(f, &r) && r.right == sw && r.bottom == sh;
+  }));
+  // Once it is gone, nothing of it is left in front.
   XDestroyWindow(Probe, other);
   XSync(Probe, False);
+  EXPECT_TRUE(PumpUntil([&] {
+    HWND f = GetForegroundWindow();
+    return f == nullptr || f == card || f == below;
+  }));
+  EXPECT_FALSE(GetClientRect(front, &c)) << "the window that stood for it is still there";
 }
 
 TEST_F(X11Test, ACaptionDragWithoutAWindowManagerMovesSteadily) {

@@ -164,12 +164,12 @@ void HeadlessSetNotificationArea(bool present) { hk::SetNotificationAreaPresent(
 
 void HeadlessSetForeignForeground(const RECT& clientRect) {
   if (clientRect.right <= clientRect.left || clientRect.bottom <= clientRect.top) {
-    ForeignWindow(nullptr);
+    SetHeadlessForeignForeground(nullptr);
     return;
   }
   // Another program in front: ours is no longer active.
   ActivateInternal(nullptr, WA_INACTIVE, true);
-  ForeignWindow(&clientRect);
+  SetHeadlessForeignForeground(&clientRect);
 }
 
 bool SelectPlatformDriver(const std::string& name, const std::string& display) {

@@ -585,7 +585,11 @@ class TX11Driver : public TPlatformDriver {
     } else {
       int revert;
       XGetInputFocus(D, &active, &revert);
+      // The focus may rest on a window inside the program's own.
+      if (active != 0 && active != PointerRoot && active != Root) active = FrameOf(active);
     }
+    // Nobody in front: the focus on the root or nowhere, or a window that
+    // has gone (a property left naming a destroyed window).
     if (active == 0 || active == PointerRoot || active == Root || IsOurs(active)) return false;
     XWindowAttributes attrs;
     if (!XGetWindowAttributes(D, active, &attrs) || attrs.map_state != IsViewable) return false;
