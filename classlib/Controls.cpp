@@ -558,6 +558,10 @@ HWND TWinControl::Handle() {
 void TWinControl::CreateWnd() {
   TCreateParams p;
   CreateParams(p);
+  // Asking for the parent's window made it, and a parent makes the windows
+  // of its children as it is made: ours is there now, and a second would
+  // be left behind with a freed procedure, painting forever.
+  if (FHandle) return;
   if ((p.Style & WS_CHILD) && !p.WndParent)
     throw EInvalidOperation("Control '" + Name() + "' has no parent window");
   std::string cls = p.WinClassName;

@@ -6,6 +6,7 @@
 #include "classlib/FormReader.h"
 #include "classlib/StdCtrls.h"
 #include "classlib/Threads.h"
+#include "classlib/controls/Buttons.h"
 #include "platform/Windows.h"
 #include "platform/services/MessageBox.h"
 #include "platform/text/FontEngine.h"
@@ -547,6 +548,37 @@ TEST_F(FormTest, HandlersOfAGoneClassDoNotRunWhileTheWindowCloses) {
   EXPECT_GT(seen, 0);
   FreeComponent(form);  // the visible window goes: no handler of ours runs
   EXPECT_EQ(*count, seen);
+}
+
+// A child's window asked for before its form has one: the form's window is
+// made first, and the child gets one window, inside it, that paints once.
+TEST_F(FormTest, AChildsWindowAskedForBeforeItsFormsIsMadeOnceInsideIt) {
+  auto* form = new TForm(Application);
+  form->SetBounds(0, 0, 200, 100);
+  auto* button = new TButton(form);
+  button->SetParent(form);
+  button->SetBounds(10, 10, 75, 25);
+  ASSERT_FALSE(form->HandleAllocated());
+  HWND child = button->Handle();
+  ASSERT_TRUE(form->HandleAllocated());
+  EXPECT_EQ(GetParent(child), form->Handle());
+  int children = 0;
+  EnumChildWindows(
+      form->Handle(), [](HWND, LPARAM count) { return ++*reinterpret_cast<int*>(count), TRUE; },
+      reinterpret_cast<LPARAM>(&children));
+  EXPECT_EQ(children, 1);
+  form->Show();
+  // The queue runs dry: no window is left to paint again and again.
+  int paints = 0, messages = 0;
+  MSG msg;
+  while (messages < 1000 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    ++messages;
+    if (msg.message == WM_PAINT) ++paints;
+    DispatchMessageA(&msg);
+  }
+  EXPECT_LT(messages, 1000);
+  EXPECT_LE(paints, 2);  // the form and its button
+  EXPECT_EQ(button->Handle(), child);
 }
 
 TEST_F(FormTest, ATransparentLabelDrawsInItsOwnFont) {
