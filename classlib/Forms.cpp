@@ -574,8 +574,9 @@ void TApplication::Terminate() { PostQuitMessage(0); }
 void TApplication::EndSession() {
   // The main form closes (it may not refuse); the run then ends and frees
   // the forms, each running its OnDestroy. Loops that watch Terminated
-  // (modal ones, long searches) end at once.
-  if (FMainForm) {
+  // (modal ones, long searches) end at once. Once the run is over its
+  // forms are being freed: none is closed again.
+  if (FMainForm && FRunning) {
     try {
       FMainForm->Close();
     } catch (const std::exception& e) {

@@ -43,6 +43,8 @@ void InstallSessionEndHandlers() {
 
 void RequestSessionEnd() { OnSignal(0); }
 
+bool SessionEnding() { return gState.load() != 0; }
+
 namespace hkwin {
 
 bool DeliverSessionEnd() {

@@ -18,6 +18,9 @@ void InstallSessionEndHandlers();
 // The session ends (the display went, a signal came): safe from any thread
 // and from a signal handler. Only the first request counts.
 void RequestSessionEnd();
+// The session is ending (it was asked for, delivered or not): from now on
+// nothing waits for a user. Safe from any thread.
+bool SessionEnding();
 
 namespace hkwin {
 // The message loop's side: delivers a pending end to the calling thread's

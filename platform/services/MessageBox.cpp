@@ -1,8 +1,10 @@
 #include "platform/services/MessageBox.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <mutex>
 
+#include "platform/Session.h"
 #include "platform/drivers/headless/Headless.h"
 
 namespace hk {
@@ -69,12 +71,20 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
   box.Caption = caption != nullptr ? caption : "Error";
   box.Type = type;
   MessageBoxPresenter show;
-  {
+  // At the session's end no user is there to answer: the box is not shown.
+  if (!SessionEnding()) {
     std::lock_guard<std::mutex> guard(State().Lock);
     show = State().Answerer;
     if (!show && PlatformDriverName() != "headless") show = State().Presenter;
   }
   int answer = show ? show(box) : MessageBoxDefaultButton(type);
+  // What the box said (or would have said, had the end not cut it short)
+  // is not lost: it goes to standard error.
+  if (SessionEnding()) {
+    std::string said = box.Text;
+    said.erase(std::remove(said.begin(), said.end(), '\r'), said.end());
+    std::fprintf(stderr, "%s: %s\n", box.Caption.c_str(), said.c_str());
+  }
   auto buttons = MessageBoxButtons(type);
   if (std::find(buttons.begin(), buttons.end(), answer) == buttons.end()) answer = MessageBoxDefaultButton(type);
   box.Answer = answer;

@@ -1,6 +1,9 @@
 // Message boxes. Every box is recorded. On a display, a presenter that the
 // class library installs shows it as our own modal window; headless (or with
 // no presenter) the test's answerer decides, else the default button does.
+// Once the session ends nothing waits for a user: a box is not shown (one
+// shown ends), its default button is the answer and its text goes to
+// standard error.
 #pragma once
 
 #include <functional>

@@ -5,6 +5,7 @@
 #pragma once
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,6 +31,7 @@
 
 #include <algorithm>
 
+#include "tests/support/AsAnotherUser.h"
 #include "tests/x11/PrivateDisplay.h"
 
 namespace hktest {
@@ -295,6 +297,51 @@ class CardOnTheDisplayTest : public ::testing::Test {
     XMapRaised(D, win);
     XSync(D, False);
     return win;
+  }
+  // The tray icon's window, once WaitForCardAndIcon saw it docked.
+  Window Icon = 0;
+  // The card shown and its icon docked.
+  bool WaitForCardAndIcon() {
+    Window card = 0;
+    const bool shown = WaitFor([&] { return (card = FindTop("Card")) != 0 && Viewable(card); }, 30);
+    EXPECT_TRUE(shown) << "no card";
+    const bool docked = shown && WaitFor([&] { return (Icon = DockedIcon()) != 0; }, 10);
+    EXPECT_TRUE(docked) << "the icon did not dock";
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the fade-in
+    return docked;
+  }
+  // A menu item chosen as a hand does: the pointer on it, then a click.
+  void ChooseItem(Window menu, int y) {
+    auto [mx, my] = Origin(menu);
+    XTestFakeMotionEvent(D, DefaultScreen(D), mx + 30, my + y, CurrentTime);
+    XSync(D, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    Click(mx + 30, my + y, 1);
+  }
+  // The card started as the user nobody, in a program directory open to it.
+  void StartCardAsNobody() {
+    Card = hktest::SpawnAsNobody((Dir / "HanakumoCard").string(), Dir.string(),
+                                 {"DISPLAY=" + Server.Name(), "XDG_CONFIG_HOME=" + (Dir / "config").string(),
+                                  "HOME=" + Dir.string(), "PATH=/usr/bin:/bin"},
+                                 (Dir / "program.log").string());
+  }
+  // The card run by a user who may not write its config.ini (made with
+  // `keys`), as from a system-wide install, with its notification area;
+  // the file's text before.
+  std::string StartWithAReadOnlyConfig(const std::string& keys) {
+    WriteConfig(keys);
+    const std::string before = ReadConfig();
+    EXPECT_EQ(chmod((Dir / "config.ini").c_str(), 0444), 0);
+    StartTray();
+    StartCardAsNobody();
+    return before;
+  }
+  // Logout as the server sees it: our connection, the window manager and
+  // the server go.
+  void CloseTheDisplay() {
+    XCloseDisplay(D);
+    D = nullptr;
+    Server.Stop();
   }
 };
 

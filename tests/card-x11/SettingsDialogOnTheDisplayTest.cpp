@@ -9,8 +9,6 @@
 
 #include <X11/keysym.h>
 
-#include "tests/support/AsAnotherUser.h"
-
 namespace {
 
 using hktest::CardOnTheDisplayTest;
@@ -22,8 +20,6 @@ constexpr int kSettingsY = 2 + 3 * 22 + 9 + 11;
 
 class SettingsDialogOnTheDisplayTest : public CardOnTheDisplayTest {
  protected:
-  Window Icon = 0;
-
   // The card with its tray icon, then the dialog from the icon's menu.
   Window StartAndOpenSettings() {
     StartTray();
@@ -37,24 +33,6 @@ class SettingsDialogOnTheDisplayTest : public CardOnTheDisplayTest {
     EXPECT_TRUE(WaitFor([&] { return (dialog = FindTop("Card Settings")) != 0 && Viewable(dialog); }, 10))
         << "no settings dialog";
     return dialog;
-  }
-  // The card shown and its icon docked.
-  bool WaitForCardAndIcon() {
-    Window card = 0;
-    const bool shown = WaitFor([&] { return (card = FindTop("Card")) != 0 && Viewable(card); }, 30);
-    EXPECT_TRUE(shown) << "no card";
-    const bool docked = shown && WaitFor([&] { return (Icon = DockedIcon()) != 0; }, 10);
-    EXPECT_TRUE(docked) << "the icon did not dock";
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the fade-in
-    return docked;
-  }
-  // A menu item chosen as a hand does: the pointer on it, then a click.
-  void ChooseItem(Window menu, int y) {
-    auto [mx, my] = Origin(menu);
-    XTestFakeMotionEvent(D, DefaultScreen(D), mx + 30, my + y, CurrentTime);
-    XSync(D, False);
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    Click(mx + 30, my + y, 1);
   }
   void Key(KeySym sym) {
     const KeyCode code = XKeysymToKeycode(D, sym);
@@ -83,13 +61,6 @@ class SettingsDialogOnTheDisplayTest : public CardOnTheDisplayTest {
       }
     }
     return out;
-  }
-  // The card started as the user nobody, in a program directory open to it.
-  void StartCardAsNobody() {
-    Card = hktest::SpawnAsNobody((Dir / "HanakumoCard").string(), Dir.string(),
-                                 {"DISPLAY=" + Server.Name(), "XDG_CONFIG_HOME=" + (Dir / "config").string(),
-                                  "HOME=" + Dir.string(), "PATH=/usr/bin:/bin"},
-                                 (Dir / "program.log").string());
   }
   void ExitFromTheMenu() {
     Window menu = OpenTrayMenu(Icon);
@@ -158,11 +129,7 @@ TEST_F(SettingsDialogOnTheDisplayTest, ALinkedConfigIsSavedAtItsTargetAndTheLink
 }
 
 TEST_F(SettingsDialogOnTheDisplayTest, AReadOnlyConfigIsKeptAndTheFailureSaid) {
-  WriteConfig("FirstRun=0\nAlpha=200\n");
-  const std::string before = ReadConfig();
-  ASSERT_EQ(chmod((Dir / "config.ini").c_str(), 0444), 0);
-  StartTray();
-  StartCardAsNobody();
+  const std::string before = StartWithAReadOnlyConfig("FirstRun=0\nAlpha=200\n");
   ASSERT_TRUE(WaitForCardAndIcon());
   Window menu = OpenTrayMenu(Icon);
   ASSERT_NE(menu, 0u) << "no menu";

@@ -546,7 +546,8 @@ class TX11Driver : public TPlatformDriver {
     XFlush(D);
   }
 
-  int EventFd() override { return ConnectionNumber(D); }
+  // A dead connection reads as ready for ever: no loop may wait on it.
+  int EventFd() override { return gDisplayGone ? -1 : ConnectionNumber(D); }
 
   bool EventsQueued() override { return !gDisplayGone && XEventsQueued(D, QueuedAlready) > 0; }
 

@@ -1,7 +1,9 @@
 // A program that saves its settings in its form's OnDestroy, for the
 // session-end tests: SessionEndProgram SETTINGS MODE, where MODE is idle
 // (waits in the run), modal (in a modal loop) or busy (pumping its
-// messages in a long job). It writes SETTINGS.ready once it waits.
+// messages in a long job), or linger (waits in the run, and after saving
+// goes on taking its messages for a second, as a job finishing its work
+// does). It writes SETTINGS.ready once it waits.
 #include <chrono>
 #include <fstream>
 #include <string>
@@ -19,7 +21,18 @@ int main(int argc, char** argv) {
   Application->CreateForm(form);
   Application->ShowMainForm = false;
   form->HandleNeeded();  // a real window, as every program has
-  form->OnDestroy = [&](TObject*) { std::ofstream(settings, std::ios::app) << "saved after" << seen << "\n"; };
+  form->OnDestroy = [&](TObject*) {
+    std::ofstream(settings, std::ios::app) << "saved after" << seen << "\n";
+    if (mode != "linger") return;
+    SetTimer(Application->Handle(), 1, 100, nullptr);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    MSG msg;
+    while (std::chrono::steady_clock::now() < until) {
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (msg.message != WM_QUIT) DispatchMessageA(&msg);
+      WaitMessage();
+    }
+  };
   constexpr UINT kStart = WM_USER + 1;
   Application->HookMainWindow([&](TMessage& m) {
     if (m.Msg == WM_QUERYENDSESSION) seen += " query";
