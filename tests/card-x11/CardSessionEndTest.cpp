@@ -14,41 +14,6 @@ using hktest::kExitY;
 using hktest::TWindowManager;
 namespace fs = std::filesystem;
 
-struct TEnd {
-  bool Exited = false;
-  int WaitStatus = -1;
-  double Seconds = 0;
-  // CPU time spent in the two seconds after the end began (or until the
-  // exit, when that came first).
-  double Cpu = 0;
-};
-
-// Watches the end that has just begun, for at most `limit` seconds.
-TEnd WatchTheEnd(pid_t pid, double limit) {
-  TEnd end;
-  const auto start = hktest::Clock::now();
-  const double before = hktest::CpuSeconds(pid);
-  bool measured = false;
-  for (;;) {
-    const double elapsed = std::chrono::duration<double>(hktest::Clock::now() - start).count();
-    if (!measured && elapsed >= 2) {
-      end.Cpu = hktest::CpuSeconds(pid) - before;
-      measured = true;
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, WNOHANG, &usage) == pid) {
-      end.Exited = true;
-      end.WaitStatus = status;
-      end.Seconds = elapsed;
-      if (!measured) end.Cpu = hktest::CpuSeconds(usage) - before;
-      return end;
-    }
-    if (elapsed >= limit) return end;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-}
-
 enum class TEndKind { Signal, DisplayCloses, SignalUnderTheBox, DisplayClosesUnderTheBox };
 
 struct TCase {
@@ -99,7 +64,7 @@ TEST_P(CardSessionEndTest, EndsInAFewSecondsWithoutABoxOrASpin) {
       break;
     }
   }
-  const TEnd end = WatchTheEnd(Card, 5);
+  const hktest::TEnd end = hktest::WatchTheEnd(Card, 5);
   if (end.Exited) Card = -1;
   ASSERT_TRUE(end.Exited) << "still running 5 s after the end began, " << end.Cpu << " CPU seconds in its first 2 s";
   EXPECT_TRUE(WIFEXITED(end.WaitStatus) && WEXITSTATUS(end.WaitStatus) == 0) << "status " << end.WaitStatus;

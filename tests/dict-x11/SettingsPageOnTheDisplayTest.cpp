@@ -2,12 +2,14 @@
 // Apply with a name that is no readable file (missing, a folder) says so
 // and changes nothing, so the next start still opens the main window; a
 // linked config.txt is saved at its target, and a read-only one Apply by a
-// user who may not write it is kept and the failure said.
+// user who may not write it is kept and the failure said; a session end
+// with that box up ends the program at once, the failure on standard error.
 #include "tests/dict-x11/DictionaryWindowFixture.h"
 
 #include <sys/stat.h>
 
 #include "tests/support/AsAnotherUser.h"
+#include "tests/support/ProcessTimes.h"
 
 namespace {
 
@@ -49,6 +51,39 @@ class SettingsPageOnTheDisplayTest : public DictionaryWindowTest {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     Click(NumberBoxX, NumberBoxY);
     Click(ApplyX, ApplyY);
+  }
+  // Apply by a user who may not write config.txt, until the failure's box
+  // is up; `before` gets the file's text.
+  void ApplyWithAReadOnlyConfig(std::string* before) {
+    std::ofstream(ProgramDir / "config.txt", std::ios::binary) << "[Dictionary]\r\nShowLineNumber=1\r\n";
+    *before = ReadConfig();
+    ASSERT_EQ(chmod((ProgramDir / "config.txt").c_str(), 0444), 0);
+    StartAsNobody();
+    ASSERT_NO_FATAL_FAILURE(WaitForWindow());
+    ApplyWithoutNumbers();
+    ASSERT_TRUE(WaitFor([&] { return Box() != 0; }, 10)) << "the failure was not said";
+  }
+  // The session ends (SIGTERM, or the display closing) with that box up.
+  void EndWithTheFailureSaid(bool displayCloses) {
+    std::string before;
+    ASSERT_NO_FATAL_FAILURE(ApplyWithAReadOnlyConfig(&before));
+    if (displayCloses) {
+      XCloseDisplay(D);
+      D = nullptr;
+      Server.Stop();
+    } else {
+      kill(Child, SIGTERM);
+    }
+    const TEnd end = WatchTheEnd(Child, 5);
+    if (end.Exited) Child = -1;
+    ASSERT_TRUE(end.Exited) << "still running 5 s after the end began, " << end.Cpu << " CPU seconds in its first 2 s";
+    EXPECT_TRUE(WIFEXITED(end.WaitStatus) && WEXITSTATUS(end.WaitStatus) == 0) << "status " << end.WaitStatus;
+    EXPECT_LT(end.Cpu, 0.5) << "CPU seconds in the 2 s after the end began";
+    std::stringstream log;
+    log << std::ifstream(ProgramDir / "program.log").rdbuf();
+    EXPECT_NE(log.str().find(": Unable to write to " + (ProgramDir / "config.txt").string()), std::string::npos)
+        << log.str();
+    EXPECT_EQ(ReadConfig(), before);
   }
   void TypeName(const std::string& name) {
     for (char c : name) ASSERT_NO_FATAL_FAILURE(Key(c == '.' ? XK_period : XK_a + (c - 'a')));
@@ -102,18 +137,21 @@ TEST_P(SettingsPageOnTheDisplayTest, ALinkedConfigIsSavedAtItsTargetAndTheLinkSt
 }
 
 TEST_P(SettingsPageOnTheDisplayTest, AReadOnlyConfigIsKeptAndTheFailureSaid) {
-  std::ofstream(ProgramDir / "config.txt", std::ios::binary) << "[Dictionary]\r\nShowLineNumber=1\r\n";
-  const std::string before = ReadConfig();
-  ASSERT_EQ(chmod((ProgramDir / "config.txt").c_str(), 0444), 0);
-  StartAsNobody();
-  ASSERT_NO_FATAL_FAILURE(WaitForWindow());
-  ApplyWithoutNumbers();
-  ASSERT_TRUE(WaitFor([&] { return Box() != 0; }, 10)) << "the failure was not said";
+  std::string before;
+  ASSERT_NO_FATAL_FAILURE(ApplyWithAReadOnlyConfig(&before));
   ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
   ASSERT_TRUE(WaitFor([&] { return Box() == 0; }, 5)) << "the box stayed";
   Click(CloseX, CloseY);
   ASSERT_TRUE(WaitFor([&] { return Exited(); }, 20, true)) << "the close button did not end the program";
   EXPECT_EQ(ReadConfig(), before);
+}
+
+TEST_P(SettingsPageOnTheDisplayTest, ASignalWithTheFailuresBoxUpEndsTheProgram) {
+  EndWithTheFailureSaid(false);
+}
+
+TEST_P(SettingsPageOnTheDisplayTest, TheDisplayClosingUnderTheFailuresBoxEndsTheProgram) {
+  EndWithTheFailureSaid(true);
 }
 
 INSTANTIATE_TEST_SUITE_P(, SettingsPageOnTheDisplayTest, ::testing::Values(TWindowManager::NoWindowManager),
