@@ -38,7 +38,12 @@ PSurface BitmapPixels(HDC dc) {
 void PresentWhole(const PWindow& w) {
   if (!w->Surface) return;
   w->Dirty = false;
-  if (w->Style & WS_VISIBLE) Driver().Present(w->Handle, RECT{0, 0, w->Surface->Width, w->Surface->Height});
+  if (!(w->Style & WS_VISIBLE)) return;
+  // A frame presented before the display maps the window just shown would
+  // be lost (the first frames of a fade): it waits for the map, once a show.
+  if (!(w->Style & WS_MINIMIZE)) Driver().WaitUntilShown(w->Handle, 500);
+  if (IsWindow(w->Handle) && w->Surface && (w->Style & WS_VISIBLE))
+    Driver().Present(w->Handle, RECT{0, 0, w->Surface->Width, w->Surface->Height});
 }
 
 }  // namespace

@@ -286,6 +286,8 @@ class TX11Driver : public TPlatformDriver {
       ApplyUserTime(*xw);
       xw->MapSerial = NextRequest(D);
       xw->WeUnmapped = false;
+      // A layered window is seen in the shape of its image from the map on.
+      if (PWindow w = Find(h); w && xw->Argb) ApplyShapes(*xw, *w, nullptr);
       // A window kept in our own order takes its place before it is seen.
       if (KeptInOurOrder(*xw)) {
         KeepTopmostAbove();
@@ -477,6 +479,9 @@ class TX11Driver : public TPlatformDriver {
         for (int x = 0; x < wd; ++x) dst[x] = Scale(src[x] | 0xFF000000u, layered ? alpha : 255);
       }
     }
+    // The image may have changed where it is transparent. Drawing is cut
+    // to the shape, so a shape that grows comes before the pixels.
+    if (xw->Argb) ApplyShapes(*xw, *w, &s);
     XImage* img = XCreateImage(D, xw->Argb ? ArgbVisual : DefaultVisual(D, Screen), xw->Argb ? 32 : DefaultDepth(D, Screen),
                                ZPixmap, 0, reinterpret_cast<char*>(Buffer.data()), static_cast<unsigned>(wd),
                                static_cast<unsigned>(ht), 32, wd * 4);
@@ -487,8 +492,6 @@ class TX11Driver : public TPlatformDriver {
     XFreeGC(D, gc);
     img->data = nullptr;  // the buffer is ours
     XDestroyImage(img);
-    // The image may have changed where it is transparent.
-    if (xw->Argb) ApplyShapes(*xw, *w, &s);
     XFlush(D);
   }
 
@@ -504,6 +507,9 @@ class TX11Driver : public TPlatformDriver {
       Poll();
       xw = Get(h);
       if (!xw || xw->Exposed || gDisplayGone) return;
+      // A window cut to nothing (a layered one at zero opacity) is never
+      // exposed: viewable is shown for it.
+      if (xw->Mapped && Viewable(xw->Xid)) return;
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
       if (left <= 0) return;
       WaitForDisplay(static_cast<int>(left));
@@ -754,6 +760,11 @@ class TX11Driver : public TPlatformDriver {
     ::poll(&fd, 1, ms);
   }
 
+  bool Viewable(Window x) {
+    XWindowAttributes attrs;
+    return XGetWindowAttributes(D, x, &attrs) != 0 && attrs.map_state == IsViewable;
+  }
+
   TXWindow* Get(HWND h) {
     auto it = ByHwnd.find(h);
     return it == ByHwnd.end() ? nullptr : &it->second;
@@ -857,6 +868,7 @@ class TX11Driver : public TPlatformDriver {
     xw.Last = w.Rect;
     xw.Mapped = false;
     xw.Exposed = false;
+    ApplyBackground(xw);
     XSetWMProtocols(D, xw.Xid, &WmDelete, 1);
     ApplySizeHints(xw);
     XWMHints wm{};
@@ -1018,11 +1030,24 @@ class TX11Driver : public TPlatformDriver {
     xw.Shapes.Apply(D, xw.Xid, plan, w.Surface.get());
   }
 
+  // What a 32-bit window shows where its pixels are not put yet (just
+  // mapped, or its shape grown). A compositor is given transparent pixels:
+  // with no background the server would fill the window with what lies
+  // beneath it made opaque, a box over the desktop. Shown without one, a
+  // transparent pixel is black, and that copy of the desktop is the
+  // window's best likeness until its image comes.
+  void ApplyBackground(TXWindow& xw) {
+    if (!xw.Argb) return;
+    if (Compositor->Running()) XSetWindowBackground(D, xw.Xid, 0);
+    else XSetWindowBackgroundPixmap(D, xw.Xid, None);
+  }
+
   // A compositing manager came or went: layered windows are shown the other way.
   void CompositorChanged() {
     for (auto& [h, xw] : ByHwnd) {
       PWindow w = Find(h);
       if (!w || !xw.Argb) continue;
+      ApplyBackground(xw);
       ApplyShapes(xw, *w, nullptr);
       if (w->Surface) Present(h, RECT{0, 0, w->Surface->Width, w->Surface->Height});
     }
