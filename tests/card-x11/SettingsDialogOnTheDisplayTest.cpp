@@ -9,6 +9,8 @@
 
 #include <X11/keysym.h>
 
+#include "tests/x11/WindowIdentity.h"
+
 namespace {
 
 using hktest::CardOnTheDisplayTest;
@@ -141,5 +143,49 @@ TEST_F(SettingsDialogOnTheDisplayTest, AReadOnlyConfigIsKeptAndTheFailureSaid) {
   EXPECT_EQ(ReadConfig(), before);
   EXPECT_FALSE(fs::exists(Dir / "config.ini.new"));
 }
+
+class SettingsDialogBothTest : public SettingsDialogOnTheDisplayTest,
+                               public ::testing::WithParamInterface<hktest::TWindowManager> {
+ protected:
+  hktest::TWindowManager WindowManager() const override { return GetParam(); }
+};
+
+// The card, its tray icon and its dialog say whose they are, for
+// window-manager rules, taskbars and tools that look windows up by class.
+// The dialog, of a fixed size with only a close box, tells the window
+// manager it may be moved and closed and nothing more; openbox then offers
+// neither resizing nor maximising. (Openbox keeps minimising for every
+// dialog whatever the hints say: only the hints are ours to check there.)
+TEST_P(SettingsDialogBothTest, TheCardAndItsDialogNameTheirProgramAndTheDialogAsksForMoveAndCloseOnly) {
+  WriteConfig("FirstRun=0\nRefreshTime=600000\n");
+  const Window dialog = StartAndOpenSettings();
+  ASSERT_NE(dialog, 0u);
+  const Window card = FindTop("Card");
+  ASSERT_NE(card, 0u);
+  char host[256] = {};
+  ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+  for (Window w : {card, Icon, dialog}) {
+    const hktest::TWindowIdentity id = hktest::ReadIdentity(D, w);
+    EXPECT_EQ(id.Instance, "HanakumoCard") << "window " << w;
+    EXPECT_EQ(id.Class, "HanakumoCard") << "window " << w;
+    EXPECT_EQ(id.Pid, static_cast<long>(Card)) << "window " << w;
+    EXPECT_EQ(id.Machine, host) << "window " << w;
+  }
+  if (GetParam() == hktest::TWindowManager::NoWindowManager) return;
+  std::vector<std::string> actions;
+  ASSERT_TRUE(WaitFor([&] { return !(actions = hktest::AllowedActions(D, dialog)).empty(); }, 10))
+      << "no allowed actions";
+  auto allowed = [&](const char* action) { return std::find(actions.begin(), actions.end(), action) != actions.end(); };
+  for (const char* action : {"MOVE", "CLOSE"}) EXPECT_TRUE(allowed(action)) << action << " is not allowed";
+  for (const char* action : {"RESIZE", "MAXIMIZE_HORZ", "MAXIMIZE_VERT"})
+    EXPECT_FALSE(allowed(action)) << action << " is allowed";
+  const hktest::TMotifHints hints = hktest::ReadMotifHints(D, dialog);
+  ASSERT_TRUE(hints.Functions.has_value()) << "the dialog names no functions";
+  EXPECT_EQ(*hints.Functions, hktest::kMotifMove | hktest::kMotifClose);
+}
+
+INSTANTIATE_TEST_SUITE_P(Setups, SettingsDialogBothTest,
+                         ::testing::Values(hktest::TWindowManager::NoWindowManager, hktest::TWindowManager::Openbox),
+                         [](const auto& info) { return std::string(hktest::WindowManagerName(info.param)); });
 
 }  // namespace

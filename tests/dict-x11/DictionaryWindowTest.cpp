@@ -4,6 +4,10 @@
 // private display, once without a window manager and once under openbox.
 #include "tests/dict-x11/DictionaryWindowFixture.h"
 
+#include <algorithm>
+
+#include "tests/x11/WindowIdentity.h"
+
 namespace {
 
 using namespace hktest;
@@ -329,6 +333,25 @@ TEST_P(DictionaryWindowTest, ADragEndingNearAnEdgeSnapsTheWindowToIt) {
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   Click(CloseX, CloseY);
   EXPECT_TRUE(WaitFor([&] { return Exited(); }, 20, true)) << "the close button missed after the snap";
+}
+
+// The main window says whose it is, for window-manager rules, taskbars and
+// tools that look windows up by class; under a window manager it keeps
+// every function its own caption buttons and edges offer.
+TEST_P(DictionaryWindowTest, TheMainWindowNamesItsProgramAndKeepsItsFunctions) {
+  ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
+  const TWindowIdentity id = ReadIdentity(D, Win);
+  EXPECT_EQ(id.Instance, "HanakumoDict");
+  EXPECT_EQ(id.Class, "HanakumoDict");
+  EXPECT_EQ(id.Pid, static_cast<long>(Child));
+  char host[256] = {};
+  ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+  EXPECT_EQ(id.Machine, host);
+  if (!UnderWindowManager()) return;
+  std::vector<std::string> actions;
+  ASSERT_TRUE(WaitFor([&] { return !(actions = AllowedActions(D, Win)).empty(); }, 10)) << "no allowed actions";
+  for (const char* action : {"MOVE", "RESIZE", "MINIMIZE", "MAXIMIZE_HORZ", "MAXIMIZE_VERT", "CLOSE"})
+    EXPECT_NE(std::find(actions.begin(), actions.end(), action), actions.end()) << action << " is not allowed";
 }
 
 INSTANTIATE_TEST_SUITE_P(, DictionaryWindowTest,

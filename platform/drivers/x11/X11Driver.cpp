@@ -20,6 +20,7 @@
 #include "platform/Messages.h"
 #include "platform/RawInput.h"
 #include "platform/WindowInternals.h"
+#include "platform/drivers/x11/X11Identity.h"
 #include "platform/drivers/x11/X11Keys.h"
 #include "platform/drivers/x11/X11Shape.h"
 #include "platform/Icons.h"
@@ -870,6 +871,7 @@ class TX11Driver : public TPlatformDriver {
     xw.Exposed = false;
     ApplyBackground(xw);
     XSetWMProtocols(D, xw.Xid, &WmDelete, 1);
+    hkx11::SetWindowIdentity(D, xw.Xid);
     ApplySizeHints(xw);
     XWMHints wm{};
     wm.flags = InputHint;
@@ -921,13 +923,45 @@ class TX11Driver : public TPlatformDriver {
     xw.Exposed = false;
   }
 
+  // The Motif hints: a window with a caption has the frame and the window
+  // manager's functions its styles give it (moved and closed always, resized
+  // with a sizing border, minimised and maximised with their boxes); one
+  // without a caption has no decorations and leaves the functions to the
+  // window manager, as it draws its own caption and buttons.
   void ApplyDecorations(TXWindow& xw, const TWindow& w) {
-    // A window without a caption has no decorations (Motif hints).
+    enum : unsigned long { kFunctionsHint = 1, kDecorationsHint = 2 };
+    enum : unsigned long { kFuncResize = 2, kFuncMove = 4, kFuncMinimize = 8, kFuncMaximize = 16, kFuncClose = 32 };
+    enum : unsigned long {
+      kDecorBorder = 2,
+      kDecorResizeHandle = 4,
+      kDecorTitle = 8,
+      kDecorMenu = 16,
+      kDecorMinimize = 32,
+      kDecorMaximize = 64
+    };
     struct {
       unsigned long flags, functions, decorations;
       long input_mode;
       unsigned long status;
-    } hints{2, 0, (w.Style & WS_CAPTION) == WS_CAPTION ? 1ul : 0ul, 0, 0};
+    } hints{kDecorationsHint, 0, 0, 0, 0};
+    if ((w.Style & WS_CAPTION) == WS_CAPTION) {
+      hints.flags |= kFunctionsHint;
+      hints.functions = kFuncMove | kFuncClose;
+      hints.decorations = kDecorBorder | kDecorTitle;
+      if (w.Style & WS_THICKFRAME) {
+        hints.functions |= kFuncResize;
+        hints.decorations |= kDecorResizeHandle;
+      }
+      if (w.Style & WS_SYSMENU) hints.decorations |= kDecorMenu;
+      if (w.Style & WS_MINIMIZEBOX) {
+        hints.functions |= kFuncMinimize;
+        hints.decorations |= kDecorMinimize;
+      }
+      if (w.Style & WS_MAXIMIZEBOX) {
+        hints.functions |= kFuncMaximize;
+        hints.decorations |= kDecorMaximize;
+      }
+    }
     XChangeProperty(D, xw.Xid, MotifHints, MotifHints, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&hints), 5);
   }
 

@@ -10,6 +10,7 @@
 #include "platform/Input.h"
 #include "platform/Messages.h"
 #include "platform/WindowInternals.h"
+#include "platform/drivers/x11/X11Identity.h"
 
 namespace {
 constexpr long kRequestDock = 0;
@@ -62,8 +63,7 @@ void TX11Tray::Create(TIconWindow& icon) {
   unsigned long info[2] = {0, 1};  // XEmbed version 0, mapped
   XChangeProperty(D, icon.Xid, XembedInfo, XembedInfo, 32, PropModeReplace, reinterpret_cast<unsigned char*>(info), 2);
   XStoreName(D, icon.Xid, icon.Record.Tip.c_str());
-  XClassHint cls{const_cast<char*>("hanakumo"), const_cast<char*>("Hanakumo")};
-  XSetClassHint(D, icon.Xid, &cls);
+  hkx11::SetWindowIdentity(D, icon.Xid);
 }
 
 void TX11Tray::Dock(TIconWindow& icon) {
