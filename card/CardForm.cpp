@@ -243,7 +243,12 @@ void THanakumoCardForm::BottomRight1Click(TObject*) {
 }
 
 void THanakumoCardForm::Settings1Click(TObject*) {
-  if (SettingsForm) SettingsForm->Show();
+  if (!SettingsForm) return;
+  // A window manager may minimise the dialog even so, and it has no taskbar
+  // button to come back by: choosing Settings again brings it back.
+  if (SettingsForm->HandleAllocated() && IsIconic(SettingsForm->Handle()))
+    ShowWindow(SettingsForm->Handle(), SW_RESTORE);
+  SettingsForm->Show();
 }
 
 void THanakumoCardForm::About1Click(TObject*) {

@@ -154,8 +154,10 @@ class SettingsDialogBothTest : public SettingsDialogOnTheDisplayTest,
 // window-manager rules, taskbars and tools that look windows up by class.
 // The dialog, of a fixed size with only a close box, tells the window
 // manager it may be moved and closed and nothing more; openbox then offers
-// neither resizing nor maximising. (Openbox keeps minimising for every
-// dialog whatever the hints say: only the hints are ours to check there.)
+// neither resizing nor maximising. Openbox keeps minimising for every
+// dialog whatever the hints say: there only the hints are ours to check, and
+// the dialog, which has no taskbar button, minimised all the same comes back
+// when Settings is chosen again.
 TEST_P(SettingsDialogBothTest, TheCardAndItsDialogNameTheirProgramAndTheDialogAsksForMoveAndCloseOnly) {
   WriteConfig("FirstRun=0\nRefreshTime=600000\n");
   const Window dialog = StartAndOpenSettings();
@@ -182,6 +184,20 @@ TEST_P(SettingsDialogBothTest, TheCardAndItsDialogNameTheirProgramAndTheDialogAs
   const hktest::TMotifHints hints = hktest::ReadMotifHints(D, dialog);
   ASSERT_TRUE(hints.Functions.has_value()) << "the dialog names no functions";
   EXPECT_EQ(*hints.Functions, hktest::kMotifMove | hktest::kMotifClose);
+
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = dialog;
+  e.xclient.message_type = XInternAtom(D, "WM_CHANGE_STATE", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = IconicState;
+  XSendEvent(D, DefaultRootWindow(D), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  XSync(D, False);
+  ASSERT_TRUE(WaitFor([&] { return !Viewable(dialog); }, 10)) << "openbox did not minimise the dialog";
+  Window menu = OpenTrayMenu(Icon);
+  ASSERT_NE(menu, 0u) << "no menu";
+  ChooseItem(menu, kSettingsY);
+  EXPECT_TRUE(WaitFor([&] { return Viewable(dialog); }, 10)) << "Settings left the dialog minimised";
 }
 
 INSTANTIATE_TEST_SUITE_P(Setups, SettingsDialogBothTest,
