@@ -116,6 +116,18 @@ TEST_F(X11WindowManagerTest, TheWindowManagersMaximiseAndMinimiseAreTheWindowsOw
   ASSERT_TRUE(PumpUntil([&] { return (x = XWindowTitled("wm states")) != 0; }));
   const RECT normal{100, 120, 400, 320};
   ASSERT_TRUE(PumpUntil([&] { return RectIs(h, normal); }));
+  // A window manager hears no request for a window it does not look after
+  // yet: the taskbar asks once it does (WM_STATE set).
+  ASSERT_TRUE(PumpUntil([&] {
+    Atom type;
+    int format;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(Probe, x, XInternAtom(Probe, "WM_STATE", False), 0, 2, False, AnyPropertyType, &type, &format,
+                       &n, &after, &data);
+    if (data) XFree(data);
+    return n > 0;
+  }));
 
   // A taskbar maximises it: maximised, with the screen's size, as its own
   // maximise would say.
@@ -168,6 +180,15 @@ TEST_F(X11WindowManagerTest, TheWindowManagersMaximiseAndMinimiseAreTheWindowsOw
       << "IsZoomed " << IsZoomed(h) << ", last WM_SIZE " << LastSize(h).Kind << " " << LastSize(h).Width << " x "
       << LastSize(h).Height;
   EXPECT_TRUE(RectIs(h, normal));
+
+  // The taskbar's restore right behind the program's own maximise, before
+  // the program has seen the window manager's answer to it: the window
+  // still ends as the window manager leaves it.
+  ShowWindow(h, SW_MAXIMIZE);
+  RequestMaximized(x, false);
+  ASSERT_TRUE(PumpUntil([&] { return !IsZoomed(h) && LastSize(h) == TSize{SIZE_RESTORED, 300, 200}; }))
+      << "IsZoomed " << IsZoomed(h) << ", last WM_SIZE " << LastSize(h).Kind << " " << LastSize(h).Width << " x "
+      << LastSize(h).Height;
   DestroyWindow(h);
 }
 

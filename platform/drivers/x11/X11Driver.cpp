@@ -575,6 +575,7 @@ class TX11Driver : public TPlatformDriver {
     }
     // Focus moving between two of our windows is no deactivation.
     if (focusOut && !focusIn && !OurFocus()) ActivateInternal(nullptr, WA_INACTIVE, true);
+    FollowLapsedWmStates();
     return any;
   }
 
@@ -642,6 +643,28 @@ class TX11Driver : public TPlatformDriver {
       if (state.Iconic()) SetMinimizedFromDriver(h, true);
       else if (xw->Mapped) SetMinimizedFromDriver(h, false);
     }
+  }
+
+  // A state asked of the window manager whose answer never came, or came
+  // and was changed again before we looked (a taskbar's restore right after
+  // our maximise): once the wait lapses, what the window manager says now
+  // holds, whether or not another change of it is still to come.
+  void FollowLapsedWmStates() {
+    const auto now = std::chrono::steady_clock::now();
+    std::vector<HWND> lapsed;
+    for (auto& [h, xw] : ByHwnd) {
+      bool due = false;
+      if (xw.PendingMax >= 0 && now >= xw.PendingMaxUntil) {
+        xw.PendingMax = -1;
+        due = true;
+      }
+      if (xw.PendingMin >= 0 && now >= xw.PendingMinUntil) {
+        xw.PendingMin = -1;
+        due = true;
+      }
+      if (due) lapsed.push_back(h);
+    }
+    for (HWND h : lapsed) FollowWmState(h);
   }
 
   // Newly looked after by a window manager that may have dropped the
