@@ -133,6 +133,25 @@ TEST_P(DictionaryWindowTest, TheLoadingFormIsPaintedDuringTheLoad) {
   ASSERT_TRUE(WaitFor([&] { return (Win = FindMainWindow()) != 0; }, 60)) << "no main window after the load";
 }
 
+// A learner types the word while the dictionary is still loading: the keys
+// went to the splash, which is gone by the time the program reads them, and
+// they reach the search box all the same.
+TEST_P(DictionaryWindowTest, AWordTypedWhileTheDictionaryLoadsIsSearched) {
+  {
+    std::ofstream out(ProgramDir / "edict.txt", std::ios::binary | std::ios::trunc);
+    for (int i = 0; i < 600000; ++i) out << "\xE8\xAA\x9E" << i << " [\xE3\x81\x94] /(n) banana salad/\n";
+    out << "\xE6\xB0\xB4 [\xE3\x81\xBF\xE3\x81\x9A] /(n) water/\n";
+    ASSERT_TRUE(out.good());
+  }
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_TRUE(WaitFor([&] { return FindWindow("Loading") != 0; }, 30)) << "no loading form appeared";
+  ASSERT_NO_FATAL_FAILURE(Type("water"));
+  ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
+  ASSERT_NE(FindWindow("Loading"), 0u) << "the load ended before the word was typed: a larger dictionary is needed";
+  ASSERT_TRUE(WaitFor([&] { return (Win = FindMainWindow()) != 0; }, 60)) << "no window named Hanakumo appeared";
+  EXPECT_TRUE(WaitFor([&] { return FirstResultShown(); }, 20)) << "the word typed during the load was lost";
+}
+
 // A long search ends with every visible row of the shown list drawn.
 TEST_P(DictionaryWindowTest, ALongSearchLeavesEveryVisibleRowDrawn) {
   constexpr int Exact = 8;

@@ -1290,27 +1290,29 @@ class TX11Driver : public TPlatformDriver {
           PushRawInput(e);
         }
         break;
+      // The server sends keys only to windows of ours; one that has gone
+      // since (the dictionary's splash, freed once the load is done) still
+      // had them typed for the program, which takes them at its focus.
       case KeyPress:
-        if (h) KeyPressed(h, ev);
+        KeyPressed(h, ev);
         break;
-      case KeyRelease:
-        if (h) {
-          // An auto-repeat sends a release and a press with the same time.
-          if (XEventsQueued(D, QueuedAfterReading) > 0) {
-            XEvent next;
-            XPeekEvent(D, &next);
-            if (next.type == KeyPress && next.xkey.time == ev.xkey.time && next.xkey.keycode == ev.xkey.keycode) break;
-          }
-          int vk = KeysymToVirtualKey(XLookupKeysym(&ev.xkey, 0));
-          if (vk != 0) {
-            TRawInput e;
-            e.Kind = TRawKind::KeyUp;
-            e.Vk = vk;
-            e.Scan = ev.xkey.keycode >= 8 ? ev.xkey.keycode - 8 : 0;
-            PushRawInput(e);
-          }
+      case KeyRelease: {
+        // An auto-repeat sends a release and a press with the same time.
+        if (XEventsQueued(D, QueuedAfterReading) > 0) {
+          XEvent next;
+          XPeekEvent(D, &next);
+          if (next.type == KeyPress && next.xkey.time == ev.xkey.time && next.xkey.keycode == ev.xkey.keycode) break;
+        }
+        int vk = KeysymToVirtualKey(XLookupKeysym(&ev.xkey, 0));
+        if (vk != 0) {
+          TRawInput e;
+          e.Kind = TRawKind::KeyUp;
+          e.Vk = vk;
+          e.Scan = ev.xkey.keycode >= 8 ? ev.xkey.keycode - 8 : 0;
+          PushRawInput(e);
         }
         break;
+      }
       case ClientMessage:
         if (h && ev.xclient.message_type == WmProtocols && static_cast<Atom>(ev.xclient.data.l[0]) == WmDelete)
           PostInternal(h, WM_SYSCOMMAND, SC_CLOSE, 0);
