@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "WindowTestUtil.h"
+#include "X11DisplayTest.h"
 // Xlib's macros clash with GoogleTest's names: it comes last.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -21,65 +21,12 @@
 
 namespace {
 
-class X11Test : public PlatformTest {
+class X11Test : public X11DisplayTest {
  protected:
-  Display* Probe = nullptr;
-
   void SetUp() override {
     const char* display = std::getenv("HANAKUMO_TEST_DISPLAY");
     if (display == nullptr || *display == 0) GTEST_SKIP() << "HANAKUMO_TEST_DISPLAY is not set";
-    PlatformTest::SetUp();
-    ASSERT_TRUE(SelectPlatformDriver("x11", display));
-    Probe = XOpenDisplay(display);
-    ASSERT_NE(Probe, nullptr);
-  }
-  void TearDown() override {
-    if (Probe == nullptr) return;
-    PlatformTest::TearDown();
-    SelectPlatformDriver("headless");
-    XCloseDisplay(Probe);
-  }
-
-  // Pumps until `done` holds or two seconds of real time pass.
-  template <typename F>
-  bool PumpUntil(F done) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (std::chrono::steady_clock::now() < end) {
-      HeadlessPumpMessages();
-      if (done()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
-  }
-
-  // Our X window of that title (a child of the root: no window manager here).
-  Window XWindowTitled(const char* title) {
-    Window root, parent, *children = nullptr, found = 0;
-    unsigned n = 0;
-    if (!XQueryTree(Probe, DefaultRootWindow(Probe), &root, &parent, &children, &n)) return 0;
-    for (unsigned i = 0; i < n && !found; ++i) {
-      char* name = nullptr;
-      if (XFetchName(Probe, children[i], &name) && name) {
-        if (std::string(name) == title) found = children[i];
-        XFree(name);
-      }
-    }
-    if (children) XFree(children);
-    return found;
-  }
-  // A window property of 32-bit items, as longs.
-  std::vector<long> Property(Window w, const char* name) {
-    Atom type;
-    int format;
-    unsigned long n = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::vector<long> out;
-    if (XGetWindowProperty(Probe, w, XInternAtom(Probe, name, False), 0, 1 << 20, False, AnyPropertyType, &type,
-                           &format, &n, &after, &data) == Success &&
-        data && format == 32)
-      out.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + n);
-    if (data) XFree(data);
-    return out;
+    OpenDisplay(display);
   }
 
   // The screen's pixels inside a rectangle, from the X server.

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <thread>
 
-#include "WindowTestUtil.h"
+#include "X11DisplayTest.h"
 // Xlib's macros clash with GoogleTest's names: it comes last.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -16,56 +16,15 @@
 
 namespace {
 
-class X11WindowManagerTest : public PlatformTest {
+class X11WindowManagerTest : public X11DisplayTest {
  protected:
   hktest::TPrivateDisplay Server;
-  Display* Probe = nullptr;
 
   void SetUp() override {
     const char* display = std::getenv("HANAKUMO_TEST_DISPLAY");
     if (display == nullptr || *display == 0) GTEST_SKIP() << "HANAKUMO_TEST_DISPLAY is not set";
     ASSERT_EQ(Server.Start(hktest::TWindowManager::Openbox), "");
-    PlatformTest::SetUp();
-    ASSERT_TRUE(SelectPlatformDriver("x11", Server.Name()));
-    Probe = XOpenDisplay(Server.Name().c_str());
-    ASSERT_NE(Probe, nullptr);
-  }
-  void TearDown() override {
-    if (Probe == nullptr) return;
-    PlatformTest::TearDown();
-    SelectPlatformDriver("headless");
-    XCloseDisplay(Probe);
-  }
-
-  // Pumps until `done` holds, with a deadline no load reaches.
-  template <typename F>
-  bool PumpUntil(F done) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < end) {
-      HeadlessPumpMessages();
-      if (done()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
-  }
-
-  // Our X window of that title, inside the window manager's frame.
-  Window XWindowTitled(const char* title, Window under = 0, int depth = 0) {
-    if (under == 0) under = DefaultRootWindow(Probe);
-    Window root, parent, *children = nullptr, found = 0;
-    unsigned n = 0;
-    if (!XQueryTree(Probe, under, &root, &parent, &children, &n)) return 0;
-    for (unsigned i = 0; i < n && !found; ++i) {
-      char* name = nullptr;
-      if (XFetchName(Probe, children[i], &name) && name) {
-        if (std::strcmp(name, title) == 0) found = children[i];
-        XFree(name);
-      } else if (depth < 2) {
-        found = XWindowTitled(title, children[i], depth + 1);
-      }
-    }
-    if (children) XFree(children);
-    return found;
+    OpenDisplay(Server.Name());
   }
 
   void Send(Window x, const char* type, long l0, long l1 = 0, long l2 = 0, long l3 = 0) {
