@@ -104,7 +104,12 @@ bool THanakumoCardForm::ReplaceDictionary(const std::string& fileName) {
 
 void THanakumoCardForm::PickRandomEntry() {
   const int i = Random(DictionaryLines->Count());
-  ParseEntryLine(UTF8ToWide((*DictionaryLines)[i]), FHeadword, FReading, FGlosses);
+  // A card shows at most a work area of text, far less than this: a longer
+  // line (a dictionary of one huge line) is read only so far, so that a
+  // refresh costs the same whatever the line's length.
+  constexpr size_t kEntryBytesShown = 1u << 20;
+  const std::string_view line = DictionaryLines->View(i);
+  ParseEntryLine(UTF8ToWide(line.data(), Utf8PrefixLength(line, kEntryBytesShown)), FHeadword, FReading, FGlosses);
 }
 
 void THanakumoCardForm::SetEntry(const WideString& headword, const WideString& reading,

@@ -11,6 +11,7 @@
 #include "platform/Input.h"
 #include "platform/Messages.h"
 #include "platform/Window.h"
+#include "unicode/WideUnicode.h"
 
 TTrayIconHandler* TrayIconHandler = nullptr;
 UINT WM_TASKBARCREATED = 0;
@@ -27,14 +28,6 @@ TShiftState ReadShiftState() {
   if (GetAsyncKeyState(VK_MENU) & 0x8000) s |= ssAlt;
   if (GetAsyncKeyState(VK_CONTROL) & 0x8000) s |= ssCtrl;
   return s;
-}
-
-// At most `limit` bytes of UTF-8 text, never ending inside a character.
-size_t Utf8PrefixLength(const std::string& text, size_t limit) {
-  if (text.size() <= limit) return text.size();
-  size_t n = limit;
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  return n;
 }
 
 }  // namespace

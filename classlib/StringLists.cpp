@@ -223,6 +223,11 @@ std::string TStringList::Get(int index) const {
   return FList[static_cast<size_t>(index)].s;
 }
 
+std::string_view TStringList::View(int index) const {
+  Check(index);
+  return FList[static_cast<size_t>(index)].s;
+}
+
 TObject* TStringList::GetObject(int index) const {
   Check(index);
   return FList[static_cast<size_t>(index)].object;

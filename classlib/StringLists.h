@@ -103,6 +103,9 @@ class TStringList : public TStrings {
  public:
   int Count() const override { return static_cast<int>(FList.size()); }
   std::string Get(int index) const override;
+  // The string where the list holds it, for a caller that reads only part
+  // of a long one; valid until the list changes.
+  std::string_view View(int index) const;
   TObject* GetObject(int index) const override;
   void Put(int index, const std::string& s) override;
   void PutObject(int index, TObject* object) override;

@@ -67,6 +67,13 @@ const DecodeFn Decode = ChooseDecoder();
 
 }  // namespace
 
+size_t Utf8PrefixLength(std::string_view text, size_t limit) {
+  if (text.size() <= limit) return text.size();
+  size_t n = limit;
+  while (n > 0 && IsContinuation(static_cast<uint8_t>(text[n]))) --n;
+  return n;
+}
+
 size_t UTF8ToWidePlain(const char* data, size_t size, char16_t* out) {
   const uint8_t* p = reinterpret_cast<const uint8_t*>(data);
   const uint8_t* const end = p + size;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "classlib/SysTypes.h"
 #include "platform/Types.h"
@@ -27,6 +28,9 @@ constexpr uint32_t UNI_SUR_LOW_END = 0xDFFF;
 // short is decoded afresh, so a damaged byte never swallows a line break.
 WideString UTF8ToWide(const AnsiString& s);
 WideString UTF8ToWide(const char* data, size_t size);
+// The length of the longest start of `text` of at most `limit` bytes that
+// does not end inside a character.
+size_t Utf8PrefixLength(std::string_view text, size_t limit);
 // The two forms behind UTF8ToWide (same results; the fast one is chosen at
 // start when the processor has SSE2). They write at most `size` units to
 // `out` and return the number written.
