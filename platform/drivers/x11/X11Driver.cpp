@@ -1011,17 +1011,7 @@ class TX11Driver : public TPlatformDriver {
                       reinterpret_cast<unsigned char*>(states.data()), static_cast<int>(states.size()));
       return;
     }
-    auto send = [&](Atom state, bool on) {
-      XEvent e{};
-      e.xclient.type = ClientMessage;
-      e.xclient.window = xw.Xid;
-      e.xclient.message_type = NetState;
-      e.xclient.format = 32;
-      e.xclient.data.l[0] = on ? 1 : 0;
-      e.xclient.data.l[1] = static_cast<long>(state);
-      e.xclient.data.l[3] = 1;
-      XSendEvent(D, Root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
-    };
+    auto send = [&](Atom state, bool on) { hkx11::RequestNetState(D, Root, xw.Xid, NetState, on, state); };
     send(NetAbove, above);
     send(NetSkipTaskbar, skip);
     send(NetSkipPager, skip);
