@@ -1,8 +1,4 @@
 // config.ini: the card's nine settings, read at start and written at exit.
-#include <cstdio>
-#include <filesystem>
-#include <system_error>
-
 #include "card/Autostart.h"
 #include "card/CardForm.h"
 #include "card/MainGlobals.h"
@@ -54,39 +50,20 @@ void THanakumoCardForm::LoadConfig() {
 }
 
 void THanakumoCardForm::SaveConfig() {
-  namespace fs = std::filesystem;
-  // The keys go into a copy that replaces the file in one step, so a
-  // failure never leaves old and new settings mixed; lines of other
-  // sections stay as they were.
-  // A linked config.ini is saved at the link's target (the link stays);
-  // one the user may not write is left as it is.
-  const fs::path target(IniFileSaveTarget(ConfigFileName));
-  const fs::path temp(target.string() + ".new");
-  std::error_code ec;
-  auto fail = [&]() {
-    fs::remove(temp, ec);
-    throw EIniFileException("Unable to write to " + ConfigFileName);
-  };
-  if (!IniFileMayBeSaved(target.string())) fail();
-  fs::remove(temp, ec);
-  if (fs::exists(target, ec)) {
-    fs::copy_file(target, temp, fs::copy_options::overwrite_existing, ec);
-    if (ec) fail();
-  }
-  try {
-    TIniFile ini(temp.string());
-    ini.WriteBool(kSection, "AutoStopRefresh", AutoStopRefresh);
-    ini.WriteInteger(kSection, "Alpha", Alpha);
-    ini.WriteInteger(kSection, "ResizingPointX", ResizingPointX);
-    ini.WriteInteger(kSection, "ResizingPointY", ResizingPointY);
-    ini.WriteInteger(kSection, "ResizingFrom", ResizingFrom);
-    ini.WriteString(kSection, "DictionaryFileName", DictFileName);
-    ini.WriteInteger(kSection, "RefreshTime", static_cast<int32_t>(tmrRefresh->Interval()));
-    ini.WriteBool(kSection, "Lock", Lock1->Checked());
-    ini.WriteBool(kSection, "FirstRun", false);
-  } catch (const EIniFileException&) {
-    fail();
-  }
-  fs::rename(temp, target, ec);
-  if (ec) fail();
+  // The nine keys are one rewrite of the file (its other sections and
+  // lines kept), made once they are all set, so a failure never leaves old
+  // and new settings mixed. A linked config.ini is saved at the link's
+  // target (the link stays); one the user may not write is left as it is,
+  // and the first write says so.
+  TIniFile ini(ConfigFileName);
+  ini.WriteBool(kSection, "AutoStopRefresh", AutoStopRefresh);
+  ini.WriteInteger(kSection, "Alpha", Alpha);
+  ini.WriteInteger(kSection, "ResizingPointX", ResizingPointX);
+  ini.WriteInteger(kSection, "ResizingPointY", ResizingPointY);
+  ini.WriteInteger(kSection, "ResizingFrom", ResizingFrom);
+  ini.WriteString(kSection, "DictionaryFileName", DictFileName);
+  ini.WriteInteger(kSection, "RefreshTime", static_cast<int32_t>(tmrRefresh->Interval()));
+  ini.WriteBool(kSection, "Lock", Lock1->Checked());
+  ini.WriteBool(kSection, "FirstRun", false);
+  ini.UpdateFile();
 }

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <string_view>
 
@@ -258,16 +259,6 @@ std::string DefaultEol(std::string_view bytes) {
   return "\r\n";
 }
 
-// The bytes with [from, to) replaced by the text.
-std::string Spliced(std::string_view bytes, size_t from, size_t to, std::string_view text) {
-  std::string out;
-  out.reserve(bytes.size() - (to - from) + text.size());
-  out.append(bytes.substr(0, from));
-  out.append(text);
-  out.append(bytes.substr(to));
-  return out;
-}
-
 // Writes all of bytes at offset 0 of fd; false on any failure.
 bool WriteAll(int fd, const std::string& bytes) {
   size_t done = 0;
@@ -306,6 +297,19 @@ void RemoveLeftoverTemps(const std::string& fileName) {
   throw EIniFileException("Unable to write to " + fileName);
 }
 
+// What makes a write fail before anything is written, said at the write
+// itself: a file the user may not write, or, for a new file, a folder that
+// is not there or may not be written.
+void CheckMayBeWritten(const std::string& fileName) {
+  const std::string target = IniFileSaveTarget(fileName);
+  if (!IniFileMayBeSaved(target)) FailWrite(fileName);
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0) return;
+  const size_t slash = target.rfind('/');
+  const std::string dir = slash == npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+  if (::faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) != 0) FailWrite(fileName);
+}
+
 // The new content replaces the old only once it is complete: it goes to a
 // fresh temporary file beside the old one, which a rename then puts in its
 // place.  Where no temporary file can be made (a folder we may not write to
@@ -313,7 +317,7 @@ void RemoveLeftoverTemps(const std::string& fileName) {
 // new content first, then the file is cut to its length, so a kill leaves
 // the old content or the new (perhaps followed by old bytes), never an empty
 // file; a failed write puts the old bytes back.
-void WriteBytes(const std::string& fileName, const std::string& bytes, const std::string& oldBytes) {
+void WriteBytes(const std::string& fileName, const std::string& bytes) {
   // A linked file is saved where the link points, and the link stays; a
   // file the user may not write is not replaced.
   const std::string target = IniFileSaveTarget(fileName);
@@ -326,7 +330,14 @@ void WriteBytes(const std::string& fileName, const std::string& bytes, const std
     if (fd < 0) FailWrite(fileName);
     struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    // What a failed write puts back: the file as it is now.
+    std::shared_ptr<const TIniFile::TContents> old;
     if (ok) {
+      old = ReadContents(target);
+      ok = !old->unreadable;
+    }
+    if (ok) {
+      const std::string& oldBytes = old->bytes;
       ok = WriteAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0;
       if (!ok && WriteAll(fd, oldBytes)) {
         if (::ftruncate(fd, static_cast<off_t>(oldBytes.size())) == 0) ::fsync(fd);
@@ -380,6 +391,7 @@ bool IniFileMayBeSaved(const std::string& target) {
 }
 
 std::shared_ptr<const TIniFile::TContents> TIniFile::Contents() const {
+  if (FHeld) return FHeld;
   // Every call sees the file as it is: the bytes read last serve again only
   // while the file's stamp shows no change since.
   struct stat st {};
@@ -393,17 +405,47 @@ std::shared_ptr<const TIniFile::TContents> TIniFile::Contents() const {
   return c;
 }
 
-// What a write starts from; a file that exists but could not be read is
-// not replaced.
-std::shared_ptr<const TIniFile::TContents> TIniFile::ContentsForWrite() const {
-  auto c = Contents();
-  if (c->unreadable) FailWrite(FileName());
-  return c;
+// The first write of a batch takes the file as it stands (a file that
+// exists but could not be read is not replaced); the others change what is
+// held.
+std::string& TIniFile::BytesForWrite() {
+  if (!FHeld) {
+    CheckMayBeWritten(FileName());
+    auto c = Contents();
+    if (c->unreadable) FailWrite(FileName());
+    FCache.reset();
+    auto held = std::make_shared<TContents>();
+    // Bytes nobody else holds move over rather than being copied.
+    if (c.use_count() == 1)
+      held->bytes = std::move(const_cast<TContents&>(*c).bytes);
+    else
+      held->bytes = c->bytes;
+    held->exists = c->exists;
+    FHeld = std::move(held);
+    FHeldChanged = false;
+  }
+  return FHeld->bytes;
 }
 
-void TIniFile::Replace(const std::string& bytes, const std::string& oldBytes) {
-  FCache.reset();
-  WriteBytes(FileName(), bytes, oldBytes);
+void TIniFile::UpdateFile() {
+  if (!FHeld) return;
+  std::shared_ptr<TContents> held = std::move(FHeld);
+  FHeld.reset();
+  if (!FHeldChanged) return;
+  FHeldChanged = false;
+  WriteBytes(FileName(), held->bytes);
+}
+
+TIniFile::TIniFile(std::string fileName)
+    : TCustomIniFile(std::move(fileName)), FUncaught(std::uncaught_exceptions()) {}
+
+TIniFile::~TIniFile() {
+  if (std::uncaught_exceptions() > FUncaught) return;
+  try {
+    UpdateFile();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+  }
 }
 
 int32_t TCustomIniFile::ReadInteger(const std::string& section, const std::string& ident, int32_t def) const {
@@ -467,15 +509,13 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
   std::string v = value;
   for (char& ch : v)
     if (ch == '\r' || ch == '\n') ch = ' ';
-  auto old = ContentsForWrite();
-  const std::string& bytes = old->bytes;
+  std::string& bytes = BytesForWrite();
   const std::string eol = DefaultEol(bytes);
   const std::string line = ident + "=" + v;
   Range r = FindSection(bytes, section);
   LineRef k;
-  std::string out;
   if (FindKey(bytes, r, ident, &k, nullptr)) {
-    out = Spliced(bytes, k.start, k.textEnd, line);
+    bytes.replace(k.start, k.textEnd - k.start, line);
   } else if (r.found) {
     // After the section's last non-blank line.
     size_t at = r.begin;
@@ -488,12 +528,12 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
         lastHasEol = l.next > l.textEnd;
       }
     if (at == r.begin) lastHasEol = r.header.next > r.header.textEnd;
-    out = Spliced(bytes, at, at, (lastHasEol ? "" : eol) + line + eol);
+    bytes.insert(at, (lastHasEol ? "" : eol) + line + eol);
   } else {
     const bool lastHasEol = bytes.empty() || bytes.back() == '\n' || bytes.back() == '\r';
-    out = Spliced(bytes, bytes.size(), bytes.size(), (lastHasEol ? "" : eol) + "[" + section + "]" + eol + line + eol);
+    bytes.append((lastHasEol ? "" : eol) + "[" + section + "]" + eol + line + eol);
   }
-  Replace(out, bytes);
+  FHeldChanged = true;
 }
 
 void TIniFile::ReadSection(const std::string& section, TStrings& idents) const {
@@ -518,15 +558,17 @@ void TIniFile::ReadSections(TStrings& sections) const {
 }
 
 void TIniFile::EraseSection(const std::string& section) {
-  auto old = ContentsForWrite();
-  Range r = FindSection(old->bytes, section);
+  std::string& bytes = BytesForWrite();
+  Range r = FindSection(bytes, section);
   if (!r.found) return;
-  Replace(Spliced(old->bytes, r.header.start, r.end, ""), old->bytes);
+  bytes.erase(r.header.start, r.end - r.header.start);
+  FHeldChanged = true;
 }
 
 void TIniFile::DeleteKey(const std::string& section, const std::string& ident) {
-  auto old = ContentsForWrite();
+  std::string& bytes = BytesForWrite();
   LineRef k;
-  if (!FindKey(old->bytes, FindSection(old->bytes, section), ident, &k, nullptr)) return;
-  Replace(Spliced(old->bytes, k.start, k.next, ""), old->bytes);
+  if (!FindKey(bytes, FindSection(bytes, section), ident, &k, nullptr)) return;
+  bytes.erase(k.start, k.next - k.start);
+  FHeldChanged = true;
 }

@@ -1,25 +1,36 @@
 // TIniFile: settings in an initialization file.
 //
-// Every call sees the file as it is, as the platform's profile functions
-// do, so two objects on one file always agree; an object keeps the bytes it
-// read last and reads again only when the file's stamp (identity, size,
-// times) changed, so a batch of reads costs one read (a file changed in the
-// last few seconds is read at every call: its times may not show a change
-// made within one step of the file system's clock). Sections and keys
-// compare without regard to ASCII case; a value is the text after the first
-// '=' with spaces around it removed. A missing or unreadable file (also one
-// that is not a regular file; it is opened without blocking) reads as empty:
-// every read gives its default. A write changes only the line of its key (or
-// adds the key at the end of its section, or the section at the end of the
-// file) and keeps every other byte; it goes to a new, uniquely named file
-// beside the file that then replaces it (where none can be made, the whole
-// new content is written over the old before the file is cut to length), so
-// a failed or killed write never leaves an empty or partial file. A file
-// that is a symbolic link is saved at the link's target and the link stays.
-// A failed write, one to a file that exists but cannot be read, or one to a
-// file the user may not write, raises EIniFileException "Unable to write to
-// <file>". Memory: the file's bytes once, twice while a write builds the new
-// ones.
+// Reads see the file as it is, as the platform's profile functions do, so
+// two objects on one file agree; an object keeps the bytes it read last and
+// reads again only when the file's stamp (identity, size, times) changed, so
+// a batch of reads costs one read (a file changed in the last few seconds is
+// read at every call: its times may not show a change made within one step
+// of the file system's clock). Sections and keys compare without regard to
+// ASCII case; a value is the text after the first '=' with spaces around it
+// removed. A missing or unreadable file (also one that is not a regular file;
+// it is opened without blocking) reads as empty: every read gives its
+// default.
+//
+// Writes are held in the object, as the platform's profile cache holds
+// them, and reach the file in one rewrite at UpdateFile or when the object
+// is freed: a save of many values costs one rewrite whatever the file's
+// size. Reads through the same object see the held writes. A write changes
+// only the line of its key (or adds the key at the end of its section, or
+// the section at the end of the file) and keeps every other byte; the new
+// content goes to a new, uniquely named file beside the file that then
+// replaces it (where none can be made, the whole new content is written
+// over the old before the file is cut to length), so a failed or killed
+// write never leaves an empty or partial file. A file that is a symbolic
+// link is saved at the link's target and the link stays.
+//
+// A write raises EIniFileException "Unable to write to <file>" at once when
+// the file cannot be written: a bad section or key, a file that exists but
+// cannot be read, one the user may not write, a folder that is not there or
+// may not be written. UpdateFile raises the same when the rewrite itself
+// fails (a full disk); a failure of the rewrite when the object is freed
+// cannot be raised, so it is said on standard error and the held writes are
+// lost: a caller that must know calls UpdateFile. Memory: the file's bytes
+// once, twice while a write or the rewrite runs.
 #pragma once
 
 #include <memory>
@@ -62,7 +73,11 @@ class TCustomIniFile : public TObject {
 
 class TIniFile : public TCustomIniFile {
  public:
-  using TCustomIniFile::TCustomIniFile;
+  explicit TIniFile(std::string fileName);
+  // Writes what is held, unless an exception is leaving the scope the object
+  // was made in: a save cut short is not written half. A failure goes to
+  // standard error.
+  ~TIniFile() override;
   std::string ReadString(const std::string& section, const std::string& ident,
                          const std::string& def) const override;
   void WriteString(const std::string& section, const std::string& ident, const std::string& value) override;
@@ -72,14 +87,18 @@ class TIniFile : public TCustomIniFile {
   void DeleteKey(const std::string& section, const std::string& ident) override;
   bool SectionExists(const std::string& section) const override;
   bool ValueExists(const std::string& section, const std::string& ident) const override;
-  // Nothing is held back: every write is already in the file.
-  void UpdateFile() {}
+  // Writes what is held in one rewrite; nothing when nothing is held.
+  void UpdateFile();
 
   struct TContents;
 
  private:
   std::shared_ptr<const TContents> Contents() const;
-  std::shared_ptr<const TContents> ContentsForWrite() const;
-  void Replace(const std::string& bytes, const std::string& oldBytes);
+  // The bytes a write changes: the held ones, or the file's.
+  std::string& BytesForWrite();
   mutable std::shared_ptr<const TContents> FCache;
+  // The file's content with the held writes, while any are held.
+  std::shared_ptr<TContents> FHeld;
+  bool FHeldChanged = false;
+  int FUncaught = 0;
 };

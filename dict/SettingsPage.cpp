@@ -19,6 +19,7 @@ void SaveSettings(THanakumoForm& form) {
   TIniFile ini(ConfigFileName);
   ini.WriteBool("Dictionary", "ShowLineNumber", form.chkShowLineNumber->Checked());
   ini.WriteString("Dictionary", "DictionaryFileName", form.edtDictFileName->Text());
+  ini.UpdateFile();
 }
 
 void THanakumoForm::btnBrowseDictFileClick(TObject*) {

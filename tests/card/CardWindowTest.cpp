@@ -2,6 +2,8 @@
 // the full-screen pause and the tray menu's commands.
 #include "CardTestSupport.h"
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <functional>
@@ -154,15 +156,22 @@ TEST_F(CardTest, FailedWriteAtExitIsReportedAndKeepsTheOldFileWhole) {
   Start();
   Alpha = 120;
   ResizingFrom = 4;
-  // The replacement cannot be made: a folder stands where it would go.
-  std::filesystem::create_directories(Path("config.ini.new/in-the-way"));
+  // The new content cannot be written whole, as on a full disk: no file
+  // of ours may grow past the old one's size.
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = before.size();
+  auto* previous = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   hk::ClearMessageBoxes();
   Finish();
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, previous);
   EXPECT_EQ(ReadFile("config.ini"), before);
   ASSERT_EQ(BoxTexts().size(), 1u);
   EXPECT_EQ(BoxTexts()[0], "Unable to write to " + Path("config.ini") + ".");  // the handler ends it with a stop
   // A folder that does not exist: the same report.
-  std::filesystem::remove_all(Path("config.ini.new"));
   Start();
   ConfigFileName = Path("missing/config.ini");
   hk::ClearMessageBoxes();

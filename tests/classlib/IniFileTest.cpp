@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -55,6 +56,7 @@ TEST(IniFile, WritesKeepEveryOtherLine) {
   ini.WriteString("Dictionary", "DictionaryFileName", "/a b/edict.txt");
   ini.WriteInteger("Card", "RefreshTime", 900000);
   ini.WriteString("New", "Key", "v");
+  ini.UpdateFile();
   EXPECT_EQ(TempDir::Read(path),
             "# kept\r\n[Dictionary]\r\nshowlinenumber=0\r\nOther=x\r\nDictionaryFileName=/a b/edict.txt\r\n\r\n"
             "[Card]\nAlpha=3\n  odd line\nRefreshTime=900000\r\n[New]\r\nKey=v\r\n");
@@ -64,6 +66,7 @@ TEST(IniFile, WritesKeepEveryOtherLine) {
   // A new file is made when none is there.
   TIniFile fresh(dir.File("new.ini"));
   fresh.WriteBool("Card", "FirstRun", false);
+  fresh.UpdateFile();
   EXPECT_EQ(TempDir::Read(dir.File("new.ini")), "[Card]\r\nFirstRun=0\r\n");
 }
 
@@ -105,7 +108,9 @@ bool WriteFailsPast(const std::string& path, off_t limit) {
     rlimit rl{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
     setrlimit(RLIMIT_FSIZE, &rl);
     try {
-      TIniFile(path).WriteString("Dictionary", "DictionaryFileName", std::string(200, 'x'));
+      TIniFile ini(path);
+      ini.WriteString("Dictionary", "DictionaryFileName", std::string(200, 'x'));
+      ini.UpdateFile();
     } catch (const EIniFileException&) {
       _exit(1);
     }
@@ -135,6 +140,7 @@ TEST(IniFile, WriteThatCannotFinishLeavesTheOldContent) {
     ini.WriteString("Dictionary", "DictionaryFileName", std::string(200, 'x'));
     EXPECT_EQ(ini.ReadString("Other", "Keep", ""), "this");
     ini.WriteString("Dictionary", "DictionaryFileName", "e.txt");
+    ini.UpdateFile();
     EXPECT_EQ(TempDir::Read(path), "[Dictionary]\r\nShowLineNumber=1\r\nDictionaryFileName=e.txt\r\n"
                                    "[Other]\r\nKeep=this\r\n");
     EXPECT_TRUE(std::filesystem::is_directory(path + ".tmp~"));
@@ -238,4 +244,91 @@ TEST(IniFile, EveryReadSeesTheFileAsItIs) {
   EXPECT_FALSE(ini.ValueExists("A", "C"));
   EXPECT_TRUE(ini.SectionExists("A"));
   EXPECT_FALSE(ini.SectionExists("Z"));
+}
+
+namespace {
+
+// How many times the file was put in place (a rename onto its name, or a
+// rewrite closed in place), as the folder's watcher saw it.
+class TRewriteCounter {
+ public:
+  TRewriteCounter(const std::string& dir, std::string name) : FName(std::move(name)) {
+    FFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    inotify_add_watch(FFd, dir.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE);
+  }
+  ~TRewriteCounter() { close(FFd); }
+  int Count() {
+    alignas(inotify_event) char buffer[8192];
+    for (;;) {
+      const ssize_t n = read(FFd, buffer, sizeof buffer);
+      if (n <= 0) break;
+      for (ssize_t at = 0; at < n;) {
+        const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+        if (e->len > 0 && FName == e->name) ++FCount;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+      }
+    }
+    return FCount;
+  }
+
+ private:
+  int FFd = -1;
+  int FCount = 0;
+  std::string FName;
+};
+
+ino_t InodeOf(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+}  // namespace
+
+TEST(IniFile, TheWritesOfOneSaveAreOneRewrite) {
+  TempDir dir;
+  const std::string original = "; settings\r\n[Other]\r\nKeep=this\r\n[Card]\r\nAlpha=100\r\n";
+  const std::string path = dir.Write("config.ini", original);
+  const ino_t before = InodeOf(path);
+  TRewriteCounter rewrites(dir.Path(), "config.ini");
+  {
+    TIniFile ini(path);
+    const char* keys[] = {"AutoStopRefresh", "Alpha", "ResizingPointX", "ResizingPointY", "ResizingFrom",
+                          "DictionaryFileName", "RefreshTime", "Lock", "FirstRun"};
+    for (const char* key : keys) ini.WriteInteger("Card", key, 7);
+    ini.DeleteKey("Other", "Missing");
+    // Held: the same object reads them, the file and another object do not yet.
+    EXPECT_EQ(ini.ReadInteger("Card", "Alpha", 0), 7);
+    EXPECT_TRUE(ini.ValueExists("Card", "FirstRun"));
+    EXPECT_EQ(TIniFile(path).ReadInteger("Card", "Alpha", 0), 100);
+    EXPECT_EQ(TempDir::Read(path), original);
+    EXPECT_EQ(InodeOf(path), before);
+    EXPECT_EQ(rewrites.Count(), 0);
+  }
+  EXPECT_EQ(rewrites.Count(), 1);
+  EXPECT_EQ(TempDir::Read(path),
+            "; settings\r\n[Other]\r\nKeep=this\r\n[Card]\r\nAlpha=7\r\nAutoStopRefresh=7\r\nResizingPointX=7\r\n"
+            "ResizingPointY=7\r\nResizingFrom=7\r\nDictionaryFileName=7\r\nRefreshTime=7\r\nLock=7\r\nFirstRun=7\r\n");
+
+  // UpdateFile writes at once; after it nothing is held, and a batch that
+  // changes nothing writes nothing.
+  {
+    TIniFile ini(path);
+    ini.WriteString("Card", "Lock", "1");
+    ini.UpdateFile();
+    EXPECT_EQ(rewrites.Count(), 2);
+    EXPECT_EQ(TIniFile(path).ReadString("Card", "Lock", ""), "1");
+    ini.EraseSection("Nothing");
+  }
+  EXPECT_EQ(rewrites.Count(), 2);
+
+  // A save cut short by a failure is not written half.
+  const std::string saved = TempDir::Read(path);
+  try {
+    TIniFile ini(path);
+    ini.WriteString("Card", "Alpha", "1");
+    ini.WriteString("Card", "bad=key", "2");
+  } catch (const EIniFileException&) {
+  }
+  EXPECT_EQ(TempDir::Read(path), saved);
+  EXPECT_EQ(rewrites.Count(), 2);
 }
