@@ -1,7 +1,11 @@
 // A 100 MB config.ini of short lines, as the card reads it at start (nine
-// keys) and writes it at the end (nine keys): the peak memory each costs
-// against the file's size, the bytes read for the nine reads, and the
-// time against reading the file whole once.
+// keys) and saves it at the end (nine keys): the peak memory each costs
+// against the file's size, the bytes read for the nine reads and the
+// times the save put a new file in place; the reads against reading the
+// file whole once, the save against copying it whole once (one read and
+// one rewrite, which is what a save of any number of values should cost).
+#include <fcntl.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -26,6 +30,22 @@ double ReadMiB() {
 
 const char* const kKeys[] = {"AutoStopRefresh", "Alpha",       "ResizingPointX", "ResizingPointY", "ResizingFrom",
                              "DictionaryFileName", "RefreshTime", "Lock",           "FirstRun"};
+
+// Files put in place under the name (renamed onto it, or closed after a
+// write), as the folder's watcher saw them.
+int Rewrites(int watch, const std::string& name) {
+  alignas(inotify_event) char buffer[8192];
+  int count = 0;
+  for (;;) {
+    const ssize_t n = read(watch, buffer, sizeof buffer);
+    if (n <= 0) return count;
+    for (ssize_t at = 0; at < n;) {
+      const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+      if (e->len > 0 && name == e->name) ++count;
+      at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+    }
+  }
+}
 
 }  // namespace
 
@@ -65,22 +85,53 @@ int main() {
     sum += static_cast<int>(bytes.str().size() & 1);
   });
 
+  // The copy: the file read whole and written whole beside it, flushed to
+  // the disk and put in place by a rename, as a save does it.
+  const std::string copy = path + ".copy";
+  const double copied = BestMs(
+      [&] {
+        std::string bytes;
+        {
+          std::ifstream in(path, std::ios::binary);
+          bytes.assign(std::istreambuf_iterator<char>(in), {});
+        }
+        const int fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        for (size_t done = 0; fd >= 0 && done < bytes.size();) {
+          const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+          if (n <= 0) break;
+          done += static_cast<size_t>(n);
+        }
+        if (fd >= 0) {
+          ::fsync(fd);
+          ::close(fd);
+        }
+        fs::rename(copy, path + ".copied");
+      },
+      1);
+  fs::remove(path + ".copied");
+
+  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  inotify_add_watch(watch, fs::path(path).parent_path().c_str(), IN_MOVED_TO | IN_CLOSE_WRITE);
+  const std::string name = fs::path(path).filename().string();
   ResetPeak();
   base = RssMiB();
   const double writes = BestMs(
       [&] {
         TIniFile ini(path);
         for (const char* key : kKeys) ini.WriteInteger("Card", key, 2);
+        ini.UpdateFile();
       },
       1);
   const double writePeak = PeakMiB() - base;
+  const int rewrites = Rewrites(watch, name);
+  close(watch);
   fs::remove(path);
 
   std::printf("ROW | config.ini of %.0f MB: nine reads (read %.0f MB), peak %.0f MiB = %.2f x the file (bound 3) | "
               "ours %.2f ms | reading the file whole %.2f ms | ratio %.2f\n",
               fileMiB, readMiB, readPeak, readPeak / fileMiB, reads, whole, reads / whole);
-  std::printf("ROW | config.ini of %.0f MB: nine writes, peak %.0f MiB = %.2f x the file (bound 3) | ours %.2f ms | "
-              "reading the file whole, nine times %.2f ms | ratio %.2f\n",
-              fileMiB, writePeak, writePeak / fileMiB, writes, 9 * whole, writes / (9 * whole));
-  return sum != 0 && readPeak <= 3 * fileMiB && writePeak <= 3 * fileMiB ? 0 : 1;
+  std::printf("ROW | config.ini of %.0f MB: a save of nine values, %d rewrite(s) of the file (bound 1), peak %.0f MiB = "
+              "%.2f x the file (bound 3) | ours %.2f ms | copying the file whole once %.2f ms | ratio %.2f\n",
+              fileMiB, rewrites, writePeak, writePeak / fileMiB, writes, copied, writes / copied);
+  return sum != 0 && rewrites == 1 && readPeak <= 3 * fileMiB && writePeak <= 3 * fileMiB ? 0 : 1;
 }
