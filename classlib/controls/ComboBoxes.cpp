@@ -1,5 +1,7 @@
 #include "classlib/controls/ComboBoxes.h"
+
 #include "classlib/controls/ControlClasses.h"
+#include "classlib/controls/KeyMatches.h"
 #include "classlib/controls/PaintScope.h"
 #include "classlib/controls/ModalLoop.h"
 
@@ -9,6 +11,18 @@
 #include "classlib/controls/DialogKeys.h"
 
 namespace {
+
+// The next item (after the selected one, round) that starts with the letter.
+template <typename Items>
+TKeyMatch NextItemByLetter(Items& items, int current, char16_t key) {
+  if (key < 0x20 || key > 0x7F) return {};
+  auto upper = [](char c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c); };
+  const char wanted = upper(static_cast<char>(key));
+  return NextKeyMatch(items.Count(), current, [&](int i) {
+    const std::string s = items.Strings(i);
+    return !s.empty() && upper(s[0]) == wanted;
+  });
+}
 
 constexpr int kButtonWidth = 16;
 const char* const kDropClass = "HkComboDropDown";
@@ -176,13 +190,17 @@ int TDropDownList::Run() {
           break;
         case VK_ESCAPE:
         case VK_TAB: FDone = true; break;
-        default: break;
+        default: TranslateMessage(&msg); break;  // a letter's WM_CHAR
       }
       return true;
     }
-    if (msg.message == WM_CHAR || msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP ||
-        msg.message == WM_SYSCHAR)
+    if (msg.message == WM_CHAR) {
+      // A letter goes to the next item that starts with it; Enter takes it.
+      const TKeyMatch match = NextItemByLetter(FBox.Items(), FHighlight, static_cast<char16_t>(msg.wParam));
+      if (match.Index >= 0) Highlight(match.Index);
       return true;
+    }
+    if (msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP || msg.message == WM_SYSCHAR) return true;
     if (msg.message >= WM_NCLBUTTONDOWN && msg.message <= WM_NCMBUTTONDBLCLK) {
       FDone = true;
       return true;
@@ -357,18 +375,8 @@ void TComboBox::KeyDown(WORD& key, TShiftState shift) {
 void TComboBox::KeyPress(char16_t& key) {
   TWinControl::KeyPress(key);
   if (key < 0x20 || key > 0x7F) return;
-  // The next item (after the selected one, round) that starts with the letter.
-  auto upper = [](char c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c); };
-  char wanted = upper(static_cast<char>(key));
-  const int count = FItems.Count();
-  for (int step = 1; step <= count; ++step) {
-    int i = (std::max(-1, FItemIndex) + step) % count;
-    std::string s = FItems.Strings(i);
-    if (!s.empty() && upper(s[0]) == wanted) {
-      ChooseByUser(i);
-      break;
-    }
-  }
+  const TKeyMatch match = NextItemByLetter(FItems, FItemIndex, key);
+  if (match.Index >= 0) ChooseByUser(match.Index);
   key = 0;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "classlib/controls/Buttons.h"
+#include "classlib/controls/KeyMatches.h"
 #include "classlib/controls/Menus.h"
 
 TWinControl* ParentForm(TControl* control) {
@@ -26,6 +27,21 @@ void CollectTabOrder(TWinControl* container, std::vector<TWinControl*>& out) {
     if (!child->Visible() || !child->Enabled()) continue;
     if (child->TabStop()) out.push_back(child);
     CollectTabOrder(child, out);
+  }
+}
+
+// Every shown, enabled windowed control within the container, in tab order.
+void CollectInTabOrder(TWinControl* container, std::vector<TWinControl*>& out) {
+  std::vector<TWinControl*> children;
+  for (int i = 0; i < container->ControlCount(); ++i) {
+    TControl* c = container->Controls(i);
+    if (c->IsWindowed() && c->Visible() && c->Enabled()) children.push_back(static_cast<TWinControl*>(c));
+  }
+  std::stable_sort(children.begin(), children.end(),
+                   [](TWinControl* a, TWinControl* b) { return a->TabOrder() < b->TabOrder(); });
+  for (TWinControl* child : children) {
+    out.push_back(child);
+    CollectInTabOrder(child, out);
   }
 }
 
@@ -94,11 +110,19 @@ bool HandleDialogChar(TWinControl* focus, char16_t ch) {
   char upper = static_cast<char>(ch >= u'a' && ch <= u'z' ? ch - u'a' + u'A' : ch);
   TWinControl* form = ParentForm(focus);
   if (!form) return false;
-  TButtonControl* target =
-      FindIn<TButtonControl>(form, [&](TButtonControl* b) { return GetHotkey(b->Caption()) == upper; });
-  if (!target) return false;
+  std::vector<TWinControl*> order;
+  CollectInTabOrder(form, order);
+  const int current = static_cast<int>(std::find(order.begin(), order.end(), focus) - order.begin());
+  const TKeyMatch match =
+      NextKeyMatch(static_cast<int>(order.size()), current < static_cast<int>(order.size()) ? current : -1, [&](int i) {
+        auto* b = dynamic_cast<TButtonControl*>(order[static_cast<size_t>(i)]);
+        return b && GetHotkey(b->Caption()) == upper;
+      });
+  if (match.Index < 0) return false;
+  auto* target = static_cast<TButtonControl*>(order[static_cast<size_t>(match.Index)]);
   if (target->CanFocus()) target->SetFocus();
-  target->Click();
+  // Controls that share the letter take the focus in turn; one alone is pressed.
+  if (match.Only) target->Click();
   return true;
 }
 

@@ -2,7 +2,8 @@
 // Shift+Tab move the focus in tab order, Enter presses the form's Default
 // button and Escape its Cancel button (the focus stays where it is), and a
 // mnemonic (Alt+letter, or the letter alone where the focus takes no text)
-// presses the button or check box it names.
+// presses the button or check box it names; where several share it, each
+// press moves the focus to the next of them instead.
 #pragma once
 
 #include "classlib/Controls.h"

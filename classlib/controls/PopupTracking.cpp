@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "classlib/Graphics.h"
+#include "classlib/controls/KeyMatches.h"
 #include "classlib/controls/Menus.h"
 #include "classlib/controls/ModalLoop.h"
 #include "platform/Windows.h"
@@ -263,18 +264,22 @@ void TMenuTracker::Key(int vk) {
 
 void TMenuTracker::Char(char16_t c) {
   if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  if (c > 0x7F) return;
   size_t lv = FLevels.size() - 1;
   TMenuLevel& l = *FLevels[lv];
-  for (size_t i = 0; i < l.Shown.size(); ++i) {
-    TMenuItem* item = l.Shown[i];
-    if (GetHotkey(item->Caption()) != static_cast<char>(c) || c > 0x7F || !item->Enabled()) continue;
-    Select(lv, static_cast<int>(i));
-    if (HasSubmenu(item))
-      OpenSelected(lv, true);
-    else
-      Choose(item);
-    return;
-  }
+  const TKeyMatch match = NextKeyMatch(static_cast<int>(l.Shown.size()), l.Selected, [&](int i) {
+    const TMenuItem* item = l.Shown[static_cast<size_t>(i)];
+    return item->Enabled() && GetHotkey(item->Caption()) == static_cast<char>(c);
+  });
+  if (match.Index < 0) return;
+  Select(lv, match.Index);
+  // Items that share the letter are gone through one a press; Enter acts.
+  if (!match.Only) return;
+  TMenuItem* item = l.Shown[static_cast<size_t>(match.Index)];
+  if (HasSubmenu(item))
+    OpenSelected(lv, true);
+  else
+    Choose(item);
 }
 
 void TMenuTracker::Paint(TMenuLevel& level, HDC dc) {

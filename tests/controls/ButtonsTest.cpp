@@ -110,3 +110,22 @@ TEST_F(ButtonsTest, DefaultButtonIsDrawnWithADoubleFrame) {
   EXPECT_NE(okInner, cancelInner);
   EXPECT_EQ(FindNextControl(Form.get(), nullptr, true), Edit);
 }
+
+TEST_F(ButtonsTest, ControlsSharingAMnemonicTakeTheFocusInTurnAndOneAlonePresses) {
+  auto* centre = Add<TCheckBox>(16, 224, 265, 17);
+  centre->SetCaption("&Center");
+  centre->SetTabOrder(4);
+  centre->OnClick = [this](TObject*) { Events.push_back("centre"); };
+  Edit->SetFocus();
+  // Alt+C names "&Cancel" and "&Center": the focus goes round them, in tab
+  // order from the focused control, and nothing is pressed.
+  std::vector<TWinControl*> seen;
+  for (int i = 0; i < 3; ++i) {
+    Chord(VK_MENU, 'C');
+    seen.push_back(Focus() ? Focus() : (centre->Focused() ? centre : nullptr));
+  }
+  EXPECT_EQ(seen, (std::vector<TWinControl*>{Cancel, centre, Cancel}));
+  EXPECT_TRUE(Events.empty());
+  Chord(VK_MENU, 'O');  // one control alone: pressed at once
+  EXPECT_EQ(Events, std::vector<std::string>{"ok"});
+}

@@ -56,4 +56,15 @@ TEST_F(ComboBoxesTest, TheListDropsDownAndAClickChooses) {
   HeadlessKeyPress(VK_F4);
   Keys({VK_DOWN, VK_RETURN});
   EXPECT_EQ(Seen, (std::vector<int>{2, 3}));
+
+  // Letters in the open list go round the items that start with them and
+  // choose nothing until Enter.
+  HeadlessKeyPress(VK_F4);
+  HeadlessChars(u"bb");
+  Keys({VK_ESCAPE});
+  EXPECT_EQ(Seen, (std::vector<int>{2, 3}));
+  HeadlessKeyPress(VK_F4);
+  HeadlessChars(u"tt");
+  Keys({VK_RETURN});
+  EXPECT_EQ(Seen, (std::vector<int>{2, 3, 2}));
 }

@@ -140,6 +140,36 @@ TEST_F(MenusTest, MnemonicChoosesAndSubmenusOpenWithTheRightKey) {
   EXPECT_FALSE(TimedOut);
 }
 
+TEST_F(MenusTest, ItemsSharingAMnemonicAreGoneThroughInTurnAndEnterActs) {
+  // The card's "Resize From": "T&op Right" and "B&ottom Right" share O.
+  TMenuItem* topRight = Radio("T&op Right");
+  Radio("&Bottom Left");
+  TMenuItem* bottomRight = Radio("B&ottom Right");
+  MakeFocusWindow();
+  struct Case {
+    const char16_t* chars;
+    int then;  // a key after the letters, 0 for none
+    std::vector<TMenuItem*> clicked;
+  } cases[] = {
+      {u"ro", VK_RETURN, {topRight}},            // one press selects the first, Enter acts
+      {u"roo", VK_RETURN, {bottomRight}},        // a second press moves on
+      {u"rooo", VK_RETURN, {topRight}},          // and round
+      {u"ro", VK_ESCAPE, {}},                    // the press alone acts on nothing
+      {u"rc", 0, {Center}},                      // a letter of one item acts at once
+      {u"rt", 0, {TopLeft}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.chars, c.chars + std::char_traits<char16_t>::length(c.chars)));
+    Clicked.clear();
+    HeadlessChars(c.chars);
+    if (c.then) HeadlessKeyPress(c.then);
+    if (c.then == VK_ESCAPE) HeadlessKeyPress(VK_ESCAPE);  // the submenu, then the menu
+    Track();
+    EXPECT_FALSE(TimedOut);
+    EXPECT_EQ(Clicked, c.clicked);
+  }
+}
+
 TEST_F(MenusTest, EscapeAndAClickElsewhereDismissWithoutChoosing) {
   MakeFocusWindow();
   for (int vk : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_ESCAPE, VK_ESCAPE}) HeadlessKeyPress(vk);
