@@ -53,6 +53,8 @@ TApplication* TApplicationRef::operator->() const {
   return gApplication;
 }
 
+bool TApplicationRef::Exists() const { return gApplication != nullptr; }
+
 TScreen* TScreenRef::operator->() const {
   if (!gScreen) gScreen = new TScreen(nullptr);
   return gScreen;

@@ -251,6 +251,8 @@ class TScreen : public TComponent {
 // The program's one application object and screen, made on first use.
 struct TApplicationRef {
   TApplication* operator->() const;
+  // Whether the object is made yet (looking makes nothing).
+  bool Exists() const;
   TApplication& operator*() const { return *operator->(); }
   operator TApplication*() const { return operator->(); }  // NOLINT: stands for the object
   operator TComponent*() const { return operator->(); }    // NOLINT

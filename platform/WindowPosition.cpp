@@ -75,6 +75,13 @@ void TellSizeLimits(HWND hwnd) {
   // The screen's size is no limit of the window's own.
   SIZE maxSize{mmi.ptMaxTrackSize.x < sw ? std::max<LONG>(1, mmi.ptMaxTrackSize.x) : 0,
                mmi.ptMaxTrackSize.y < sh ? std::max<LONG>(1, mmi.ptMaxTrackSize.y) : 0};
+  // A window with a caption and no sizing border (a dialog, a message box)
+  // keeps its size: the window manager is told so, and offers neither a
+  // resize nor a maximise that would do nothing.
+  if (PWindow w = Find(hwnd); w && (w->Style & WS_CAPTION) == WS_CAPTION && !(w->Style & WS_THICKFRAME) &&
+                              !(w->Style & (WS_MAXIMIZE | WS_MINIMIZE))) {
+    minSize = maxSize = SIZE{std::max<LONG>(1, w->Rect.right - w->Rect.left), std::max<LONG>(1, w->Rect.bottom - w->Rect.top)};
+  }
   Driver().WindowSizeLimits(hwnd, minSize, maxSize);
 }
 
@@ -143,7 +150,7 @@ BOOL SetWindowPosInternal(HWND hwnd, HWND insertAfter, int x, int y, int cx, int
   if (showChanged && visibleNow) w->QuietShow = !gShowActivates;
   if (topLevel && !w->MessageOnly && !fromDriver) {
     // The window manager learns the size limits before it shows the window.
-    if ((showChanged && visibleNow) || sized) TellSizeLimits(hwnd);
+    if ((showChanged && visibleNow) || sized || frame) TellSizeLimits(hwnd);
     if (!IsWindow(hwnd)) return FALSE;
     if (moved || sized) Driver().WindowMoved(hwnd, w->Rect);
     if (showChanged) Driver().WindowShown(hwnd, visibleNow);

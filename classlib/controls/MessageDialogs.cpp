@@ -62,6 +62,25 @@ void PaintIcon(TCanvas& c, UINT icon, int x, int y) {
 
 namespace hk {
 
+HWND MessageBoxOwner(HWND given) {
+  const HWND application = Application.Exists() ? Application->Handle() : nullptr;
+  if (given && IsWindow(given) && given != application) {
+    HWND root = GetAncestor(given, GA_ROOT);
+    return root ? root : given;
+  }
+  // The box the programs show with the application's window is the
+  // program's: it goes with the window the user sees.
+  auto shown = [](TCustomForm* f) { return f && f->HandleAllocated() && IsWindowVisible(f->Handle()); };
+  if (TCustomForm* active = Screen->ActiveForm(); shown(active)) return active->Handle();
+  if (TCustomForm* main = Application.Exists() ? Application->MainForm() : nullptr; shown(main))
+    return main->Handle();
+  for (int i = 0; i < Screen->FormCount(); ++i) {
+    TCustomForm* f = Screen->Forms(i);
+    if (shown(f) && (GetWindowLongPtrA(f->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST)) return f->Handle();
+  }
+  return nullptr;
+}
+
 int ShowMessageBoxWindow(const MessageBoxRecord& box) {
   TBoxState state;
   state.Thread = GetCurrentThreadId();
@@ -79,7 +98,7 @@ int ShowMessageBoxWindow(const MessageBoxRecord& box) {
   form->SetPosition(poScreenCenter);
   if (box.Type & (MB_TOPMOST | MB_SYSTEMMODAL)) form->SetFormStyle(fsStayOnTop);
   // Transient for its owner, and above the program's stay-on-top windows.
-  if (box.Owner && IsWindow(box.Owner)) form->SetPopupParent(box.Owner);
+  if (HWND owner = MessageBoxOwner(box.Owner)) form->SetPopupParent(owner);
   form->StayAboveProgramsTopmostWindows();
   const int textLeft = icon ? 64 : 16;
   auto* text = new TLabel(form.get());

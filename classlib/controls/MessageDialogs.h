@@ -10,6 +10,12 @@ namespace hk {
 // default button; Escape or the close box: Cancel, or OK for a box with one
 // button); the owner window is disabled meanwhile.
 int ShowMessageBoxWindow(const MessageBoxRecord& box);
+// The window a box belongs to: it opens above it and stays with it. The
+// caller's window (its form, for a control); for a box of the program as a
+// whole (no window, or the hidden application window) the active form,
+// else the main form, else a stay-on-top form, whichever is shown; nullptr
+// when none is.
+HWND MessageBoxOwner(HWND given);
 // Ends a box being shown (from any thread) with its default button.
 void CancelMessageBoxWindow();
 }  // namespace hk

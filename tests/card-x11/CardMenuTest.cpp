@@ -170,6 +170,77 @@ TEST_P(CardMenuTest, WithoutANotificationAreaALockedCardStillOpensItsMenu) {
   EXPECT_NE(ReadConfig().find("Lock=1"), std::string::npos) << ReadConfig();
 }
 
+TEST_P(CardMenuTest, InResizeFromOTwiceThenEnterChoosesBottomRightAndOneOLeavesTheMenuOpen) {
+  ASSERT_NO_FATAL_FAILURE(StartCardWithTray("ResizingFrom=0\n"));
+  Window menu = OpenTrayMenu(Icon);
+  ASSERT_NE(menu, 0u);
+  Key(XK_r);  // "&Resize From", the one R: its submenu opens
+  // "T&op Right" and "B&ottom Right" share O: one press selects the first
+  // and acts on nothing, so the menu stays.
+  Key(XK_o);
+  EXPECT_FALSE(WaitFor([&] { return !Viewable(menu); }, 1)) << "one O acted and closed the menu";
+  Key(XK_o);
+  Key(XK_Return);
+  ASSERT_TRUE(Closes(menu)) << "Enter left the menu open";
+  menu = OpenMenuAgain();
+  ASSERT_NE(menu, 0u);
+  Key(XK_e);  // a letter one item has acts at once
+  ASSERT_TRUE(Ends());
+  EXPECT_NE(ReadConfig().find("ResizingFrom=4"), std::string::npos) << ReadConfig();
+}
+
+// The tray menu's About item: below Settings and a separator.
+constexpr int kAboutY = 2 + 3 * 22 + 9 + 22 + 9 + 11;
+
+// WM_NORMAL_HINTS: whether the window's least and largest sizes are set and
+// equal, so no window manager offers to resize or maximise it.
+bool FixedSize(Display* d, Window w, std::string* said) {
+  XSizeHints hints{};
+  long supplied = 0;
+  if (!XGetWMNormalHints(d, w, &hints, &supplied)) {
+    *said = "no WM_NORMAL_HINTS";
+    return false;
+  }
+  std::ostringstream out;
+  out << "flags " << hints.flags << ", min " << hints.min_width << "x" << hints.min_height << ", max "
+      << hints.max_width << "x" << hints.max_height;
+  *said = out.str();
+  return (hints.flags & PMinSize) && (hints.flags & PMaxSize) && hints.min_width == hints.max_width &&
+         hints.min_height == hints.max_height && hints.min_width > 0 && hints.min_height > 0;
+}
+
+TEST_P(CardMenuTest, TheAboutBoxBelongsToTheCardAndIsAboveItAndTheDialogsKeepTheirSize) {
+  ASSERT_NO_FATAL_FAILURE(StartCardWithTray());
+  Window menu = OpenTrayMenu(Icon);
+  ASSERT_NE(menu, 0u);
+  ChooseItem(menu, kAboutY);
+  Window box = 0;
+  ASSERT_TRUE(WaitFor([&] { return (box = FindTop("About")) != 0 && Viewable(box); }, 10)) << "no About box";
+  Window owner = 0;
+  EXPECT_TRUE(XGetTransientForHint(D, box, &owner));
+  EXPECT_EQ(owner, CardWindow) << "the box is not transient for the card";
+  // Above the card: the box's frame comes after the card in the root's
+  // children, bottom to top (a window manager may restack a moment later).
+  auto above = [&] {
+    std::vector<Window> stack = TopWindows();
+    auto pos = [&](Window x) { return std::find(stack.begin(), stack.end(), x) - stack.begin(); };
+    return pos(TopOf(box)) > pos(TopOf(CardWindow));
+  };
+  EXPECT_TRUE(WaitFor(above, 5)) << "the card covers the About box";
+  std::string said;
+  EXPECT_TRUE(FixedSize(D, box, &said)) << "About: " << said;
+  Key(XK_Return);
+  EXPECT_TRUE(WaitFor([&] { return !Viewable(box); }, 5)) << "OK left the box";
+
+  menu = OpenMenuAgain();
+  ASSERT_NE(menu, 0u);
+  ChooseItem(menu, kSettingsY);
+  Window dialog = 0;
+  ASSERT_TRUE(WaitFor([&] { return (dialog = FindTop("Card Settings")) != 0 && Viewable(dialog); }, 10))
+      << "no settings dialog";
+  EXPECT_TRUE(FixedSize(D, dialog, &said)) << "Card Settings: " << said;
+}
+
 INSTANTIATE_TEST_SUITE_P(Desktops, CardMenuTest,
                          ::testing::Values(TWindowManager::NoWindowManager, TWindowManager::Openbox),
                          [](const auto& info) { return std::string(hktest::WindowManagerName(info.param)); });

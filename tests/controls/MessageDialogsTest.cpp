@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "ControlsFixture.h"
+#include "classlib/controls/Buttons.h"
 
 namespace {
 
@@ -84,7 +85,9 @@ TEST_F(MessageDialogsTest, ABoxOpensAboveTheProgramsStayOnTopWindowAndBelongsToI
   card->TControl::SetVisible(true);
   gCard = card->Handle();
   HWND look = CreateHelperWindow(&LookProc);
-  for (HWND owner : {static_cast<HWND>(nullptr), gCard}) {
+  // A box of the program as a whole (no window, or the application's, as
+  // the card's About box) belongs to the card as one given the card does.
+  for (HWND owner : {static_cast<HWND>(nullptr), Application->Handle(), gCard}) {
     gSeen = {};
     PostMessageA(look, WM_USER + 7, 0, 0);
     hk::MessageBoxRecord box;
@@ -96,7 +99,31 @@ TEST_F(MessageDialogsTest, ABoxOpensAboveTheProgramsStayOnTopWindowAndBelongsToI
     EXPECT_NE(gSeen.Box, gCard);
     EXPECT_TRUE(gSeen.BoxTopmost);
     EXPECT_EQ(gSeen.AtCardCentre, gSeen.Box) << "the box is hidden behind the card";
-    EXPECT_EQ(gSeen.Owner, owner);
+    EXPECT_EQ(gSeen.Owner, gCard);
   }
   DestroyWindow(look);
+}
+
+TEST_F(MessageDialogsTest, ABoxOfTheProgramBelongsToTheActiveFormElseTheMainFormAndAControlsToItsForm) {
+  auto makeForm = [](const char* caption) {
+    TForm* form = nullptr;
+    Application->CreateForm(form);  // the first made is the main form
+    form->SetCaption(caption);
+    form->SetBounds(100, 100, 300, 200);
+    return form;
+  };
+  TForm* main = makeForm("Main");
+  TForm* dialog = makeForm("Dialog");
+  auto* button = new TButton(dialog);
+  button->SetParent(dialog);
+  EXPECT_EQ(hk::MessageBoxOwner(nullptr), nullptr) << "nothing is shown";
+  main->Show();
+  EXPECT_EQ(hk::MessageBoxOwner(Application->Handle()), main->Handle());
+  dialog->Show();
+  SetActiveWindow(dialog->Handle());
+  EXPECT_EQ(hk::MessageBoxOwner(Application->Handle()), dialog->Handle());
+  EXPECT_EQ(hk::MessageBoxOwner(nullptr), dialog->Handle());
+  EXPECT_EQ(hk::MessageBoxOwner(button->Handle()), dialog->Handle());
+  EXPECT_EQ(hk::MessageBoxOwner(main->Handle()), main->Handle());
+  DoneApplication();
 }
