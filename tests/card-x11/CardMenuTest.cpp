@@ -209,6 +209,25 @@ bool FixedSize(Display* d, Window w, std::string* said) {
          hints.min_height == hints.max_height && hints.min_width > 0 && hints.min_height > 0;
 }
 
+// Under a window manager: whether it lets the user resize or maximise the
+// window (_NET_WM_ALLOWED_ACTIONS, once it has set them).
+bool ResizableByTheWindowManager(Display* d, Window w) {
+  Atom type;
+  int format;
+  unsigned long n = 0, after;
+  unsigned char* data = nullptr;
+  bool resizable = false;
+  if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_ALLOWED_ACTIONS", False), 0, 64, False, XA_ATOM, &type,
+                         &format, &n, &after, &data) == Success &&
+      data != nullptr) {
+    for (const char* name : {"_NET_WM_ACTION_RESIZE", "_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT"})
+      for (unsigned long i = 0; i < n; ++i)
+        resizable |= reinterpret_cast<Atom*>(data)[i] == XInternAtom(d, name, False);
+  }
+  if (data) XFree(data);
+  return resizable;
+}
+
 TEST_P(CardMenuTest, TheAboutBoxBelongsToTheCardAndIsAboveItAndTheDialogsKeepTheirSize) {
   ASSERT_NO_FATAL_FAILURE(StartCardWithTray());
   Window menu = OpenTrayMenu(Icon);
@@ -229,6 +248,10 @@ TEST_P(CardMenuTest, TheAboutBoxBelongsToTheCardAndIsAboveItAndTheDialogsKeepThe
   EXPECT_TRUE(WaitFor(above, 5)) << "the card covers the About box";
   std::string said;
   EXPECT_TRUE(FixedSize(D, box, &said)) << "About: " << said;
+  const bool managed = GetParam() != TWindowManager::NoWindowManager;
+  if (managed) {
+    EXPECT_FALSE(ResizableByTheWindowManager(D, box)) << "the window manager offers to resize About";
+  }
   Key(XK_Return);
   EXPECT_TRUE(WaitFor([&] { return !Viewable(box); }, 5)) << "OK left the box";
 
@@ -239,6 +262,9 @@ TEST_P(CardMenuTest, TheAboutBoxBelongsToTheCardAndIsAboveItAndTheDialogsKeepThe
   ASSERT_TRUE(WaitFor([&] { return (dialog = FindTop("Card Settings")) != 0 && Viewable(dialog); }, 10))
       << "no settings dialog";
   EXPECT_TRUE(FixedSize(D, dialog, &said)) << "Card Settings: " << said;
+  if (managed) {
+    EXPECT_FALSE(ResizableByTheWindowManager(D, dialog)) << "the window manager offers to resize Card Settings";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, CardMenuTest,
