@@ -1,6 +1,7 @@
 // Writes arbitrary bytes as a settings file in a private folder and reads
 // every section and key of it through TIniFile, then writes to it: a write
-// must read back and leave the file readable.
+// must read back, through the same object while it is held and through
+// another once it is saved, and leave the file readable.
 #include <unistd.h>
 
 #include <cstddef>
@@ -68,6 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (ini.ValueExists(first, "FuzzKey")) __builtin_trap();
     ini.EraseSection("Fuzz Section");
     if (ini.SectionExists("Fuzz Section")) __builtin_trap();
+    // The held writes reach the file as they read.
+    ini.WriteString(first, "FuzzKey", "saved");
+    ini.UpdateFile();
+    if (TIniFile(path).ReadString(first, "FuzzKey", "") != "saved") __builtin_trap();
   } catch (const Exception&) {
   }
   return 0;
