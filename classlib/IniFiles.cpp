@@ -207,12 +207,47 @@ struct Range {
   size_t begin = 0, end = 0;
 };
 
+// The lines that may be section headers, those whose first character after
+// any spaces is '[', one after the other. Such lines are few in a file of
+// settings, so the brackets are looked for alone rather than every line.
+class HeaderScanner {
+ public:
+  explicit HeaderScanner(std::string_view bytes) : B(bytes) {}
+  bool Next(LineRef& line) {
+    while (P < B.size()) {
+      const void* f = std::memchr(B.data() + P, '[', B.size() - P);
+      if (!f) break;
+      const size_t bracket = static_cast<size_t>(static_cast<const char*>(f) - B.data());
+      size_t start = bracket;
+      while (start > 0 && Blank(B[start - 1])) --start;
+      P = bracket + 1;
+      if (start > 0 && !Break(B[start - 1])) continue;  // inside a line
+      size_t end = bracket;
+      while (end < B.size() && !Break(B[end])) ++end;
+      size_t next = end;
+      if (next < B.size()) next += B[next] == '\r' && next + 1 < B.size() && B[next + 1] == '\n' ? 2 : 1;
+      line = LineRef{start, end, next};
+      P = next;
+      return true;
+    }
+    P = B.size();
+    return false;
+  }
+
+ private:
+  static bool Break(char c) { return c == '\r' || c == '\n'; }
+  // What trimming takes from a line's start: control characters and spaces.
+  static bool Blank(char c) { return static_cast<unsigned char>(c) <= ' ' && !Break(c); }
+  std::string_view B;
+  size_t P = 0;
+};
+
 Range FindSection(std::string_view bytes, const std::string& section) {
   Range r;
-  LineScanner lines(bytes, 0);
+  HeaderScanner headers(bytes);
   LineRef l;
   std::string_view name;
-  while (lines.Next(l)) {
+  while (headers.Next(l)) {
     if (!SectionName(TextOf(bytes, l), name)) continue;
     if (r.found) {
       r.end = l.start;
@@ -549,10 +584,10 @@ void TIniFile::ReadSection(const std::string& section, TStrings& idents) const {
 void TIniFile::ReadSections(TStrings& sections) const {
   sections.Clear();
   auto c = Contents();
-  LineScanner lines(c->bytes, 0);
+  HeaderScanner headers(c->bytes);
   LineRef l;
   std::string_view name;
-  while (lines.Next(l))
+  while (headers.Next(l))
     if (SectionName(TextOf(c->bytes, l), name) && sections.IndexOf(std::string(name)) < 0)
       sections.Add(std::string(name));
 }

@@ -332,3 +332,26 @@ TEST(IniFile, TheWritesOfOneSaveAreOneRewrite) {
   EXPECT_EQ(TempDir::Read(path), saved);
   EXPECT_EQ(rewrites.Count(), 2);
 }
+
+TEST(IniFile, ASectionHeaderIsALineThatStartsWithABracket) {
+  TempDir dir;
+  // Indented headers and ones after a lone CR count; a bracket inside a
+  // line, or one that is never closed, does not.
+  const std::string path = dir.Write("c.ini",
+                                     "k=[Not]\r\n \t[One]\ra=1\n[Two\nb=2\n x [Three]\n[Four]  ; note\r\nc=3\n[]\n"
+                                     "d=4");
+  TIniFile ini(path);
+  TStringList sections;
+  ini.ReadSections(sections);
+  ASSERT_EQ(sections.Count(), 3);
+  EXPECT_EQ(sections[0], "One");
+  EXPECT_EQ(sections[1], "Four");
+  EXPECT_EQ(sections[2], "");
+  EXPECT_EQ(ini.ReadString("One", "a", ""), "1");
+  EXPECT_EQ(ini.ReadString("One", "b", ""), "2");  // "[Two" is a line of One's
+  EXPECT_EQ(ini.ReadString("Four", "c", ""), "3");
+  EXPECT_EQ(ini.ReadString("Not", "k", "none"), "none");
+  ini.WriteString("Four", "e", "5");  // after Four's last key, before "[]"
+  ini.UpdateFile();
+  EXPECT_EQ(TempDir::Read(path), "k=[Not]\r\n \t[One]\ra=1\n[Two\nb=2\n x [Three]\n[Four]  ; note\r\nc=3\ne=5\r\n[]\nd=4");
+}
