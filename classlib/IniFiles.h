@@ -74,6 +74,9 @@ class TCustomIniFile : public TObject {
 class TIniFile : public TCustomIniFile {
  public:
   explicit TIniFile(std::string fileName);
+  // One object holds one save's writes.
+  TIniFile(const TIniFile&) = delete;
+  TIniFile& operator=(const TIniFile&) = delete;
   // Writes what is held, unless an exception is leaving the scope the object
   // was made in: a save cut short is not written half. A failure goes to
   // standard error.
@@ -87,7 +90,9 @@ class TIniFile : public TCustomIniFile {
   void DeleteKey(const std::string& section, const std::string& ident) override;
   bool SectionExists(const std::string& section) const override;
   bool ValueExists(const std::string& section, const std::string& ident) const override;
-  // Writes what is held in one rewrite; nothing when nothing is held.
+  // Writes what is held in one rewrite; nothing when nothing is held. A
+  // rewrite that fails raises EIniFileException and the file stays as it
+  // was; what was held is let go.
   void UpdateFile();
 
   struct TContents;
