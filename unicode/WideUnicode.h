@@ -31,6 +31,9 @@ WideString UTF8ToWide(const char* data, size_t size);
 // The length of the longest start of `text` of at most `limit` bytes that
 // does not end inside a character.
 size_t Utf8PrefixLength(std::string_view text, size_t limit);
+// The bytes are well-formed UTF-8 (no overlong form, encoded surrogate,
+// value above U+10FFFF, stray or missing continuation byte).
+bool IsValidUTF8(std::string_view text);
 // The two forms behind UTF8ToWide (same results; the fast one is chosen at
 // start when the processor has SSE2). They write at most `size` units to
 // `out` and return the number written.

@@ -146,6 +146,44 @@ TEST(UTF8ToWide, DamagedTextKeepsEveryAsciiByte) {
   }
 }
 
+// Well-formed as ICU's strict decoding judges it: every sequence of up to
+// four bytes, the valid text cut at every length and with every bit
+// flipped, and random bytes.
+TEST(IsValidUTF8, AgreesWithIcu) {
+  auto icuValid = [](const std::string& s) {
+    int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8(nullptr, 0, &length, s.data(), static_cast<int32_t>(s.size()), &status);
+    return status == U_BUFFER_OVERFLOW_ERROR || status == U_STRING_NOT_TERMINATED_WARNING || U_SUCCESS(status);
+  };
+  auto check = [&](const std::string& s) {
+    // Exactly sized, so the sanitizer sees a read past the end.
+    const std::vector<char> exact(s.begin(), s.end());
+    EXPECT_EQ(IsValidUTF8(std::string_view(exact.data(), exact.size())), icuValid(s)) << ::testing::PrintToString(s);
+  };
+  for (int a = 0x80; a < 0x100; ++a)
+    for (int b = 0x70; b < 0xD0; ++b) {
+      check(Bytes({a, b}));
+      check(Bytes({a, b, 0x80}));
+      check(Bytes({a, b, 0xBF, 0x80}));
+      check(Bytes({'x', 'y', 'z', 'w', 'v', 'u', 't', 's', a, b, 0xBF}));
+    }
+  const std::string valid = "\xE6\x97\xA5\xE6\x9C\xAC /Japan/\r\n\xF0\x9F\x98\x80 \xC3\xA9t\xC3\xA9 (P)/\n";
+  for (size_t cut = 0; cut <= valid.size(); ++cut) check(valid.substr(0, cut));
+  for (size_t i = 0; i < valid.size(); ++i)
+    for (int bit = 0; bit < 8; ++bit) {
+      std::string s = valid;
+      s[i] = static_cast<char>(s[i] ^ (1 << bit));
+      check(s);
+    }
+  std::mt19937 rng(5);
+  for (int round = 0; round < 2000; ++round) {
+    std::string s(rng() % 24, '\0');
+    for (char& c : s) c = static_cast<char>(rng() % 2 ? 0x80 | rng() : 0x20 + rng() % 0x60);
+    check(s);
+  }
+}
+
 TEST(WideToUTF8, EncodesEachUnitByItself) {
   EXPECT_EQ(WideToUTF8(u""), "");
   EXPECT_EQ(WideToUTF8(u"a\u00E9"), Bytes({0x61, 0xC3, 0xA9}));
