@@ -3,7 +3,9 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "classlib/SysTypes.h"
 
@@ -18,14 +20,23 @@ extern std::shared_ptr<const WideString> DictionaryText;
 // Fixes ConfigFileName next to the program (the unit's start-up step).
 void InitializeDataFiles();
 
+// A dictionary file that opens but holds no dictionary.
+HK_DECLARE_EXCEPTION(EDictionaryFileError, Exception);
+
 // Reads the dictionary named in config.txt (default: the program
 // directory's edict.txt) into DictFileName and DictionaryText. The text is
 // replaced only once the new one has been read whole.
 void LoadDictionary();
-// The dictionary file's lines (ending at CR, LF or CR LF; a zero byte ends
-// the text) each followed by CR LF, decoded from UTF-8. Raises the file
-// stream's error when the file cannot be read.
+// The dictionary file's lines (ending at CR, LF or CR LF) each followed by
+// CR LF, decoded from UTF-8. Raises the file stream's error when the file
+// cannot be read, and EDictionaryFileError, naming the file, when it holds
+// no entry (nothing but line ends and blanks) or is no UTF-8 text: a zero
+// byte anywhere, or a first part (DictionaryJudgedBytes) that is not
+// well-formed UTF-8, which is looked at before the rest is read. Damage
+// further on is decoded as UTF8ToWide does: one bad byte in a line does
+// not cost the whole dictionary.
 WideString ReadDictionaryText(const AnsiString& fileName);
+constexpr size_t DictionaryJudgedBytes = 64 * 1024;
 // The same text made from the file's bytes: what a string list's lines of
 // them, joined by its Text, would decode to.
 WideString DictionaryTextOf(std::string_view bytes);
@@ -33,3 +44,10 @@ WideString DictionaryTextOf(std::string_view bytes);
 // Fills Markers from the program directory's markers.txt (or another file).
 void LoadMarkers();
 void LoadMarkersFrom(const AnsiString& fileName);
+
+// The start's reads, LoadDictionary then LoadMarkers. A file that cannot
+// be read, or a dictionary file that holds none, leaves its data empty and
+// is told in a message of its own for the user, naming the file and the
+// reason; the main window still opens, so the settings page can choose
+// another dictionary. config.txt is not touched.
+std::vector<std::string> LoadStartupFiles();

@@ -14,12 +14,14 @@ int main() {
     TLoadingForm* loading = CreateFormOf<TLoadingForm>(Application);
     loading->Show();
     loading->Update();
-    LoadDictionary();
-    LoadMarkers();
+    // A data file that cannot be read is told once the main window is up,
+    // so the settings page can choose another dictionary.
+    std::vector<std::string> problems = LoadStartupFiles();
     Application->SetTitle("Hanakumo Dictionary");
     Application->CreateForm(HanakumoForm);
     loading->Hide();
     FreeComponent(loading);
+    HanakumoForm->ReportStartupProblems(std::move(problems));
     Application->Run();
   } catch (const std::exception& e) {
     return ShowStartupException(e);

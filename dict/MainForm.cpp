@@ -28,8 +28,30 @@ TImage::TImage(TComponent* owner) : ::TImage(owner) {
 
 }  // namespace Main
 
+namespace {
+
+constexpr UINT kShowStartupProblems = WM_APP + 1;
+
+}  // namespace
+
 THanakumoForm::THanakumoForm(TComponent* owner) : TForm(owner) {
   SetMessageHandler(WM_NCHITTEST, [this](TMessage& m) { WMNCHitTest(m); });
+  SetMessageHandler(kShowStartupProblems, [this](TMessage&) { ShowStartupProblems(); });
+}
+
+void THanakumoForm::ReportStartupProblems(std::vector<std::string> problems) {
+  if (problems.empty()) return;
+  FStartupProblems = std::move(problems);
+  PostMessageA(Handle(), kShowStartupProblems, 0, 0);
+}
+
+void THanakumoForm::ShowStartupProblems() {
+  // A box at a time, each with the window behind it; at a session's end
+  // they are not shown, their text goes to standard error.
+  const std::vector<std::string> problems = std::move(FStartupProblems);
+  FStartupProblems.clear();
+  for (const std::string& text : problems)
+    MessageBoxA(Handle(), text.c_str(), Application->Title().c_str(), MB_OK | MB_ICONERROR);
 }
 
 THanakumoForm::~THanakumoForm() = default;

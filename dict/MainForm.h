@@ -5,6 +5,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
@@ -127,6 +129,10 @@ class THanakumoForm : public TForm {
   void ResultListClick(TObject* sender);
   void pbResultPaint(TObject* sender);
 
+  // What the start could not read, told in boxes owned by the window once
+  // it is up (the first message the run handles).
+  void ReportStartupProblems(std::vector<std::string> problems);
+
   // State, open to tests.
   bool Searching() const { return FSearching; }
   std::u16string_view CurrentLine() const { return FCurrentLine; }
@@ -147,6 +153,7 @@ class THanakumoForm : public TForm {
   void ShowResultList(TWideListBox* shown, TLabel* shownCaption, TWideListBox* hidden, TLabel* hiddenCaption);
   void ShowCounts();
   void ReloadDictionary();
+  void ShowStartupProblems();
   void UpdateLists(bool updating);
   TResultRecords& RecordsOf(TWideListBox& list);
 
@@ -167,9 +174,10 @@ class THanakumoForm : public TForm {
   std::shared_ptr<const WideString> FCurrentText;
   std::u16string_view FCurrentLine;
   // The text the running scan reads, held so a reload cannot free it, and
-  // the dictionary file Apply asked for, read once no search runs.
+  // the dictionary Apply read during it, in use once no search runs.
   std::shared_ptr<const WideString> FSearchText;
   std::string FPendingDictFile;
+  std::shared_ptr<const WideString> FPendingText;
   DWORD FLastPump = 0;
   bool FCountsShown = true;
   // The running search's classification, and each list's records.
@@ -178,6 +186,7 @@ class THanakumoForm : public TForm {
   DWORD FQueueChanges = 0;
   int FMatchesSincePump = 0;
   bool FListsUpdating = false;
+  std::vector<std::string> FStartupProblems;
 };
 
 extern THanakumoForm* HanakumoForm;

@@ -45,7 +45,7 @@ void THanakumoForm::RunSearch(const WideString& query) {
   }
   EndSearch();
   // A reload Apply asked for during the search.
-  if (!FPendingDictFile.empty()) ReloadDictionary();
+  if (FPendingText) ReloadDictionary();
 }
 
 void THanakumoForm::EndSearch() {

@@ -28,30 +28,38 @@ void THanakumoForm::btnBrowseDictFileClick(TObject*) {
 
 void THanakumoForm::btnApplyClick(TObject*) {
   const std::string name = edtDictFileName->Text();
+  // The same name is read again while no dictionary is loaded: the one the
+  // start could not read may be back.
+  const bool reload = name != DictFileName || DictionaryText->empty();
   // A new name that cannot be opened as a dictionary (missing, a folder, a
-  // FIFO, a device, a file we may not read) is neither loaded nor saved:
-  // the next start would fail on it.  Opening it here raises the file
-  // error, naming the file and the reason, before anything changes.
-  const bool reload = name != DictFileName;
-  if (reload) TFileStream probe(name, fmOpenRead | fmShareDenyWrite);
+  // FIFO, a device, a file we may not read), or a file that holds none
+  // (empty, a program), is neither loaded nor saved: the next start would
+  // fail on it. It is read here, before anything changes, and its error
+  // names the file and the reason.
+  std::shared_ptr<const WideString> text;
+  if (reload) {
+    try {
+      text = std::make_shared<const WideString>(ReadDictionaryText(name));
+    } catch (const EDictionaryFileError& e) {
+      throw EDictionaryFileError(e.Message() + "\r\nThe dictionary in use is kept.");
+    }
+  }
   // The settings are saved whatever the reload does, so they are written
-  // first; a reload that fails still reaches the application's handler.
+  // first; a save that fails still reaches the application's handler.
   SaveSettings(*this);
   if (!reload) return;
   FPendingDictFile = name;
-  // A running scan keeps its text; the reload waits until the search ends.
+  FPendingText = std::move(text);
+  // A running scan keeps its text; the new one takes over when it ends.
   if (!FSearching) ReloadDictionary();
 }
 
 void THanakumoForm::ReloadDictionary() {
-  if (FPendingDictFile.empty()) return;
-  const std::string name = std::move(FPendingDictFile);
+  if (!FPendingText) return;
+  DictionaryText = std::move(FPendingText);
+  DictFileName = std::move(FPendingDictFile);
+  FPendingText.reset();
   FPendingDictFile.clear();
-  // Read whole before anything is replaced: a file that cannot be read
-  // keeps the dictionary and its name in use.
-  auto text = std::make_shared<const WideString>(ReadDictionaryText(name));
-  DictionaryText = std::move(text);
-  DictFileName = name;
 }
 
 namespace {

@@ -64,6 +64,50 @@ TEST_F(MainFormTest, ApplyRefusesANameThatIsNoReadableFile) {
   }
 }
 
+// A file that opens but holds no dictionary (empty, a program) is refused
+// with its name: config.txt and the dictionary in use stay as they were.
+TEST_F(MainFormTest, ApplyRefusesAFileThatHoldsNoDictionary) {
+  const std::string empty = TempFile("empty.txt");
+  std::ofstream(empty, std::ios::binary) << "";
+  TIniFile(ConfigFileName).WriteString("Other", "Keep", "1");
+  const std::string before = ReadAll(ConfigFileName);
+  const struct {
+    std::string Name, Why;
+  } cases[] = {{empty, "holds no entry"}, {"/bin/ls", "is not a UTF-8 text file"}};
+  for (const auto& c : cases) {
+    form->edtDictFileName->SetText(c.Name);
+    form->chkShowLineNumber->SetChecked(false);
+    try {
+      form->btnApplyClick(form->btnApply);
+      ADD_FAILURE() << c.Name << " was taken";
+    } catch (const EDictionaryFileError& e) {
+      EXPECT_EQ(e.Message(), "The dictionary file " + c.Name + " " + c.Why + ".\r\nThe dictionary in use is kept.");
+    }
+    EXPECT_EQ(ReadAll(ConfigFileName), before) << c.Name;
+    EXPECT_EQ(*DictionaryText, kTestDictionary);
+    EXPECT_TRUE(DictFileName.empty());
+  }
+  Search(u"water");
+  EXPECT_EQ(form->ExactCount(), 4);
+}
+
+// With no dictionary loaded (the start could not read it) a search finds
+// nothing, and Apply reads the file again even by the same name, which may
+// be back by now.
+TEST_F(MainFormTest, WithoutADictionarySearchesFindNothingAndApplyReadsTheNameAgain) {
+  const std::string back = TempFile("back.txt");
+  DictionaryText = std::make_shared<const WideString>();
+  DictFileName = back;
+  Search(u"water");
+  EXPECT_EQ(form->ExactCount() + form->SimiliarCount(), 0);
+  EXPECT_FALSE(form->Searching());
+  std::ofstream(back, std::ios::binary) << "x /waterfall/\n";
+  form->edtDictFileName->SetText(back);
+  form->btnApplyClick(form->btnApply);
+  Search(u"water");
+  EXPECT_EQ(Items(form->lstSimiliarMatch), (std::vector<WideString>{u"waterfall"}));
+}
+
 TEST_F(MainFormTest, ApplySavesThroughALinkAndKeepsAReadOnlyConfig) {
   namespace fs = std::filesystem;
   const std::string real = TempFile("real.txt");

@@ -2,7 +2,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,86 +13,101 @@
 #include "classlib/IniFiles.h"
 #include "classlib/SysUtils.h"
 #include "dict/DataFiles.h"
-
-extern char** environ;
+#include "dict/Markers.h"
+#include "tests/support/AsAnotherUser.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// Runs a copy of the program from a folder of its own, headless; answers its
-// exit status and what it wrote to standard error.
-int RunProgramIn(const fs::path& dir, std::string* errors) {
-  const fs::path program = dir / "HanakumoDict";
-  fs::copy_file(HK_DICT_PROGRAM, program, fs::copy_options::overwrite_existing);
-  const fs::path log = dir / "stderr.txt";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::string driver = "HANAKUMO_DRIVER=headless";
-  std::string options = "ASAN_OPTIONS=detect_leaks=0";
-  char* env[] = {driver.data(), options.data(), nullptr};
-  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-  pid_t pid = 0;
-  EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, env), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  // A program that hangs is killed after a minute and reported as such.
-  int status = 0;
-  bool ended = false;
-  for (int i = 0; i < 600 && !ended; ++i) {
-    ended = waitpid(pid, &status, WNOHANG) == pid;
-    if (!ended) usleep(100000);
-  }
-  if (!ended) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    *errors = "the program hung";
-    return -2;
-  }
-  std::ifstream in(log);
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
-  *errors = text.str();
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return text.str();
+}
+
+struct StartupFiles : ::testing::Test {
+  fs::path dir;
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("hk-start-" + std::to_string(::getpid()) + "-" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir);
+    ::chmod(dir.c_str(), 0755);
+    ConfigFileName = (dir / "config.txt").string();
+  }
+  void TearDown() override {
+    fs::remove_all(dir);
+    SetMarkersFromLines({});
+    DictionaryText = std::make_shared<const WideString>();
+  }
+  void NameDictionary(const fs::path& file) {
+    std::ofstream(ConfigFileName, std::ios::binary) << "[Dictionary]\r\nDictionaryFileName=" << file.string()
+                                                    << "\r\nShowLineNumber=0\r\n";
+  }
+};
+
+// The tests' own folder holds no markers.txt: the start says so each time.
+std::string MarkersUnread() {
+  const std::string file = ProgramDirectory() + "markers.txt";
+  return "The marker list " + file + " cannot be read: No such file or directory.\r\n"
+         "The abbreviations in the glosses are shown without their meaning.";
 }
 
 }  // namespace
 
-TEST(Startup, MissingDictionaryEndsTheProgramWithTheErrorReport) {
-  const fs::path dir = fs::temp_directory_path() / ("hk-start-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  std::ofstream(dir / "markers.txt") << "n|noun\n";
-  std::string errors;
-  EXPECT_EQ(RunProgramIn(dir, &errors), 1);
-  EXPECT_NE(errors.find("Exception EFOpenError in module HanakumoDict"), std::string::npos) << errors;
-  EXPECT_NE(errors.find((dir / "edict.txt").string()), std::string::npos) << errors;
-  fs::remove_all(dir);
-}
-
-TEST(Startup, WithoutConfigTheProgramDirectoryDictionaryIsRead) {
+TEST_F(StartupFiles, WithoutConfigTheProgramDirectoryDictionaryIsRead) {
   ConfigFileName = "/nonexistent/config.txt";
   EXPECT_THROW(LoadDictionary(), EFOpenError);  // the tests' folder has no dictionary
   EXPECT_EQ(DictFileName, ProgramDirectory() + "edict.txt");
 }
 
-TEST(Startup, FifoAsDictionaryOrMarkersEndsTheProgramWithTheErrorReport) {
-  for (const std::string fifoName : {"fifo-dictionary", "markers.txt"}) {
-    SCOPED_TRACE(fifoName);
-    const fs::path dir = fs::temp_directory_path() / ("hk-start-fifo-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    const fs::path fifo = dir / fifoName;
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
-    if (fifoName == "markers.txt") {
-      std::ofstream(dir / "edict.txt") << "x /y/\n";
-    } else {
-      std::ofstream(dir / "markers.txt") << "n|noun\n";
-      std::ofstream(dir / "config.txt") << "[Dictionary]\nDictionaryFileName=" << fifo.string() << "\n";
-    }
-    std::string errors;
-    EXPECT_EQ(RunProgramIn(dir, &errors), 1) << errors;
-    EXPECT_NE(errors.find("Exception EFOpenError in module HanakumoDict"), std::string::npos) << errors;
-    EXPECT_NE(errors.find("Cannot open file \"" + fifo.string() + "\". not a regular file"), std::string::npos)
-        << errors;
-    fs::remove_all(dir);
+// A dictionary that cannot be read at the start leaves the dictionary
+// empty and says which file and why, for the user: the main window opens
+// all the same. config.txt stays as it was.
+TEST_F(StartupFiles, ADictionaryThatCannotBeReadIsToldAndLeavesItEmpty) {
+  const fs::path folder = dir / "folder", fifo = dir / "fifo", closed = dir / "closed.txt", empty = dir / "empty.txt";
+  fs::create_directory(folder);
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  std::ofstream(closed) << "x /y/\n";
+  ::chmod(closed.c_str(), 0);
+  std::ofstream(empty) << "";
+  const struct {
+    fs::path File;
+    std::string Told;
+  } cases[] = {
+      {dir / "gone.txt", "cannot be read: No such file or directory."},
+      {folder, "cannot be read: Is a directory."},
+      {fifo, "cannot be read: not a regular file."},
+      {closed, "cannot be read: Permission denied."},
+      {empty, "holds no entry."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.File.string());
+    NameDictionary(c.File);
+    const std::string config = ReadAll(ConfigFileName);
+    const std::string told = "The dictionary file " + c.File.string() + " " + c.Told +
+                             "\r\nChoose another one on the settings page.";
+    // Root reads any file: the closed one is tried as nobody.
+    const int code = hktest::RunAsNobody([&] {
+      DictionaryText = std::make_shared<const WideString>(u"old\r\n");
+      const std::vector<std::string> problems = LoadStartupFiles();
+      if (problems != std::vector<std::string>{told, MarkersUnread()}) {
+        for (const auto& p : problems) std::fprintf(stderr, "told: %s\n", p.c_str());
+        return 1;
+      }
+      return DictionaryText->empty() && DictFileName == c.File.string() ? 0 : 2;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadAll(ConfigFileName), config);
   }
+}
+
+TEST_F(StartupFiles, AMissingMarkerListIsToldAndTheDictionaryIsRead) {
+  std::ofstream(dir / "mine.txt") << "x /y/\n";
+  NameDictionary(dir / "mine.txt");
+  SetMarkersFromLines({"n|noun"});
+  EXPECT_EQ(LoadStartupFiles(), std::vector<std::string>{MarkersUnread()});
+  EXPECT_EQ(*DictionaryText, u"x /y/\r\n");
+  EXPECT_TRUE(Markers.empty());
 }
