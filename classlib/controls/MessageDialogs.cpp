@@ -138,6 +138,13 @@ int ShowMessageBoxWindow(const MessageBoxRecord& box) {
   if (focus) focus->SetFocus();
   RunModalLoop(state.Done);
   if (ownerWasEnabled) EnableWindow(box.Owner, TRUE);
+  // The keyboard goes back to the owner, as at a dialog's end: the box may
+  // have hidden while the owner was still disabled, and then nothing took
+  // it (without a window manager, nothing else gives it back).
+  const HWND active = GetActiveWindow();
+  if (box.Owner && IsWindow(box.Owner) && IsWindowVisible(box.Owner) && IsWindowEnabled(box.Owner) &&
+      (active == nullptr || active == form->Handle()))
+    SetActiveWindow(box.Owner);
   form.reset();
   gBox = previous;
   return state.Answer;

@@ -127,3 +127,23 @@ TEST_F(MessageDialogsTest, ABoxOfTheProgramBelongsToTheActiveFormElseTheMainForm
   EXPECT_EQ(hk::MessageBoxOwner(main->Handle()), main->Handle());
   DoneApplication();
 }
+
+// As a dialog's end does, the box gives the keyboard back to its owner,
+// which it kept disabled while it was up; without a window manager nothing
+// else would.
+TEST_F(MessageDialogsTest, TheOwnerIsActiveAgainOnceTheBoxIsAnswered) {
+  TComponentPtr<TForm> owner(new TForm(nullptr));
+  owner->InitializeForm();
+  owner->SetBounds(100, 100, 300, 200);
+  owner->Show();
+  ASSERT_EQ(GetActiveWindow(), owner->Handle());
+  HeadlessKeyPress(VK_RETURN);
+  hk::MessageBoxRecord box;
+  box.Owner = owner->Handle();
+  box.Text = "The dictionary file edict.txt holds no entry.";
+  box.Caption = "Hanakumo Dictionary";
+  box.Type = MB_OK | MB_ICONERROR;
+  EXPECT_EQ(hk::ShowMessageBoxWindow(box), IDOK);
+  EXPECT_TRUE(IsWindowEnabled(owner->Handle()));
+  EXPECT_EQ(GetActiveWindow(), owner->Handle());
+}
