@@ -567,6 +567,7 @@ void TIcon::Assign(const TPersistent* source) {
     if (i == this) return;
     FreeHandle();
     FImage.Assign(&i->FImage);
+    FSizes = i->FSizes;
     // Copies of one image share its handle, which lives while any holds it.
     FHandle = const_cast<TIcon*>(i)->Handle();
     FOwnedHandle = i->FOwnedHandle;
@@ -575,6 +576,7 @@ void TIcon::Assign(const TPersistent* source) {
   }
   if (!source) {
     FImage.Assign(nullptr);
+    FSizes.clear();
     FreeHandle();
     Changed(this);
     return;
@@ -585,6 +587,19 @@ void TIcon::Assign(const TPersistent* source) {
 void TIcon::SetImage(const TBitmap& image) {
   FImage.Assign(&image);
   FImage.SetPixelFormat(pf32bit);
+  FSizes.clear();
+  FreeHandle();
+  Changed(this);
+}
+
+void TIcon::AddSize(const TIcon& size) {
+  if (&size == this || size.Empty()) return;
+  auto copy = std::make_shared<TIcon>();
+  copy->Assign(&size);
+  copy->FSizes.clear();
+  FSizes.push_back(std::move(copy));
+  // Made afresh with the sizes on next use; a handle given by SetHandle is
+  // not ours to change.
   FreeHandle();
   Changed(this);
 }
@@ -619,6 +634,12 @@ HICON TIcon::Handle() {
     ICONINFO info{TRUE, 0, 0, nullptr, FImage.Handle()};
     FHandle = CreateIconIndirect(&info);
     if (FHandle) FOwnedHandle = std::shared_ptr<void>(FHandle, [](void* h) { DestroyIcon(static_cast<HICON>(h)); });
+    if (FHandle && !FSizes.empty()) {
+      std::vector<HICON> sizes;
+      for (auto& size : FSizes)
+        if (HICON h = size->Handle()) sizes.push_back(h);
+      SetIconSizes(FHandle, sizes.data(), static_cast<int>(sizes.size()));
+    }
   }
   return FHandle;
 }
@@ -626,6 +647,7 @@ HICON TIcon::Handle() {
 void TIcon::SetHandle(HICON icon) {
   FreeHandle();
   FImage.Assign(nullptr);
+  FSizes.clear();
   int w = 0, h = 0;
   std::vector<uint32_t> pixels;
   if (icon && GetIconPixels(icon, &w, &h, &pixels) && w > 0 && h > 0) {

@@ -464,9 +464,18 @@ void TApplication::Initialize() {
   // saves at exit is saved then too.
   InstallSessionEndHandlers();
   // The program's icon is its PNG resource MAINICON, when it has one and a
-  // PNG picture class is there to read it.
-  if (FIcon.Empty() && FindResourceA(nullptr, "MAINICON", "PNG") && TPicture::FindExtension("PNG"))
+  // PNG picture class is there to read it; other sizes of the picture are
+  // MAINICON16, MAINICON32 and the like, for the window lists that pick one.
+  if (FIcon.Empty() && FindResourceA(nullptr, "MAINICON", "PNG") && TPicture::FindExtension("PNG")) {
     FIcon.LoadFromResourceName(nullptr, "MAINICON");
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+      const std::string name = "MAINICON" + std::to_string(size);
+      if (!FindResourceA(nullptr, name.c_str(), "PNG")) continue;
+      TIcon other;
+      other.LoadFromResourceName(nullptr, name);
+      FIcon.AddSize(other);
+    }
+  }
 }
 
 LRESULT TApplication::WndProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {

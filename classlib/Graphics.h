@@ -379,6 +379,11 @@ class TIcon : public TGraphic {
   // class registered for that extension, alpha and all; EResNotFound
   // "Resource %s not found" when there is none.
   void LoadFromResourceName(HINSTANCE instance, const std::string& name, const std::string& type = "PNG");
+  // Another size of the same picture, kept beside the image and given with
+  // it where a size can be chosen (a window's icon on X11); the image
+  // stays what the icon draws. Replacing the image forgets the sizes.
+  void AddSize(const TIcon& size);
+  int SizeCount() const { return static_cast<int>(FSizes.size()); }
   // A 32-bit bitmap whose alpha is the icon's.
   TBitmap& Image() { return FImage; }
   void SetImage(const TBitmap& image);
@@ -393,6 +398,7 @@ class TIcon : public TGraphic {
   TBitmap FImage;
   HICON FHandle = nullptr;
   std::shared_ptr<void> FOwnedHandle;  // destroys the handle we made
+  std::vector<std::shared_ptr<TIcon>> FSizes;
 };
 
 class TPicture : public TPersistent {

@@ -16,6 +16,7 @@ struct TIcon {
   int Height = 0;
   std::vector<uint32_t> Pixels;
   bool Stock = false;
+  std::vector<TIconImage> Sizes;  // other sizes of the picture
 };
 
 HandleTable<HICON, TIcon>& Icons() {
@@ -152,4 +153,30 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON handle, int cx, int cy, UINT, HBRUSH
   DeleteObject(reinterpret_cast<HGDIOBJ>(bmp));
   DeleteDC(mem);
   return ok;
+}
+
+BOOL SetIconSizes(HICON handle, const HICON* sizes, int count) {
+  auto icon = Icons().Get(handle);
+  if (!icon || icon->Stock || count < 0 || (count > 0 && sizes == nullptr)) return FALSE;
+  std::vector<TIconImage> kept;
+  for (int i = 0; i < count; ++i) {
+    auto other = Icons().Get(sizes[i]);
+    if (!other || other->Width <= 0 || other->Height <= 0) continue;
+    auto same = [&](int w, int h) { return w == other->Width && h == other->Height; };
+    if (same(icon->Width, icon->Height) ||
+        std::any_of(kept.begin(), kept.end(), [&](const TIconImage& k) { return same(k.Width, k.Height); }))
+      continue;
+    kept.push_back(TIconImage{other->Width, other->Height, other->Pixels});
+  }
+  icon->Sizes = std::move(kept);
+  return TRUE;
+}
+
+std::vector<TIconImage> GetIconImages(HICON handle) {
+  std::vector<TIconImage> images;
+  auto icon = Icons().Get(handle);
+  if (!icon) return images;
+  images.push_back(TIconImage{icon->Width, icon->Height, icon->Pixels});
+  images.insert(images.end(), icon->Sizes.begin(), icon->Sizes.end());
+  return images;
 }

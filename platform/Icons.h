@@ -37,3 +37,18 @@ inline BOOL DrawIcon(HDC dc, int x, int y, HICON icon) { return DrawIconEx(dc, x
 
 // The icon's pixels (BGRA, straight alpha, rows top-down); false on a bad handle.
 bool GetIconPixels(HICON icon, int* width, int* height, std::vector<uint32_t>* pixels);
+
+// Other sizes of the icon's picture, as an icon file holds several: the
+// icon keeps copies of their pixels beside its own image, which stays what
+// it draws and what GetIconPixels gives. Replaces the sizes set before; an
+// image of the icon's own size, or of a size already given, is passed over.
+// FALSE on a bad handle or a stock icon.
+BOOL SetIconSizes(HICON icon, const HICON* sizes, int count);
+struct TIconImage {
+  int Width = 0;
+  int Height = 0;
+  std::vector<uint32_t> Pixels;  // as GetIconPixels gives them
+};
+// The icon's own image, then its other sizes: what a driver that shows an
+// icon at any size (X11's _NET_WM_ICON) is given. Empty on a bad handle.
+std::vector<TIconImage> GetIconImages(HICON icon);

@@ -239,6 +239,50 @@ TEST_F(X11Test, AWindowsIconIsItsNetWmIcon) {
   DestroyIcon(icon);
 }
 
+HICON SolidIcon(int size, uint32_t argb) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = size;
+  bi.bmiHeader.biHeight = -size;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  std::fill_n(static_cast<uint32_t*>(bits), size * size, argb);
+  ICONINFO info{TRUE, 0, 0, nullptr, bmp};
+  HICON icon = CreateIconIndirect(&info);
+  DeleteObject(bmp);
+  return icon;
+}
+
+// An icon with other sizes of its picture gives taskbars each of them; a
+// size is given once, by the first icon that has it (the big one first).
+TEST_F(X11Test, EverySizeOfAWindowsIconsIsInItsNetWmIconOnce) {
+  HWND h = MakeTop(20, 20, 30, 30, WS_POPUP);
+  SetWindowTextA(h, "sized icon window");
+  HICON big = SolidIcon(24, 0xFF0000FFu);
+  HICON sizes[] = {SolidIcon(16, 0xFF00FF00u), SolidIcon(48, 0xFFFF0000u), SolidIcon(24, 0xFFFFFFFFu),
+                   SolidIcon(16, 0xFFFFFFFFu)};
+  ASSERT_TRUE(SetIconSizes(big, sizes, 4));
+  EXPECT_FALSE(SetIconSizes(LoadIconA(nullptr, IDI_APPLICATION), sizes, 1));
+  HICON small = SolidIcon(16, 0xFF000000u);
+  SendMessageA(h, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+  SendMessageA(h, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  XSync(Probe, False);
+  Window x = 0;
+  ASSERT_TRUE(PumpUntil([&] {
+    return (x = XWindowTitled("sized icon window")) != 0 && Property(x, "_NET_WM_ICON").size() > 2 + 24 * 24;
+  }));
+  const std::vector<long> prop = Property(x, "_NET_WM_ICON");
+  std::vector<std::pair<long, uint32_t>> given;  // size and first pixel
+  for (size_t at = 0; at + 2 < prop.size(); at += 2 + static_cast<size_t>(prop[at] * prop[at + 1]))
+    given.emplace_back(prop[at], static_cast<uint32_t>(prop[at + 2]));
+  EXPECT_EQ(given, (std::vector<std::pair<long, uint32_t>>{{24, 0xFF0000FFu}, {16, 0xFF00FF00u}, {48, 0xFFFF0000u}}));
+  for (HICON i : sizes) DestroyIcon(i);
+  DestroyIcon(big);
+  DestroyIcon(small);
+}
+
 TEST_F(X11Test, ACardShownWithoutActivationLeavesTheKeyboardAndToolWindowsSkipTheTaskbar) {
   HWND typing = MakeTop(300, 300, 80, 60, WS_POPUP | WS_VISIBLE);
   SetWindowTextA(typing, "typing");

@@ -21,6 +21,7 @@
 #include "platform/RawInput.h"
 #include "platform/WindowInternals.h"
 #include "platform/drivers/x11/X11Identity.h"
+#include "platform/drivers/x11/X11IconProperty.h"
 #include "platform/drivers/x11/X11Keys.h"
 #include "platform/drivers/x11/X11Shape.h"
 #include "platform/Icons.h"
@@ -1038,18 +1039,9 @@ class TX11Driver : public TPlatformDriver {
     }
   }
 
-  // _NET_WM_ICON: each icon as width, height and ARGB rows, one CARDINAL
-  // (a long to Xlib) a value.
+  // _NET_WM_ICON: every size of the window's icons.
   void ApplyIcon(TXWindow& xw) {
-    std::vector<long> data;
-    for (HICON icon : WindowIcons(xw.Hwnd)) {
-      int w = 0, h = 0;
-      std::vector<uint32_t> pixels;
-      if (!GetIconPixels(icon, &w, &h, &pixels) || w <= 0 || h <= 0) continue;
-      data.push_back(w);
-      data.push_back(h);
-      for (uint32_t p : pixels) data.push_back(static_cast<long>(p));
-    }
+    std::vector<long> data = hkx11::NetWmIconData(WindowIcons(xw.Hwnd));
     if (data.empty()) XDeleteProperty(D, xw.Xid, NetWmIcon);
     else
       XChangeProperty(D, xw.Xid, NetWmIcon, XA_CARDINAL, 32, PropModeReplace,
