@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Draws the dictionary program's images (window buttons, search frame, logo,
-page icons) as 8-bit RGBA PNG files into assets/dict/images/.
+page icons, program icon) as 8-bit RGBA PNG files into assets/dict/images/.
 
 Shapes are given as coverage functions sampled 4x4 per pixel, so edges are
 smooth. Run it by hand after changing a drawing; the files are committed.
@@ -171,6 +171,21 @@ def logo(path):
     c.save(path)
 
 
+def program_icon(path, size):
+    """The logo's cloud and flower on a white tile, for taskbars and window lists."""
+    c = Canvas(size, size)
+    u = size / 48.0
+    c.fill(rounded_rect(2 * u, 2 * u, 46 * u, 46 * u, 8 * u), (0xA0, 0xA0, 0xA0))
+    c.fill(rounded_rect(3.5 * u, 3.5 * u, 44.5 * u, 44.5 * u, 6.5 * u), (255, 255, 255))
+    s = 10 * u
+    c.fill(cloud(24 * u, 22 * u, s), (0xF5, 0xB6, 0xCF))
+    for i in range(5):
+        ang = math.pi / 2 + i * 2 * math.pi / 5
+        c.fill(disc(24 * u + 0.5 * s * math.cos(ang), 24.5 * u - 0.5 * s * math.sin(ang), 0.33 * s), (255, 255, 255))
+    c.fill(disc(24 * u, 24.5 * u, 0.23 * s), (0xF0, 0xC0, 0x30))
+    c.save(path)
+
+
 def page_icon(path, kind):
     c = Canvas(48, 48)
     if kind == "dictionary":
@@ -202,6 +217,8 @@ def main():
     logo(os.path.join(out, "logo.png"))
     for kind in ("dictionary", "settings", "about"):
         page_icon(os.path.join(out, f"page{kind}.png"), kind)
+    for size in (16, 32, 48):
+        program_icon(os.path.join(out, f"icon{size}.png"), size)
 
 
 if __name__ == "__main__":
