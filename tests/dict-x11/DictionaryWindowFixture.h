@@ -44,6 +44,12 @@ constexpr int MaximizeX = 633 + 9, MaximizeY = 7 + 9;
 constexpr int TopBoxX = 300, TopBoxY = 50;  // clear of the buttons and the search box
 constexpr int ListLeft = 1, ListRight = 181, ListTop = 141 + 48, ItemHeight = 20;
 constexpr int PaneLeft = 182, PaneTop = 141;
+// The page icons, the settings page's file name field and Apply (the
+// pages stand at 1, 141).
+constexpr int DictionaryIconX = 16 + 24, DictionaryIconY = 87 + 24;
+constexpr int SettingsIconX = 80 + 24, SettingsIconY = 87 + 24;
+constexpr int FileFieldX = 1 + 16 + 200, FileFieldY = 141 + 40 + 10;
+constexpr int ApplyX = 1 + 592 + 37, ApplyY = 141 + 336 + 12;
 
 struct TRgb {
   int R, G, B;
@@ -296,6 +302,22 @@ class DictionaryWindowTest : public ::testing::TestWithParam<TWindowManager> {
     Button(true);
     Button(false);
   }
+  // A click that has reached the program: a window manager that holds the
+  // pointer on a press (to focus the window first) lets it through later,
+  // while keys typed meanwhile go straight to the window and overtake it.
+  // The pointer is free again once it has.
+  void ClickAndLetItLand(int wx, int wy) {
+    Click(wx, wy);
+    WaitFor(
+        [&] {
+          const int got = XGrabPointer(D, DefaultRootWindow(D), False, 0, GrabModeAsync, GrabModeAsync, None, None,
+                                       CurrentTime);
+          if (got == GrabSuccess) XUngrabPointer(D, CurrentTime);
+          XSync(D, False);
+          return got == GrabSuccess;
+        },
+        5);
+  }
   void Key(KeySym sym) {
     KeyCode code = XKeysymToKeycode(D, sym);
     ASSERT_NE(code, 0) << "no key for keysym " << sym;
@@ -387,6 +409,37 @@ class DictionaryWindowTest : public ::testing::TestWithParam<TWindowManager> {
       state = reinterpret_cast<long*>(data)[0];
     if (data) XFree(data);
     return state;
+  }
+
+  std::string ReadConfig() {
+    std::ifstream in(ProgramDir / "config.txt", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  // What the program wrote to its standard output and error.
+  std::string ProgramLog() {
+    std::stringstream log;
+    log << std::ifstream(ProgramDir / "program.log").rdbuf();
+    return log.str();
+  }
+  // A message box of the program's: a viewable window of its title above
+  // the main window.
+  Window Box() {
+    const Window w = FindWindow("Hanakumo Dictionary");
+    return w != 0 && w != Win ? w : 0;
+  }
+  // Types a name of lower-case letters, digits and dots.
+  void TypeName(const std::string& name) {
+    for (char c : name)
+      ASSERT_NO_FATAL_FAILURE(Key(c == '.' ? XK_period : c >= '0' && c <= '9' ? XK_0 + (c - '0') : XK_a + (c - 'a')));
+  }
+  // On the settings page: the file name field emptied, `name` typed in
+  // (relative to the program's folder, where it runs), and Apply.
+  void ApplyDictionaryName(const std::string& name) {
+    ClickAndLetItLand(FileFieldX, FileFieldY);
+    ASSERT_NO_FATAL_FAILURE(Key(XK_End));
+    for (int i = 0; i < 120; ++i) ASSERT_NO_FATAL_FAILURE(Key(XK_BackSpace));
+    ASSERT_NO_FATAL_FAILURE(TypeName(name));
+    Click(ApplyX, ApplyY);
   }
 
   bool HasSize(int width, int height) {

@@ -16,25 +16,10 @@ namespace {
 using namespace hktest;
 namespace fs = std::filesystem;
 
-// The settings page's icon, its file name field and Apply, in window
-// coordinates (the pages stand at 1, 141).
-constexpr int SettingsIconX = 80 + 24, SettingsIconY = 87 + 24;
-constexpr int FileFieldX = 1 + 16 + 200, FileFieldY = 141 + 40 + 10;
-constexpr int ApplyX = 1 + 592 + 37, ApplyY = 141 + 336 + 12;
 constexpr int NumberBoxX = 1 + 16 + 6, NumberBoxY = 141 + 72 + 8;
 
 class SettingsPageOnTheDisplayTest : public DictionaryWindowTest {
  protected:
-  std::string ReadConfig() {
-    std::ifstream in(ProgramDir / "config.txt", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  // A message box of the program's: a viewable window of its title above
-  // the main window.
-  Window Box() {
-    const Window w = FindWindow("Hanakumo Dictionary");
-    return w != 0 && w != Win ? w : 0;
-  }
   // The program started as the user nobody, in its folder opened to it.
   void StartAsNobody() {
     Child = SpawnAsNobody((ProgramDir / "HanakumoDict").string(), ProgramDir.string(),
@@ -85,9 +70,6 @@ class SettingsPageOnTheDisplayTest : public DictionaryWindowTest {
         << log.str();
     EXPECT_EQ(ReadConfig(), before);
   }
-  void TypeName(const std::string& name) {
-    for (char c : name) ASSERT_NO_FATAL_FAILURE(Key(c == '.' ? XK_period : XK_a + (c - 'a')));
-  }
 };
 
 TEST_P(SettingsPageOnTheDisplayTest, ApplyRefusesAMissingFileAndAFolderAndTheNextStartShowsTheWindow) {
@@ -100,11 +82,7 @@ TEST_P(SettingsPageOnTheDisplayTest, ApplyRefusesAMissingFileAndAFolderAndTheNex
   for (const char* name : {"nothing.txt", "afolder"}) {
     SCOPED_TRACE(name);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    Click(FileFieldX, FileFieldY);
-    ASSERT_NO_FATAL_FAILURE(Key(XK_End));
-    for (int i = 0; i < 120; ++i) ASSERT_NO_FATAL_FAILURE(Key(XK_BackSpace));
-    ASSERT_NO_FATAL_FAILURE(TypeName(name));  // relative to the program's folder, where it runs
-    Click(ApplyX, ApplyY);
+    ASSERT_NO_FATAL_FAILURE(ApplyDictionaryName(name));
     Window box = 0;
     ASSERT_TRUE(WaitFor([&] { return (box = Box()) != 0; }, 10)) << "Apply said nothing";
     EXPECT_EQ(ReadConfig(), before);
