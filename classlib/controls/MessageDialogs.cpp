@@ -107,16 +107,23 @@ int ShowMessageBoxWindow(const MessageBoxRecord& box) {
   text->SetAutoSize(false);
   text->SetBounds(textLeft, 20, 340, 60);
   text->SetCaption(box.Text);
+  // A long text (a deep path and its reason) makes the box taller rather
+  // than being cut; one taller than most screens is cut all the same.
+  text->SetAutoSize(true);
+  const int textHeight = std::clamp(text->Height(), 60, 600);
+  text->SetAutoSize(false);
+  text->SetBounds(textLeft, 20, 340, textHeight);
+  const int buttonsTop = 20 + textHeight + 12;
   const int buttonsWidth = static_cast<int>(ids.size()) * 81 - 6;
   const int width = std::max(textLeft + 340 + 16, buttonsWidth + 32);
-  form->SetClientSize(width, 130);
+  form->SetClientSize(width, buttonsTop + 38);
   form->OnPaint = [&, icon](TObject*) { PaintIcon(form->Canvas(), icon, 16, 20); };
   TButton* focus = nullptr;
   int x = (width - buttonsWidth) / 2;
   for (int id : ids) {
     auto* b = new TButton(form.get());
     b->SetParent(form.get());
-    b->SetBounds(x, 92, 75, 25);
+    b->SetBounds(x, buttonsTop, 75, 25);
     b->SetCaption(ButtonCaption(id));
     b->SetDefault(id == state.Answer);
     b->SetCancel(id == escape);

@@ -147,3 +147,38 @@ TEST_F(MessageDialogsTest, TheOwnerIsActiveAgainOnceTheBoxIsAnswered) {
   EXPECT_TRUE(IsWindowEnabled(owner->Handle()));
   EXPECT_EQ(GetActiveWindow(), owner->Handle());
 }
+
+namespace {
+
+// Runs inside the box's modal loop: the box's client height.
+int gBoxHeight = 0;
+LRESULT MeasureProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m != WM_USER + 8) return DefWindowProcA(h, m, w, l);
+  RECT r{};
+  GetClientRect(GetActiveWindow(), &r);
+  gBoxHeight = r.bottom - r.top;
+  hk::CancelMessageBoxWindow();
+  return 0;
+}
+
+}  // namespace
+
+// A long text makes the box taller, not cut.
+TEST_F(MessageDialogsTest, ALongTextMakesTheBoxTaller) {
+  HWND measure = CreateHelperWindow(&MeasureProc);
+  std::vector<int> heights;
+  std::string many = "The marker list cannot be read:";
+  for (int i = 0; i < 40; ++i) many += " no such file";
+  for (const std::string& text : {std::string("Short."), many}) {
+    PostMessageA(measure, WM_USER + 8, 0, 0);
+    hk::MessageBoxRecord box;
+    box.Text = text;
+    box.Caption = "Hanakumo Dictionary";
+    box.Type = MB_OK | MB_ICONERROR;
+    hk::ShowMessageBoxWindow(box);
+    heights.push_back(gBoxHeight);
+  }
+  DestroyWindow(measure);
+  EXPECT_EQ(heights[0], 130);
+  EXPECT_GT(heights[1], 130 + 13);
+}
