@@ -58,10 +58,16 @@ class DataFilesOnTheDisplayTest : public DictionaryWindowTest {
     ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
     ASSERT_TRUE(WaitFor([&] { return FirstResultShown(); }, 20)) << "the search found nothing";
   }
-  // A SIGTERM with the box up: the program ends at once, and the box's
-  // text is on standard error.
-  void EndAndExpectTold(const std::string& told) {
-    kill(Child, SIGTERM);
+  // A SIGTERM (or the display closing) with the box up: the program ends
+  // at once, and the box's text is on standard error.
+  void EndAndExpectTold(const std::string& told, bool displayCloses = false) {
+    if (displayCloses) {
+      XCloseDisplay(D);
+      D = nullptr;
+      Server.Stop();
+    } else {
+      kill(Child, SIGTERM);
+    }
     const TEnd end = WatchTheEnd(Child, 5);
     if (end.Exited) Child = -1;
     ASSERT_TRUE(end.Exited) << "still running 5 s after the signal";
@@ -97,6 +103,12 @@ TEST_P(DataFilesOnTheDisplayTest, AFileTheStartCannotReadIsToldByNameAndReason) 
     ASSERT_NO_FATAL_FAILURE(EndAndExpectTold(c.Told));
     EXPECT_EQ(ReadConfig(), config);
   }
+}
+
+TEST_P(DataFilesOnTheDisplayTest, TheDisplayClosingWithTheStartsBoxUpEndsTheProgram) {
+  NameDictionary((ProgramDir / "gone.txt").string());
+  ASSERT_NO_FATAL_FAILURE(StartAndWaitForTheBox());
+  ASSERT_NO_FATAL_FAILURE(EndAndExpectTold("The dictionary file " + (ProgramDir / "gone.txt").string(), true));
 }
 
 TEST_P(DataFilesOnTheDisplayTest, AfterAMissingDictionaryTheSettingsPageLoadsAnother) {
