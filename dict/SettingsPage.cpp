@@ -28,20 +28,27 @@ void THanakumoForm::btnBrowseDictFileClick(TObject*) {
 
 void THanakumoForm::btnApplyClick(TObject*) {
   const std::string name = edtDictFileName->Text();
+  const bool renamed = name != DictFileName;
   // The same name is read again while no dictionary is loaded: the one the
   // start could not read may be back.
-  const bool reload = name != DictFileName || DictionaryText->empty();
+  const bool reload = renamed || DictionaryText->empty();
   // A new name that cannot be opened as a dictionary (missing, a folder, a
   // FIFO, a device, a file we may not read), or a file that holds none
   // (empty, a program), is neither loaded nor saved: the next start would
   // fail on it. It is read here, before anything changes, and its error
-  // names the file and the reason.
+  // names the file and the reason. The name already saved stays saved
+  // with the check box.
   std::shared_ptr<const WideString> text;
   if (reload) {
     try {
       text = std::make_shared<const WideString>(ReadDictionaryText(name));
     } catch (const EDictionaryFileError& e) {
+      if (!renamed) SaveSettings(*this);
+      if (DictionaryText->empty()) throw;
       throw EDictionaryFileError(e.Message() + "\r\nThe dictionary in use is kept.");
+    } catch (const Exception&) {
+      if (!renamed) SaveSettings(*this);
+      throw;
     }
   }
   // The settings are saved whatever the reload does, so they are written

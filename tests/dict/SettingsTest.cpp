@@ -101,8 +101,13 @@ TEST_F(MainFormTest, WithoutADictionarySearchesFindNothingAndApplyReadsTheNameAg
   Search(u"water");
   EXPECT_EQ(form->ExactCount() + form->SimiliarCount(), 0);
   EXPECT_FALSE(form->Searching());
-  std::ofstream(back, std::ios::binary) << "x /waterfall/\n";
+  // Still gone: said, and the check box is saved with the name as it was.
   form->edtDictFileName->SetText(back);
+  form->chkShowLineNumber->SetChecked(false);
+  EXPECT_THROW(form->btnApplyClick(form->btnApply), EFOpenError);
+  EXPECT_FALSE(TIniFile(ConfigFileName).ReadBool("Dictionary", "ShowLineNumber", true));
+  EXPECT_EQ(TIniFile(ConfigFileName).ReadString("Dictionary", "DictionaryFileName", ""), back);
+  std::ofstream(back, std::ios::binary) << "x /waterfall/\n";
   form->btnApplyClick(form->btnApply);
   Search(u"water");
   EXPECT_EQ(Items(form->lstSimiliarMatch), (std::vector<WideString>{u"waterfall"}));
