@@ -1,8 +1,11 @@
 // UTF-8 decoding of arbitrary bytes: both forms agree, stay inside their
 // buffers, never give more units than bytes, and re-encoding the units
-// decodes back to them.
+// decodes back to them. Well-formed bytes decode without a replacement of
+// their own, and stay well-formed when cut at a character's end.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <string_view>
 #include <vector>
 
 #include "unicode/Normalization.h"
@@ -15,6 +18,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t n2 = UTF8ToWideSSE2(bytes, size, fast.data());
   if (n1 != n2 || n1 > size || !std::equal(plain.begin(), plain.begin() + n1, fast.begin())) std::abort();
   const WideString wide(plain.data(), n1);
+  const std::string_view view(bytes, size);
+  if (IsValidUTF8(view)) {
+    size_t encoded = 0;
+    for (size_t at = view.find("\xEF\xBF\xBD"); at != std::string_view::npos; at = view.find("\xEF\xBF\xBD", at + 3))
+      ++encoded;
+    if (static_cast<size_t>(std::count(wide.begin(), wide.end(), u'\uFFFD')) != encoded) std::abort();
+    if (!IsValidUTF8(view.substr(0, Utf8PrefixLength(view, size / 2)))) std::abort();
+  }
   if (UTF8ToWide(WideToUTF8(wide)) != wide) std::abort();
   // Normalizing is idempotent, whatever the text.
   const WideString nfc = NormalizeWide(wide, nfC);
