@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "classlib/IniFiles.h"
@@ -80,7 +81,11 @@ WideString ReadDictionaryText(const AnsiString& fileName) {
     }
   }
   if (HoldsNoEntry(bytes)) NoDictionary(fileName, "holds no entry");
-  return DictionaryTextOf(bytes);
+  try {
+    return DictionaryTextOf(bytes);
+  } catch (const std::bad_alloc&) {
+    throw EOutOfMemory("Out of memory");
+  }
 }
 
 // Each line is decoded straight into the text: decoding line by line gives
