@@ -30,7 +30,7 @@ class TLabel : public TGraphicControl {
   void Paint() override;
   void TextChanged() override;
   void FontChanged() override;
-  UINT DrawFlags() const;
+  virtual UINT DrawFlags() const;
   void AdjustBounds();
 
  private:

@@ -58,6 +58,16 @@ void PaintIcon(TCanvas& c, UINT icon, int x, int y) {
   c.TextOut(x + 16 - s.cx / 2, y + 16 - s.cy / 2, sign);
 }
 
+// The box's text: "&" is a character of it (a file's name may hold one),
+// and a word too long for a line (a path) is broken at its edge.
+class TBoxText : public TLabel {
+ public:
+  using TLabel::TLabel;
+
+ protected:
+  UINT DrawFlags() const override { return TLabel::DrawFlags() | DT_EDITCONTROL; }
+};
+
 }  // namespace
 
 namespace hk {
@@ -101,8 +111,9 @@ int ShowMessageBoxWindow(const MessageBoxRecord& box) {
   if (HWND owner = MessageBoxOwner(box.Owner)) form->SetPopupParent(owner);
   form->StayAboveProgramsTopmostWindows();
   const int textLeft = icon ? 64 : 16;
-  auto* text = new TLabel(form.get());
+  auto* text = new TBoxText(form.get());
   text->SetParent(form.get());
+  text->SetShowAccelChar(false);
   text->SetWordWrap(true);
   text->SetAutoSize(false);
   text->SetBounds(textLeft, 20, 340, 60);

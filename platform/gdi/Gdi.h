@@ -332,6 +332,9 @@ constexpr UINT DT_EXPANDTABS = 0x00000040;
 constexpr UINT DT_NOCLIP = 0x00000100;
 constexpr UINT DT_CALCRECT = 0x00000400;
 constexpr UINT DT_NOPREFIX = 0x00000800;
+// With DT_WORDBREAK, a word wider than the line is broken where it reaches
+// the edge, as a multi-line edit shows it (a long path in a message).
+constexpr UINT DT_EDITCONTROL = 0x00002000;
 constexpr UINT DT_END_ELLIPSIS = 0x00008000;
 constexpr UINT DT_HIDEPREFIX = 0x00100000;
 

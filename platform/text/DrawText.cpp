@@ -34,9 +34,10 @@ bool BreakBetween(const std::u16string& s, size_t i) {
 }
 
 // Breaks one paragraph [p, end) of `s` into lines no wider than `width`
-// where it can; a word wider than that stays whole on its own line.
+// where it can; a word wider than that stays whole on its own line, or
+// with `breakWords` is broken where it reaches the edge.
 void Wrap(TFontFace& face, const std::u16string& s, size_t p, size_t end, int width, int underline,
-          std::vector<TLine>& out) {
+          std::vector<TLine>& out, bool breakWords) {
   auto emit = [&](size_t a, size_t b) {
     TLine l;
     l.Text = s.substr(a, b - a);
@@ -73,6 +74,12 @@ void Wrap(TFontFace& face, const std::u16string& s, size_t p, size_t end, int wi
       if (w + cw > width && lastEnd > p) {
         emit(p, lastEnd);
         p = lastNext;
+        broke = true;
+        break;
+      }
+      if (w + cw > width && breakWords && i > p) {
+        emit(p, i);
+        p = i;
         broke = true;
         break;
       }
@@ -154,7 +161,7 @@ int DrawTextW(HDC handle, const WCHAR* text, int length, RECT* rect, UINT format
     size_t e = single ? s.size() : s.find_first_of(u"\r\n", p);
     if (e == std::u16string::npos) e = s.size();
     if ((format & DT_WORDBREAK) && !single) {
-      Wrap(*face, s, p, e, width, underline, lines);
+      Wrap(*face, s, p, e, width, underline, lines, (format & DT_EDITCONTROL) != 0);
     } else {
       TLine l;
       l.Text = s.substr(p, e - p);

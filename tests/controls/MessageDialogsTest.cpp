@@ -163,13 +163,15 @@ LRESULT MeasureProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 
 }  // namespace
 
-// A long text makes the box taller, not cut.
+// A long text makes the box taller, not cut; so does a path too long for
+// a line, broken at its edge.
 TEST_F(MessageDialogsTest, ALongTextMakesTheBoxTaller) {
   HWND measure = CreateHelperWindow(&MeasureProc);
   std::vector<int> heights;
   std::string many = "The marker list cannot be read:";
   for (int i = 0; i < 40; ++i) many += " no such file";
-  for (const std::string& text : {std::string("Short."), many}) {
+  const std::string path = "The dictionary file /" + std::string(300, 'd') + "/edict.txt cannot be read.";
+  for (const std::string& text : {std::string("Short."), many, path}) {
     PostMessageA(measure, WM_USER + 8, 0, 0);
     hk::MessageBoxRecord box;
     box.Text = text;
@@ -181,4 +183,5 @@ TEST_F(MessageDialogsTest, ALongTextMakesTheBoxTaller) {
   DestroyWindow(measure);
   EXPECT_EQ(heights[0], 130);
   EXPECT_GT(heights[1], 130 + 13);
+  EXPECT_GT(heights[2], 130) << "a path too long for a line is broken, not cut";
 }

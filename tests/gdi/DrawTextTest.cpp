@@ -50,6 +50,11 @@ TEST_F(DrawTextLayout, MeasuredRectangles) {
       {u"aa bb cc", calc | DT_WORDBREAK, {0, 0, 39, 0}, {0, 0, 16, 48}, 48},
       {u"aa   bb", calc | DT_WORDBREAK, {0, 0, 16, 0}, {0, 0, 16, 32}, 32},
       {u"abcdefgh", calc | DT_WORDBREAK, {0, 0, 30, 0}, {0, 0, 64, 16}, 16},  // a word wider than the box widens it
+      // ... unless it is broken at the edge, as an edit breaks it; one
+      // character a line at the least.
+      {u"abcdefgh", calc | DT_WORDBREAK | DT_EDITCONTROL, {0, 0, 30, 0}, {0, 0, 24, 48}, 48},
+      {u"ab cdefgh", calc | DT_WORDBREAK | DT_EDITCONTROL, {0, 0, 30, 0}, {0, 0, 24, 48}, 48},
+      {u"abc", calc | DT_WORDBREAK | DT_EDITCONTROL, {0, 0, 4, 0}, {0, 0, 8, 48}, 48},
       {u"a\r\nbb\nccc", calc, {0, 0, 0, 0}, {0, 0, 24, 48}, 48},
       {u"a\r\nb", calc | DT_SINGLELINE, {0, 0, 0, 0}, {0, 0, 16, 16}, 16},
       {u"line\r\n", calc, {0, 0, 0, 0}, {0, 0, 32, 16}, 16},
