@@ -108,7 +108,8 @@ int ShowMessageBoxWindow(const MessageBoxRecord& box) {
   form->SetPosition(poScreenCenter);
   if (box.Type & (MB_TOPMOST | MB_SYSTEMMODAL)) form->SetFormStyle(fsStayOnTop);
   // Transient for its owner, and above the program's stay-on-top windows.
-  if (HWND owner = MessageBoxOwner(box.Owner)) form->SetPopupParent(owner);
+  const HWND owner = MessageBoxOwner(box.Owner);
+  if (owner) form->SetPopupParent(owner);
   form->StayAboveProgramsTopmostWindows();
   const int textLeft = icon ? 64 : 16;
   auto* text = new TBoxText(form.get());
@@ -159,10 +160,11 @@ int ShowMessageBoxWindow(const MessageBoxRecord& box) {
   // The keyboard goes back to the owner, as at a dialog's end: the box may
   // have hidden while the owner was still disabled, and then nothing took
   // it (without a window manager, nothing else gives it back).
+  // A window that never takes the keyboard (the card) is not given it.
   const HWND active = GetActiveWindow();
-  if (box.Owner && IsWindow(box.Owner) && IsWindowVisible(box.Owner) && IsWindowEnabled(box.Owner) &&
-      (active == nullptr || active == form->Handle()))
-    SetActiveWindow(box.Owner);
+  if (owner && IsWindow(owner) && IsWindowVisible(owner) && IsWindowEnabled(owner) &&
+      !(GetWindowLongPtrA(owner, GWL_EXSTYLE) & WS_EX_NOACTIVATE) && (active == nullptr || active == form->Handle()))
+    SetActiveWindow(owner);
   form.reset();
   gBox = previous;
   return state.Answer;
