@@ -1,6 +1,7 @@
 #include "card/MainGlobals.h"
 
 #include "classlib/SysUtils.h"
+#include "dict/DictionaryFileCheck.h"
 
 std::unique_ptr<TStringList> DictionaryLines;
 bool AutoStopRefresh = true;
@@ -24,13 +25,12 @@ void InitializeMain() {
 std::unique_ptr<TStringList> ReadDictionaryFile(const std::string& fileName, std::string& error) {
   auto lines = std::make_unique<TStringList>();
   try {
-    lines->LoadFromFile(fileName);
+    lines->SetText(ReadDictionaryBytes(fileName));
+  } catch (const EDictionaryFileError& e) {
+    error = e.Message();
+    return nullptr;
   } catch (const std::exception& e) {
     error = "The dictionary file " + fileName + " cannot be read:\r\n" + e.what();
-    return nullptr;
-  }
-  if (lines->Count() == 0) {
-    error = "The dictionary file " + fileName + " holds no entry.";
     return nullptr;
   }
   return lines;

@@ -36,7 +36,8 @@ constexpr const char* RunValueName = "HanakumoCard";
 // The unit's start: seeds the random numbers once and names config.ini.
 void InitializeMain();
 
-// Reads a dictionary file whole into a new list. On failure returns
-// nullptr and says why in `error` (a file that cannot be read, or that
-// holds no line), so the caller can keep what it has.
+// Reads a dictionary file whole into a new list of its lines. On failure
+// returns nullptr and says why in `error` (a file that cannot be read, or
+// that holds no dictionary: no entry, or not UTF-8 text, judged as the
+// dictionary program judges its file), so the caller can keep what it has.
 std::unique_ptr<TStringList> ReadDictionaryFile(const std::string& fileName, std::string& error);

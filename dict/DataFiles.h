@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "classlib/SysTypes.h"
+#include "dict/DictionaryFileCheck.h"
 
 // The program directory's config.txt; set by InitializeDataFiles.
 extern AnsiString ConfigFileName;
@@ -20,23 +21,15 @@ extern std::shared_ptr<const WideString> DictionaryText;
 // Fixes ConfigFileName next to the program (the unit's start-up step).
 void InitializeDataFiles();
 
-// A dictionary file that opens but holds no dictionary.
-HK_DECLARE_EXCEPTION(EDictionaryFileError, Exception);
-
 // Reads the dictionary named in config.txt (default: the program
 // directory's edict.txt) into DictFileName and DictionaryText. The text is
 // replaced only once the new one has been read whole.
 void LoadDictionary();
 // The dictionary file's lines (ending at CR, LF or CR LF) each followed by
-// CR LF, decoded from UTF-8. Raises the file stream's error when the file
-// cannot be read, and EDictionaryFileError, naming the file, when it holds
-// no entry (nothing but line ends and blanks) or is no UTF-8 text: a zero
-// byte anywhere, or a first part (DictionaryJudgedBytes) that is not
-// well-formed UTF-8, which is looked at before the rest is read. Damage
-// further on is decoded as UTF8ToWide does: one bad byte in a line does
-// not cost the whole dictionary.
+// CR LF, decoded from UTF-8; a file that holds no dictionary is refused as
+// ReadDictionaryBytes says. Damage past the judged part is decoded as
+// UTF8ToWide does.
 WideString ReadDictionaryText(const AnsiString& fileName);
-constexpr size_t DictionaryJudgedBytes = 64 * 1024;
 // The same text made from the file's bytes: what a string list's lines of
 // them, joined by its Text, would decode to.
 WideString DictionaryTextOf(std::string_view bytes);

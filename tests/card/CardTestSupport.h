@@ -32,6 +32,12 @@ inline const char* const kShortDictionary =
     "水 [みず] /(n) water/(P)/\n"
     "火 [ひ] /(n) fire/\n";
 
+// Files chosen as the dictionary by mistake: the start of a program (a zero
+// byte among its first bytes, then lines of text) and of a PNG image.
+inline const std::string kProgramBytes =
+    std::string("\x7F" "ELF\x02\x01\x01\0\0\0\n", 11) + "/lib64/ld-linux-x86-64.so.2\n";
+inline const std::string kImageBytes = std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
+
 // Counts the card images handed to windows: one per refresh.
 inline int& ImageUpdates() {
   static int n = 0;

@@ -371,16 +371,32 @@ TEST_F(CardTest, AboutAndExit) {
   EXPECT_NE(ReadFile("config.ini").find("FirstRun=0"), std::string::npos);
 }
 
+// A dictionary that cannot be read, or a file that holds none (a program
+// or an image chosen by mistake), is told at start and the card stays
+// hidden; config.ini keeps the name, so the file can be mended in place.
 TEST_F(CardTest, MissingOrEmptyDictionaryKeepsTheProgramRunning) {
-  for (const char* name : {"none.txt", "empty.txt", "folder"}) {
-    SCOPED_TRACE(name);
-    WriteFile("empty.txt", "");
-    std::filesystem::create_directories(Path("folder"));
-    WriteFile("config.ini", "[Card]\nFirstRun=0\nDictionaryFileName=" + Path(name) + "\n");
+  const struct {
+    const char* Name;
+    std::string Bytes;  // written unless the name is "none.txt" or "folder"
+    const char* Says;   // after "The dictionary file NAME "
+  } cases[] = {
+      {"none.txt", "", "cannot be read:\r\n"},
+      {"folder", "", "cannot be read:\r\n"},
+      {"empty.txt", "", "holds no entry."},
+      {"blank.txt", "\r\n \n\t\n", "holds no entry."},
+      {"ls", kProgramBytes, "is not a UTF-8 text file."},
+      {"photo.png", kImageBytes, "is not a UTF-8 text file."},
+  };
+  std::filesystem::create_directories(Path("folder"));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    if (c.Name != std::string("none.txt") && c.Name != std::string("folder")) WriteFile(c.Name, c.Bytes);
+    WriteFile("config.ini", "[Card]\nFirstRun=0\nDictionaryFileName=" + Path(c.Name) + "\n");
     hk::ClearMessageBoxes();
     Start();
     ASSERT_EQ(BoxTexts().size(), 1u);
-    EXPECT_NE(BoxTexts()[0].find(Path(name)), std::string::npos) << BoxTexts()[0];
+    EXPECT_EQ(BoxTexts()[0].rfind("The dictionary file " + Path(c.Name) + " " + c.Says, 0), 0u) << BoxTexts()[0];
+    EXPECT_EQ(DictFileName, Path(c.Name));
     EXPECT_FALSE(IsWindowVisible(CardWindow()));
     HeadlessAdvance(900000);  // refreshes find nothing to show
     EXPECT_FALSE(IsWindowVisible(CardWindow()));

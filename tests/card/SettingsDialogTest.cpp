@@ -177,18 +177,34 @@ TEST_F(SettingsDialogTest, OkWhileDisabledShowsTheCardAndRestartsTheTimer) {
   EXPECT_EQ(ImageUpdates(), updates + 1);
 }
 
+// OK refuses a file that holds no dictionary (an empty one, a program, an
+// image), saying why; the dictionary in use and config.ini stay.
 TEST_F(SettingsDialogTest, AnUnreadableNewDictionaryKeepsTheOldOne) {
-  WriteFile("empty.txt", "");
+  const struct {
+    const char* Name;
+    std::string Bytes;
+    const char* Says;
+  } cases[] = {
+      {"empty.txt", "", "holds no entry"},
+      {"ls", kProgramBytes, "is not a UTF-8 text file"},
+      {"photo.png", kImageBytes, "is not a UTF-8 text file"},
+  };
   StartAndOpen();
-  settings->edtDictFileName->SetText(Path("empty.txt"));
-  hk::ClearMessageBoxes();
-  settings->btnOK->Click();
-  ASSERT_EQ(BoxTexts().size(), 1u);
-  EXPECT_NE(BoxTexts()[0].find(Path("empty.txt")), std::string::npos);
-  EXPECT_NE(BoxTexts()[0].find("kept"), std::string::npos);
-  EXPECT_EQ(DictFileName, Path("dict.txt"));
-  EXPECT_EQ(DictionaryLines->Count(), 2);
-  EXPECT_TRUE(IsWindowVisible(CardWindow()));
+  const std::string config = ReadFile("config.ini");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    WriteFile(c.Name, c.Bytes);
+    card->Settings1->Click();
+    settings->edtDictFileName->SetText(Path(c.Name));
+    hk::ClearMessageBoxes();
+    settings->btnOK->Click();
+    ASSERT_EQ(BoxTexts().size(), 1u);
+    EXPECT_EQ(BoxTexts()[0], "The dictionary file " + Path(c.Name) + " " + c.Says + ".\r\nThe dictionary in use is kept.");
+    EXPECT_EQ(DictFileName, Path("dict.txt"));
+    EXPECT_EQ(DictionaryLines->Count(), 2);
+    EXPECT_TRUE(IsWindowVisible(CardWindow()));
+    EXPECT_EQ(ReadFile("config.ini"), config);
+  }
   // A name that does not exist is ignored without a word.
   card->Settings1->Click();
   settings->edtDictFileName->SetText(Path("nothing.txt"));
@@ -196,6 +212,8 @@ TEST_F(SettingsDialogTest, AnUnreadableNewDictionaryKeepsTheOldOne) {
   settings->btnOK->Click();
   EXPECT_TRUE(BoxTexts().empty());
   EXPECT_EQ(DictFileName, Path("dict.txt"));
+  Finish();  // the exit saves the dictionary in use
+  EXPECT_EQ(TIniFile(Path("config.ini")).ReadString("Card", "DictionaryFileName", ""), Path("dict.txt"));
 }
 
 TEST_F(SettingsDialogTest, ARefreshLeavesTheFocusInTheDialog) {
