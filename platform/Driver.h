@@ -33,6 +33,9 @@ class TPlatformDriver {
   // Border, stay-on-top, taskbar, layered or click-through state changed.
   virtual void WindowStyleChanged(HWND) {}
   virtual void WindowActivated(HWND) {}
+  // The caret of a window inside this top-level window stands at `caret`
+  // (surface coordinates): an input method shows its text there.
+  virtual void CaretMoved(HWND, const RECT& caret) {}
   // SetPopupWindow marked the window.
   virtual void WindowPopup(HWND) {}
   // The mouse capture moved (nullptr: released); a popup window that takes

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/Types.h"
+#include "platform/Caret.h"
 #include "platform/Clipboard.h"
 #include "platform/ClipboardData.h"
 #include "platform/Clock.h"

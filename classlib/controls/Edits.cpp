@@ -255,17 +255,23 @@ void TCustomEdit::KeyPress(char16_t& key) {
 
 int TCustomEdit::TextLeft() const { return (FBorderStyle == bsSingle ? 1 : 0) + kPadding; }
 
-int TCustomEdit::UnitsWidth(int from, int to) {
-  if (to <= from) return 0;
-  // Measured on a memory DC: valid in and out of a paint.
+// Measured on a memory DC: valid in and out of a paint.
+TCanvas& TCustomEdit::Measure() {
   if (!FMeasure) {
     FMeasure = std::make_unique<TCanvas>();
     FMeasureDC = CreateCompatibleDC(nullptr);
     FMeasure->SetHandle(FMeasureDC);
   }
   FMeasure->Font().Assign(&Font());
-  return FMeasure->WideTextWidth(FBuffer.substr(static_cast<size_t>(from), static_cast<size_t>(to - from)));
+  return *FMeasure;
 }
+
+int TCustomEdit::UnitsWidth(int from, int to) {
+  if (to <= from) return 0;
+  return Measure().WideTextWidth(FBuffer.substr(static_cast<size_t>(from), static_cast<size_t>(to - from)));
+}
+
+int TCustomEdit::LineHeight() { return Measure().WideTextExtent(u"Wg").cy; }
 
 int TCustomEdit::PositionAt(int x) {
   int target = x - TextLeft() + FScroll;
@@ -329,10 +335,14 @@ void TCustomEdit::Dispatch(TMessage& m) {
   switch (m.Msg) {
     case WM_SETFOCUS:
       if (FAutoSelect && !FSelecting) SelectAll();
+      // The caret is drawn by the paint; the platform's is where an input
+      // method shows what is being typed.
+      CreateCaret(Handle(), nullptr, 1, LineHeight());
       Invalidate();
       break;
     case WM_KILLFOCUS:
       FSelecting = false;
+      DestroyCaret();
       Invalidate();
       break;
     case WM_GETDLGCODE:
@@ -394,6 +404,7 @@ void TCustomEdit::PaintWindow(HDC dc) {
   FCanvas.WideTextRect(textBox, xe, y, after);
   if (focused) {
     int cx = x + UnitsWidth(0, FCaret);
+    SetCaretPos(std::clamp<int>(cx, textBox.left, std::max<int>(textBox.left, textBox.right - 1)), y);
     if (cx >= textBox.left && cx < textBox.right) {
       FCanvas.Pen().SetColor(Font().Color());
       FCanvas.MoveTo(cx, y);

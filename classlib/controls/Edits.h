@@ -65,6 +65,8 @@ class TCustomEdit : public TWinControl {
   int PositionAt(int x);
   int TextLeft() const;
   int UnitsWidth(int from, int to);
+  int LineHeight();
+  TCanvas& Measure();
   void ScrollToCaret();
   int WordLeft(int from) const;
   int WordRight(int from) const;

@@ -22,6 +22,7 @@
 #include "platform/WindowInternals.h"
 #include "platform/drivers/x11/X11Identity.h"
 #include "platform/drivers/x11/X11IconProperty.h"
+#include "platform/drivers/x11/X11InputMethod.h"
 #include "platform/drivers/x11/X11Keys.h"
 #include "platform/drivers/x11/X11Shape.h"
 #include "platform/Icons.h"
@@ -110,7 +111,6 @@ std::string Utf16ToUtf8(const std::u16string& s) {
 struct TXWindow {
   HWND Hwnd = nullptr;
   Window Xid = 0;
-  XIC Ic = nullptr;
   bool Argb = false;
   // Override-redirect: no window manager frames, focuses or stacks it.
   bool Unmanaged = false;
@@ -177,12 +177,7 @@ class TX11Driver : public TPlatformDriver {
     Hand = XCreateFontCursor(D, XC_hand2);
     Beam = XCreateFontCursor(D, XC_xterm);
     Watch = XCreateFontCursor(D, XC_watch);
-    XSetLocaleModifiers("");
-    Im = XOpenIM(D, nullptr, nullptr, nullptr);
-    if (Im == nullptr) {
-      XSetLocaleModifiers("@im=none");
-      Im = XOpenIM(D, nullptr, nullptr, nullptr);
-    }
+    Ime = std::make_unique<hkx11::TInputMethod>(D);
     Tray = std::make_unique<TX11Tray>(D, Screen);
     PopupGrab = std::make_unique<TX11PopupGrab>(D);
     Compositor = std::make_unique<hkx11::TCompositorWatch>(D, Screen);
@@ -242,11 +237,14 @@ class TX11Driver : public TPlatformDriver {
   ~TX11Driver() override {
     // A dead connection has nothing left to free on the server; Xlib would
     // only report it again.
-    if (gDisplayGone) return;
+    if (gDisplayGone) {
+      Ime->Abandon();
+      return;
+    }
     Tray.reset();
     for (auto& [h, xw] : ByHwnd) DestroyX(xw);
     XDestroyWindow(D, SelectionWindow);
-    if (Im) XCloseIM(Im);
+    Ime.reset();
     XCloseDisplay(D);
   }
 
@@ -431,6 +429,13 @@ class TX11Driver : public TPlatformDriver {
       xw->WantFocus = true;
     }
     XFlush(D);
+  }
+
+  void CaretMoved(HWND h, const RECT& caret) override {
+    if (TXWindow* xw = Get(h)) {
+      Ime->SetSpot(xw->Xid, caret.left, caret.top, caret.bottom - caret.top);
+      XFlush(D);
+    }
   }
 
   void WindowPopup(HWND h) override {
@@ -908,15 +913,7 @@ class TX11Driver : public TPlatformDriver {
     ApplyShapes(xw, w, nullptr);
     ApplyIcon(xw);
     ApplyTransientFor(xw, w);
-    if (Im) {
-      xw.Ic = XCreateIC(Im, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, xw.Xid, XNFocusWindow,
-                        xw.Xid, nullptr);
-      if (xw.Ic) {
-        long filter = 0;
-        XGetICValues(xw.Ic, XNFilterEvents, &filter, nullptr);
-        XSelectInput(D, xw.Xid, a.event_mask | filter);
-      }
-    }
+    Ime->Attach(xw.Xid, a.event_mask);
   }
 
   void ApplySizeHints(TXWindow& xw) {
@@ -938,8 +935,8 @@ class TX11Driver : public TPlatformDriver {
   }
 
   void DestroyX(TXWindow& xw) {
-    if (xw.Ic) XDestroyIC(xw.Ic);
-    xw.Ic = nullptr;
+    if (gDisplayGone) Ime->Abandon();
+    Ime->Detach(xw.Xid);
     if (xw.Xid) XDestroyWindow(D, xw.Xid);
     xw.Xid = 0;
     xw.Shapes.Forget();
@@ -1199,14 +1196,14 @@ class TX11Driver : public TPlatformDriver {
       case FocusIn:
         if (h && ev.xfocus.mode != NotifyGrab && ev.xfocus.detail != NotifyPointer) {
           *focusIn = true;
-          if (TXWindow* xw = Get(h); xw && xw->Ic) XSetICFocus(xw->Ic);
+          if (TXWindow* xw = Get(h)) Ime->Focus(xw->Xid, true);
           if (GetActiveWindow() != h) ActivateInternal(h, WA_ACTIVE, true);
         }
         break;
       case FocusOut:
         if (h && ev.xfocus.mode != NotifyGrab && ev.xfocus.detail != NotifyInferior && ev.xfocus.detail != NotifyPointer) {
           *focusOut = true;
-          if (TXWindow* xw = Get(h); xw && xw->Ic) XUnsetICFocus(xw->Ic);
+          if (TXWindow* xw = Get(h)) Ime->Focus(xw->Xid, false);
         }
         break;
       case ButtonPress:
@@ -1276,7 +1273,7 @@ class TX11Driver : public TPlatformDriver {
       // since (the dictionary's splash, freed once the load is done) still
       // had them typed for the program, which takes them at its focus.
       case KeyPress:
-        KeyPressed(h, ev);
+        KeyPressed(ev);
         break;
       case KeyRelease: {
         // An auto-repeat sends a release and a press with the same time.
@@ -1340,27 +1337,10 @@ class TX11Driver : public TPlatformDriver {
     XFlush(D);
   }
 
-  void KeyPressed(HWND h, XEvent& ev) {
-    TXWindow* xw = Get(h);
-    char buf[64];
+  void KeyPressed(XEvent& ev) {
     KeySym sym = 0;
-    int n = 0;
-    Status status = XLookupKeySym;
     std::string text;
-    if (xw && xw->Ic) {
-      n = Xutf8LookupString(xw->Ic, &ev.xkey, buf, sizeof buf, &sym, &status);
-      if (status == XBufferOverflow) {
-        std::vector<char> big(static_cast<size_t>(n) + 1);
-        n = Xutf8LookupString(xw->Ic, &ev.xkey, big.data(), static_cast<int>(big.size()), &sym, &status);
-        text.assign(big.data(), static_cast<size_t>(std::max(0, n)));
-      } else if (n > 0) {
-        text.assign(buf, static_cast<size_t>(n));
-      }
-    } else {
-      n = XLookupString(&ev.xkey, buf, sizeof buf, &sym, nullptr);
-      if (n > 0) text.assign(buf, static_cast<size_t>(n));
-      status = n > 0 ? XLookupBoth : XLookupKeySym;
-    }
+    const int status = Ime->Lookup(ev.xkey, &text, &sym);
     bool hasChars = (status == XLookupChars || status == XLookupBoth) && !text.empty();
     int vk = KeysymToVirtualKey(XLookupKeysym(&ev.xkey, 0));
     std::u16string units = hasChars ? Utf8ToUtf16(text.data(), text.size()) : std::u16string();
@@ -1390,7 +1370,7 @@ class TX11Driver : public TPlatformDriver {
   Window Root;
   Visual* ArgbVisual = nullptr;
   Colormap ArgbMap = 0;
-  XIM Im = nullptr;
+  std::unique_ptr<hkx11::TInputMethod> Ime;
   Cursor Arrow, Hand, Beam, Watch;
   Atom WmProtocols, WmDelete, MotifHints, NetState, NetAbove, NetSkipTaskbar, NetMoveResize, NetSupported, NetActive,
       NetCheck, NetName, Utf8, NetWmIcon, NetUserTime, NetSkipPager;
