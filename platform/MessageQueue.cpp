@@ -1,12 +1,12 @@
 // Per-thread message queues, sending and posting, and the message loop.
 #include <poll.h>
+#include "platform/AsciiCase.h"
 #include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cctype>
 #include <climits>
 #include <unordered_map>
 
@@ -535,8 +535,7 @@ UINT RegisterWindowMessageA(const char* name) {
   if (name == nullptr || *name == 0) return 0;
   static std::mutex lock;
   static std::map<std::string, UINT> names;
-  std::string key(name);
-  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string key = AsciiLower(std::string(name));
   std::lock_guard<std::mutex> guard(lock);
   auto it = names.find(key);
   if (it != names.end()) return it->second;

@@ -1,11 +1,10 @@
 // Modules and the tables of functions bound by name.
 #include "platform/Modules.h"
+#include "platform/AsciiCase.h"
 
-#include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -70,8 +69,7 @@ TModules& Modules() {
 }
 
 std::string Key(const char* name) {
-  std::string k(name ? name : "");
-  for (char& c : k) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string k = hkwin::AsciiLower(std::string(name ? name : ""));
   // A path names its file; ".dll" is optional.
   size_t slash = k.find_last_of("/\\");
   if (slash != std::string::npos) k = k.substr(slash + 1);

@@ -1,9 +1,9 @@
 #include "platform/Resources.h"
+#include "platform/AsciiCase.h"
 
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <strings.h>
 
 namespace {
 
@@ -38,7 +38,7 @@ std::string NameText(const char* name) {
 }
 
 bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
+  return hkwin::AsciiSameText(a, b);
 }
 
 const ResourceEntry* Lookup(const char* type, const char* name, bool anyLanguage, WORD language) {

@@ -1,5 +1,5 @@
 // Window classes and procedures bound to objects.
-#include <cctype>
+#include "platform/AsciiCase.h"
 #include <cstring>
 
 #include "platform/WindowInternals.h"
@@ -8,9 +8,7 @@ namespace hkwin {
 namespace {
 
 std::string Lower(const char* s) {
-  std::string r(s ? s : "");
-  for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return r;
+  return AsciiLower(std::string(s ? s : ""));
 }
 
 std::map<std::string, PWindowClass>& Classes() {

@@ -1,7 +1,7 @@
 // Windows: creation, destruction, values, text, properties and relations.
 #include <algorithm>
+#include "platform/AsciiCase.h"
 #include <new>
-#include <strings.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -668,7 +668,7 @@ HWND FindWindowA(const char* className, const char* windowName) {
   for (HWND h : list) {
     PWindow w = Find(h);
     if (!w) continue;
-    if (className && strcasecmp(w->Class->Name.c_str(), className) != 0) continue;
+    if (className && !AsciiSameText(w->Class->Name.c_str(), className)) continue;
     if (windowName && w->Text != windowName) continue;
     return h;
   }

@@ -1,4 +1,5 @@
 #include "platform/services/Shell.h"
+#include "platform/AsciiCase.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -19,7 +20,7 @@ bool IsEmpty(const char* text) { return text == nullptr || *text == '\0'; }
 
 HINSTANCE ShellExecuteA(HWND, const char* operation, const char* file, const char* parameters, const char* directory,
                         INT) {
-  if (!IsEmpty(operation) && strcasecmp(operation, "open") != 0) return Result(SE_ERR_NOASSOC);
+  if (!IsEmpty(operation) && !hkwin::AsciiSameText(operation, "open")) return Result(SE_ERR_NOASSOC);
   if (IsEmpty(file)) return Result(SE_ERR_FNF);
   // xdg-open takes exactly one address; a leading '-' would read as its option.
   if (!IsEmpty(parameters) || file[0] == '-') return Result(SE_ERR_NOASSOC);

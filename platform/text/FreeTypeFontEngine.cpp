@@ -1,12 +1,12 @@
 // The real font engine: fontconfig finds the font for a face name, FreeType
 // renders it; characters the face lacks come from a font that has them.
 #include <fontconfig/fontconfig.h>
+#include "platform/AsciiCase.h"
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
 
-#include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -49,8 +49,7 @@ std::string Utf8Of(const WCHAR* s, int max) {
 
 // The desktop's face names, as the fonts installed here know them.
 std::string FamilyFor(const std::string& face) {
-  std::string f;
-  for (char c : face) f += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string f = hkwin::AsciiLower(face);
   static const std::map<std::string, std::string> names = {
       {"ms gothic", "IPAGothic"},       {"\xef\xbc\xad\xef\xbc\xb3 \xe3\x82\xb4\xe3\x82\xb7\xe3\x83\x83\xe3\x82\xaf", "IPAGothic"},
       {"ms pgothic", "IPAPGothic"},     {"ms ui gothic", "IPAPGothic"},
@@ -211,14 +210,14 @@ bool TFtFace::Open() {
   auto isFamily = [](FcPattern* match, const char* name) {
     FcChar8* got = nullptr;
     return match && FcPatternGetString(match, FC_FAMILY, 0, &got) == FcResultMatch && got &&
-           strcasecmp(reinterpret_cast<const char*>(got), name) == 0;
+           hkwin::AsciiSameText(reinterpret_cast<const char*>(got), name);
   };
   Pattern = makePattern(family);
   FcResult result;
   FcPattern* match = FcFontMatch(Engine.Config, Pattern, &result);
   // A missing Verdana is stood in for by its narrower sibling Tahoma, which
   // the layouts made for Verdana fit, rather than by a wider face.
-  if (match && strcasecmp(family.c_str(), "verdana") == 0 && !isFamily(match, "Verdana")) {
+  if (match && hkwin::AsciiSameText(family, "verdana") && !isFamily(match, "Verdana")) {
     FcPattern* alt = makePattern("Tahoma");
     FcPattern* altMatch = FcFontMatch(Engine.Config, alt, &result);
     if (isFamily(altMatch, "Tahoma")) {

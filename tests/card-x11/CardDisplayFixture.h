@@ -102,14 +102,21 @@ class CardOnTheDisplayTest : public ::testing::Test {
     return text.str();
   }
 
+  // Variables (NAME=value) the programs get in place of the inherited ones.
+  std::vector<std::string> ExtraEnv;
+
   pid_t Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& log) {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
       if (std::strncmp(*e, "HANAKUMO_DRIVER=", 16) == 0 || std::strncmp(*e, "DISPLAY=", 8) == 0 ||
           std::strncmp(*e, "XDG_CONFIG_HOME=", 16) == 0)
         continue;
+      if (std::any_of(ExtraEnv.begin(), ExtraEnv.end(),
+                      [&](const std::string& v) { return std::strncmp(*e, v.c_str(), v.find('=') + 1) == 0; }))
+        continue;
       env.emplace_back(*e);
     }
+    env.insert(env.end(), ExtraEnv.begin(), ExtraEnv.end());
     env.push_back("DISPLAY=" + Server.Name());
     env.push_back("XDG_CONFIG_HOME=" + (Dir / "config").string());
     std::vector<char*> envp;

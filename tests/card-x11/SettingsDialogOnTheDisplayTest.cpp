@@ -9,6 +9,7 @@
 
 #include <X11/keysym.h>
 
+#include "tests/x11/InputMethodServer.h"
 #include "tests/x11/WindowIdentity.h"
 
 namespace {
@@ -99,6 +100,37 @@ TEST_F(SettingsDialogOnTheDisplayTest, EnterWithZeroGivesOneBoxAndTheDialogGoesO
   EXPECT_TRUE(BoxesWithin(0.5).empty());
   ASSERT_NO_FATAL_FAILURE(ExitFromTheMenu());
   EXPECT_NE(ReadConfig().find("RefreshTime=120000"), std::string::npos) << ReadConfig();
+}
+
+// Japanese typed through uim-xim reaches the dialog's dictionary field: the
+// path replaced by 水 (Shift+Space on, "mizu", Space converts, Return
+// commits), then copied out of it.
+TEST_F(SettingsDialogOnTheDisplayTest, TheDictionaryFieldTakesJapaneseFromAnInputMethod) {
+  std::string failure;
+  const std::string locales = hktest::TInputMethodServer::LocaleDir(&failure);
+  ASSERT_FALSE(locales.empty()) << failure;
+  ExtraEnv = hktest::TInputMethodServer::ProgramEnvironment(locales);
+  hktest::TInputMethodServer im;
+  ASSERT_EQ(im.Start(Server.Name()), "");
+  WriteConfig("FirstRun=0\n");
+  const Window dialog = StartAndOpenSettings();
+  ASSERT_NE(dialog, 0u);
+  auto chord = [&](KeySym modifier, KeySym sym) {
+    XTestFakeKeyEvent(D, XKeysymToKeycode(D, modifier), True, CurrentTime);
+    Key(sym);
+    XTestFakeKeyEvent(D, XKeysymToKeycode(D, modifier), False, CurrentTime);
+    XSync(D, False);
+  };
+  auto [dx, dy] = Origin(dialog);
+  Click(dx + 16 + 40, dy + 32 + 10, 1);
+  chord(XK_Control_L, XK_a);
+  chord(XK_Shift_L, XK_space);
+  for (KeySym sym : {XK_m, XK_i, XK_z, XK_u, XK_space, XK_Return}) Key(sym);
+  chord(XK_Control_L, XK_a);
+  chord(XK_Control_L, XK_c);
+  std::string seen;
+  EXPECT_TRUE(WaitFor([&] { return (seen = hktest::ClipboardText(D, 1)) == "\xE6\xB0\xB4"; }, 10))
+      << "the field holds \"" << seen << "\"; uim-xim said: " << im.Log();
 }
 
 TEST_F(SettingsDialogOnTheDisplayTest, OkWithAnUntouchedShortPeriodKeepsIt) {

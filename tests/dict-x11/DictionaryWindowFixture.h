@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -174,14 +175,21 @@ class DictionaryWindowTest : public ::testing::TestWithParam<TWindowManager> {
     ASSERT_TRUE(out.good());
   }
 
+  // Variables (NAME=value) the program gets in place of the inherited ones.
+  std::vector<std::string> ExtraEnv;
+
   // Starts the program on the test display with the real X11 driver; its
   // output goes to program.log in its directory.
   void Start() {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
       if (std::strncmp(*e, "HANAKUMO_DRIVER=", 16) == 0 || std::strncmp(*e, "DISPLAY=", 8) == 0) continue;
+      if (std::any_of(ExtraEnv.begin(), ExtraEnv.end(),
+                      [&](const std::string& v) { return std::strncmp(*e, v.c_str(), v.find('=') + 1) == 0; }))
+        continue;
       env.emplace_back(*e);
     }
+    env.insert(env.end(), ExtraEnv.begin(), ExtraEnv.end());
     env.push_back("DISPLAY=" + DisplayName);
     std::vector<char*> envp;
     for (auto& s : env) envp.push_back(s.data());

@@ -145,8 +145,11 @@ void TInputMethod::MakeContext(Window window, TWindowContext& context) {
       char** missing = nullptr;
       int count = 0;
       char* fallback = nullptr;
-      FFontSet = XCreateFontSet(D, "-*-*-medium-r-normal--16-*-*-*-*-*-*-*,-*-*-*-*-*--16-*-*-*-*-*-*-*,*", &missing,
-                                &count, &fallback);
+      // Every pattern names a character set, so none is drawn in another's font.
+      FFontSet = XCreateFontSet(D,
+                                "-*-*-medium-r-normal--16-*-*-*-*-*-*-*,-*-*-medium-r-normal--14-*-*-*-*-*-*-*,"
+                                "-*-*-*-*-*--*-*-*-*-*-*-*-*",
+                                &missing, &count, &fallback);
       if (missing) XFreeStringList(missing);
     }
     XVaNestedList attrs = FFontSet ? XVaCreateNestedList(0, XNSpotLocation, &context.Spot, XNFontSet, FFontSet, nullptr)
