@@ -247,10 +247,42 @@ void TCustomEdit::KeyPress(char16_t& key) {
   char16_t high = FPendingHigh;
   FPendingHigh = 0;
   if (IsLow(key)) {
-    if (high != 0) SetSelText(std::u16string{high, key});
+    if (high != 0) Insert(std::u16string{high, key});
     return;
   }
-  SetSelText(std::u16string(1, key));
+  Insert(std::u16string(1, key));
+}
+
+void TCustomEdit::Insert(const std::u16string& text) {
+  if (FRun) FRun->append(text);
+  else SetSelText(text);
+}
+
+// Text an input method commits arrives as a run of WM_CHAR messages: each
+// goes through the form's preview and OnKeyPress, and the run is inserted
+// at once, one change and one repaint for a whole phrase.
+void TCustomEdit::CharRun(TMessage& first) {
+  std::u16string run;
+  FRun = &run;
+  try {
+    TWinControl::Dispatch(first);
+    MSG next;
+    while (HandleAllocated() && PeekMessageA(&next, Handle(), 0, 0, PM_NOREMOVE) && next.message == WM_CHAR &&
+           next.hwnd == Handle() && next.wParam >= 0x20 && next.wParam != 0x7F) {
+      PeekMessageA(&next, Handle(), WM_CHAR, WM_CHAR, PM_REMOVE);
+      TMessage m{};
+      m.Msg = next.message;
+      m.WParam = next.wParam;
+      m.LParam = next.lParam;
+      TWinControl::Dispatch(m);
+    }
+  } catch (...) {
+    FRun = nullptr;
+    if (!run.empty()) SetSelText(run);
+    throw;
+  }
+  FRun = nullptr;
+  if (!run.empty()) SetSelText(run);
 }
 
 int TCustomEdit::TextLeft() const { return (FBorderStyle == bsSingle ? 1 : 0) + kPadding; }
@@ -350,6 +382,12 @@ void TCustomEdit::Dispatch(TMessage& m) {
       return;
     case WM_SYSCHAR:
       if (HandleDialogChar(this, static_cast<char16_t>(m.WParam))) return;
+      break;
+    case WM_CHAR:
+      if (m.WParam >= 0x20 && m.WParam != 0x7F && !FRun) {
+        CharRun(m);
+        return;
+      }
       break;
     case WM_CUT: CutToClipboard(); return;
     case WM_COPY: CopyToClipboard(); return;

@@ -1,7 +1,8 @@
 // Single-line edits, drawn by us: TEdit (UTF-8 Text) and TWideEdit (UTF-16
 // Text). Caret and selection by mouse and by Shift with the arrows, Home and
 // End, Backspace and Delete (with Ctrl a word at a time), Ctrl+A, Ctrl+C,
-// Ctrl+X, Ctrl+V; text from an input method arrives as WM_CHAR units.
+// Ctrl+X, Ctrl+V; text from an input method arrives as a run of WM_CHAR
+// units, inserted as one change.
 #pragma once
 
 #include <memory>
@@ -61,6 +62,8 @@ class TCustomEdit : public TWinControl {
 
  private:
   void Replace(int from, int to, const std::u16string& text);
+  void Insert(const std::u16string& text);
+  void CharRun(TMessage& first);
   void MoveCaret(int position, bool extend);
   int PositionAt(int x);
   int TextLeft() const;
@@ -74,6 +77,7 @@ class TCustomEdit : public TWinControl {
 
   std::u16string FBuffer;
   char16_t FPendingHigh = 0;
+  std::u16string* FRun = nullptr;  // a run of WM_CHAR being gathered
   int FCaret = 0;
   int FAnchor = 0;
   int FMaxLength = 0;

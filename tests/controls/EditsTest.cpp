@@ -36,12 +36,30 @@ TEST_F(EditsTest, TypingFromTheKeyboardOrAnInputMethodInserts) {
   Type(u"日本語");  // as an input method commits it
   EXPECT_EQ(Edit->Text(), u"abc日本語");
   EXPECT_EQ(Edit->TControl::Text(), "abc日本語");  // the UTF-8 text follows
-  EXPECT_EQ(Changes, 6);
+  EXPECT_EQ(Changes, 2);  // each run inserted at once
   EXPECT_EQ(Edit->CaretPos(), 6);
   Keys({VK_HOME, VK_RIGHT, VK_DELETE, VK_END, VK_BACK});
   EXPECT_EQ(Edit->Text(), u"ac日本");
   Type(u"\t\r\x1b");  // control characters type nothing
   EXPECT_EQ(Edit->Text(), u"ac日本");
+}
+
+// A committed phrase is one change, yet every unit of it is a key press a
+// handler may drop, and a control character in it acts in its place.
+TEST_F(EditsTest, ACommittedRunIsOneChangeAndEachUnitStillAKeyPress) {
+  int presses = 0;
+  Edit->OnKeyPress = [&](TObject*, char16_t& key) {
+    ++presses;
+    if (key == u'x') key = 0;
+  };
+  Type(u"水x道水");
+  EXPECT_EQ(Edit->Text(), u"水道水");
+  EXPECT_EQ(Changes, 1);
+  EXPECT_EQ(presses, 4);
+  Type(u"ab\bc");
+  EXPECT_EQ(Edit->Text(), u"水道水ac");
+  Type(u"\U0001F600!");
+  EXPECT_EQ(Edit->Text(), u"水道水ac\U0001F600!");
 }
 
 TEST_F(EditsTest, ShiftSelectsAndEditsReplaceTheSelection) {
