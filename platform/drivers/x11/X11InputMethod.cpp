@@ -157,10 +157,11 @@ void TInputMethod::MakeContext(Window window, TWindowContext& context) {
     context.Ic = XCreateIC(FIm, XNInputStyle, FStyle, XNClientWindow, window, XNFocusWindow, window,
                            XNPreeditAttributes, attrs, nullptr);
     XFree(attrs);
+    context.Style = FStyle;
   }
   if (context.Ic == nullptr) {
-    const XIMStyle plain = XIMPreeditNothing | XIMStatusNothing;
-    context.Ic = XCreateIC(FIm, XNInputStyle, plain, XNClientWindow, window, XNFocusWindow, window, nullptr);
+    context.Style = (FStyle & XIMPreeditPosition) ? XIMPreeditNothing | XIMStatusNothing : FStyle;
+    context.Ic = XCreateIC(FIm, XNInputStyle, context.Style, XNClientWindow, window, XNFocusWindow, window, nullptr);
   }
   if (context.Ic == nullptr) return;
   long filter = 0;
@@ -188,8 +189,13 @@ void TInputMethod::Focus(Window window, bool in) {
   if (it == FWindows.end()) return;
   it->second.Focused = in;
   if (it->second.Ic == nullptr || FAbandoned) return;
-  if (in) XSetICFocus(it->second.Ic);
-  else XUnsetICFocus(it->second.Ic);
+  if (!in) {
+    XUnsetICFocus(it->second.Ic);
+    return;
+  }
+  XSetICFocus(it->second.Ic);
+  // Some input methods (fcitx) take the spot of a focused context only.
+  SendSpot(it->second);
 }
 
 void TInputMethod::SetSpot(Window window, int x, int y, int height) {
@@ -201,10 +207,11 @@ void TInputMethod::SetSpot(Window window, int x, int y, int height) {
   if (context.HasSpot && context.Spot.x == spot.x && context.Spot.y == spot.y) return;
   context.Spot = spot;
   context.HasSpot = true;
-  if (context.Ic == nullptr || FAbandoned) return;
-  XIMStyle style = 0;
-  XGetICValues(context.Ic, XNInputStyle, &style, nullptr);
-  if (!(style & XIMPreeditPosition)) return;
+  SendSpot(context);
+}
+
+void TInputMethod::SendSpot(TWindowContext& context) {
+  if (context.Ic == nullptr || !context.HasSpot || FAbandoned || !(context.Style & XIMPreeditPosition)) return;
   XVaNestedList attrs = XVaCreateNestedList(0, XNSpotLocation, &context.Spot, nullptr);
   XSetICValues(context.Ic, XNPreeditAttributes, attrs, nullptr);
   XFree(attrs);

@@ -50,6 +50,7 @@ class TInputMethod {
   struct TWindowContext {
     long Mask = 0;
     XIC Ic = nullptr;
+    XIMStyle Style = 0;
     bool Focused = false;
     bool HasSpot = false;
     XPoint Spot{0, 0};
@@ -60,6 +61,7 @@ class TInputMethod {
   bool Open(bool localOnly);
   void Close();
   void MakeContext(Window window, TWindowContext& context);
+  void SendSpot(TWindowContext& context);
   XIMStyle ChooseStyle();
 
   Display* D;
