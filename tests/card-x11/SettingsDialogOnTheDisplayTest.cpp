@@ -130,7 +130,7 @@ TEST_F(SettingsDialogOnTheDisplayTest, TheDictionaryFieldTakesJapaneseFromAnInpu
   chord(XK_Control_L, XK_c);
   std::string seen;
   EXPECT_TRUE(WaitFor([&] { return (seen = hktest::ClipboardText(D, 1)) == "\xE6\xB0\xB4"; }, 10))
-      << "the field holds \"" << seen << "\"; uim-xim said: " << im.Log();
+      << "the field holds \"" << seen << "\"; the input method said: " << im.Log();
 }
 
 TEST_F(SettingsDialogOnTheDisplayTest, OkWithAnUntouchedShortPeriodKeepsIt) {

@@ -1,6 +1,6 @@
-// Japanese typed into the dictionary through Debian's uim-xim (anthy), as a
-// learner types it: Shift+Space turns Japanese on, "mizu" and Return commit
-// みず, Space converts it to 水 first. The search box's text is read back as
+// Japanese typed into the dictionary through Debian's uim-xim and fcitx5
+// (anthy), as a learner types it: Shift+Space (Ctrl+Space) turns Japanese
+// on, "mizu" and Return commit みず, Space converts it to 水 first. The search box's text is read back as
 // any user would take it, Ctrl+A and Ctrl+C, from the CLIPBOARD. The input
 // method may come after the program, and may be killed and started again
 // while the program runs.
@@ -19,19 +19,22 @@ const std::string kWater = "\xE6\xB0\xB4";             // 水
 class DictionaryInputMethodTest : public DictionaryWindowTest {
  protected:
   TInputMethodServer Im;
+  TInputMethodServer Fcitx{TInputMethodKind::Fcitx};
+  std::string Locales;
 
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(DictionaryWindowTest::SetUp());
     if (IsSkipped()) return;
     std::string failure;
-    const std::string locales = TInputMethodServer::LocaleDir(&failure);
-    ASSERT_FALSE(locales.empty()) << failure;
-    ExtraEnv = TInputMethodServer::ProgramEnvironment(locales);
+    Locales = TInputMethodServer::LocaleDir(&failure);
+    ASSERT_FALSE(Locales.empty()) << failure;
+    ExtraEnv = TInputMethodServer::ProgramEnvironment(Locales);
   }
 
   void TearDown() override {
-    if (HasFailure()) std::fprintf(stderr, "--- uim-xim ---\n%s\n", Im.Log().c_str());
+    if (HasFailure()) std::fprintf(stderr, "--- the input method ---\n%s\n%s\n", Im.Log().c_str(), Fcitx.Log().c_str());
     Im.Stop();
+    Fcitx.Stop();
     DictionaryWindowTest::TearDown();
   }
 
@@ -151,6 +154,64 @@ TEST_P(DictionaryInputMethodTest, AProgramStartedBeforeTheInputMethodTakesItWhen
   ASSERT_TRUE(BoxHolds("cat", &seen)) << "the search box holds \"" << seen << "\"";
   ASSERT_NO_FATAL_FAILURE(StartInputMethod());
   ASSERT_NO_FATAL_FAILURE(TypeMizuAndSearch());
+}
+
+// fcitx5 over XIM: its window with the preedit stands at the caret (below
+// it), and a user restarting it (SIGTERM) leaves plain typing, then
+// Japanese again once it is back.
+TEST_P(DictionaryInputMethodTest, Fcitx5TypesAtTheCaretAndOutlivesARestart) {
+  ExtraEnv = TInputMethodServer::ProgramEnvironment(Locales, TInputMethodKind::Fcitx);
+  ASSERT_EQ(Fcitx.Start(DisplayName), "");
+  ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
+  ASSERT_NO_FATAL_FAILURE(ClearTheBox());
+  ASSERT_NO_FATAL_FAILURE(Chord(XK_Control_L, XK_space));
+  ASSERT_NO_FATAL_FAILURE(Type("mizu"));
+  int px = -1, py = -1;
+  auto atTheCaret = [&] {
+    const Window popup = FindWindow("Fcitx5 Input Window");
+    if (popup == 0) return false;
+    Window child;
+    XTranslateCoordinates(D, popup, DefaultRootWindow(D), 0, 0, &px, &py, &child);
+    const auto [ox, oy] = Origin();
+    px -= ox;
+    py -= oy;
+    // The box runs from x 40 to 200, y 16 to 34.
+    return px >= 40 && px < 200 && py >= 16 && py < 70;
+  };
+  EXPECT_TRUE(WaitFor(atTheCaret, 10)) << "fcitx5's window is at " << px << "," << py << " of ours";
+  ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
+  std::string seen;
+  ASSERT_TRUE(BoxHolds(kMizu, &seen)) << "the search box holds \"" << seen << "\"";
+
+  Fcitx.Stop(SIGTERM);
+  ASSERT_NO_FATAL_FAILURE(ClearTheBox());
+  ASSERT_NO_FATAL_FAILURE(Type("cat"));
+  ASSERT_TRUE(BoxHolds("cat", &seen)) << "the search box holds \"" << seen << "\"";
+
+  ASSERT_EQ(Fcitx.Start(DisplayName), "");
+  ASSERT_NO_FATAL_FAILURE(ClearTheBox());
+  ASSERT_NO_FATAL_FAILURE(Chord(XK_Control_L, XK_space));
+  ASSERT_NO_FATAL_FAILURE(Type("mizu"));
+  ASSERT_NO_FATAL_FAILURE(Key(XK_space));
+  ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
+  ASSERT_TRUE(BoxHolds(kWater, &seen)) << "the search box holds \"" << seen << "\"";
+  ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
+  EXPECT_TRUE(WaitFor([&] { return FirstResultShown(); }, 20)) << "水 listed nothing";
+}
+
+// A user's locale the machine does not have: the program still types
+// through an input method that takes any locale (fcitx5), in C.UTF-8.
+TEST_P(DictionaryInputMethodTest, ALocaleTheMachineLacksFallsBackToUtf8) {
+  if (UnderWindowManager()) GTEST_SKIP() << "the locale is no window manager's business";
+  ExtraEnv = {"LOCPATH=", "LANG=xx_YY.UTF-8", "LC_CTYPE=", "LC_ALL=", "XMODIFIERS=@im=fcitx"};
+  ASSERT_EQ(Fcitx.Start(DisplayName), "");
+  ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
+  ASSERT_NO_FATAL_FAILURE(ClearTheBox());
+  ASSERT_NO_FATAL_FAILURE(Chord(XK_Control_L, XK_space));
+  ASSERT_NO_FATAL_FAILURE(Type("mizu"));
+  ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
+  std::string seen;
+  EXPECT_TRUE(BoxHolds(kMizu, &seen)) << "the search box holds \"" << seen << "\"";
 }
 
 INSTANTIATE_TEST_SUITE_P(, DictionaryInputMethodTest,

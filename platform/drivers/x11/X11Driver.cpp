@@ -1356,12 +1356,20 @@ class TX11Driver : public TPlatformDriver {
       }
       return;
     }
+    // An input method hands back the keys it lets through after the
+    // releases it never sees: the modifiers are as the event's own state
+    // says, a Ctrl let go meanwhile still held for this key.
+    const hkx11::TModifierSync sync = hkx11::SyncModifiers(ev.xkey.state, vk);
+    for (int m : sync.Release) PushRawInput(TRawInput{TRawKind::KeyUp, 0, 0, 0, 0, m, 0, false, {}});
+    const std::vector<int>& held = sync.Hold;
+    for (int m : held) PushRawInput(TRawInput{TRawKind::KeyDown, 0, 0, 0, 0, m, 0, false, {}});
     TRawInput e;
     e.Kind = TRawKind::KeyDown;
     e.Vk = vk;
     e.Scan = ev.xkey.keycode >= 8 ? ev.xkey.keycode - 8 : 0;
     e.Text = units;
     PushRawInput(e);
+    for (int m : held) PushRawInput(TRawInput{TRawKind::KeyUp, 0, 0, 0, 0, m, 0, false, {}});
   }
 
   Display* D;

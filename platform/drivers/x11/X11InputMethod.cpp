@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/Input.h"
+
 namespace hkx11 {
 namespace {
 
@@ -59,6 +61,24 @@ bool AnyServerOnDisplay(Display* d) {
 }
 
 }  // namespace
+
+TModifierSync SyncModifiers(unsigned state, int vk) {
+  TModifierSync sync;
+  const std::pair<unsigned, int> modifiers[] = {{ControlMask, VK_LCONTROL}, {ShiftMask, VK_LSHIFT}, {Mod1Mask, VK_LMENU}};
+  for (auto [mask, left] : modifiers) {
+    const int right = left + 1, generic = left == VK_LCONTROL ? VK_CONTROL : left == VK_LSHIFT ? VK_SHIFT : VK_MENU;
+    // The modifier's own press: its state is from before it.
+    if (vk == left || vk == right || vk == generic) continue;
+    const bool leftDown = (GetAsyncKeyState(left) & 0x8000) != 0, rightDown = (GetAsyncKeyState(right) & 0x8000) != 0;
+    if (state & mask) {
+      if (!leftDown && !rightDown) sync.Hold.push_back(left);
+    } else {
+      if (leftDown) sync.Release.push_back(left);
+      if (rightDown) sync.Release.push_back(right);
+    }
+  }
+  return sync;
+}
 
 std::string TakeCharacterLocale() {
   const char* got = std::setlocale(LC_CTYPE, "");

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace hkx11 {
 
@@ -16,6 +17,17 @@ namespace hkx11 {
 // support that one (or it is plain C, which has no Japanese). Only
 // LC_CTYPE: number formats and the rest stay "C". Returns the locale taken.
 std::string TakeCharacterLocale();
+
+// An input method hands back the key presses it lets through, while the
+// releases it does not filter come straight: a release may overtake the
+// press of its key. For a key pressed with `state`, the modifiers (virtual
+// keys) the platform still holds that the event says were up (a press
+// handed back after its release: let go now), and those it has let go that
+// the event says were held (held for this key only).
+struct TModifierSync {
+  std::vector<int> Release, Hold;
+};
+TModifierSync SyncModifiers(unsigned state, int vk);
 
 class TInputMethod {
  public:
