@@ -47,15 +47,18 @@ std::string UnicodeKeysymToUtf8(KeySym sym) {
   return out;
 }
 
-// Some server has put its input method on the display.
+// Some server has its input method on the display: named in XIM_SERVERS,
+// its selection held (a killed one leaves its name behind).
 bool AnyServerOnDisplay(Display* d) {
   Atom type;
   int format;
   unsigned long n = 0, after = 0;
   unsigned char* data = nullptr;
-  const bool any = XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "XIM_SERVERS", False), 0, 64, False,
-                                      XA_ATOM, &type, &format, &n, &after, &data) == Success &&
-                   data != nullptr && n > 0;
+  bool any = false;
+  if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "XIM_SERVERS", False), 0, 64, False, XA_ATOM, &type,
+                         &format, &n, &after, &data) == Success &&
+      data != nullptr && format == 32)
+    for (unsigned long i = 0; i < n && !any; ++i) any = XGetSelectionOwner(d, reinterpret_cast<Atom*>(data)[i]) != None;
   if (data) XFree(data);
   return any;
 }
