@@ -154,6 +154,16 @@ TEST_P(DictionaryInputMethodTest, AProgramStartedBeforeTheInputMethodTakesItWhen
   ASSERT_TRUE(BoxHolds("cat", &seen)) << "the search box holds \"" << seen << "\"";
   ASSERT_NO_FATAL_FAILURE(StartInputMethod());
   ASSERT_NO_FATAL_FAILURE(TypeMizuAndSearch());
+
+  // A phrase longer than a lookup's first buffer arrives whole.
+  ASSERT_NO_FATAL_FAILURE(ClearTheBox());
+  std::string phrase;
+  for (int i = 0; i < 120; ++i) {
+    ASSERT_NO_FATAL_FAILURE(Key(XK_a));
+    phrase += "\xE3\x81\x82";  // あ
+  }
+  ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
+  EXPECT_TRUE(BoxHolds(phrase, &seen)) << "the search box holds " << seen.size() << " bytes, not " << phrase.size();
 }
 
 // fcitx5 over XIM: its window with the preedit stands at the caret (below
