@@ -10,6 +10,7 @@
 
 #include "tests/support/AsAnotherUser.h"
 #include "tests/support/ProcessTimes.h"
+#include "tests/x11/InputMethodServer.h"
 
 namespace {
 
@@ -95,6 +96,42 @@ TEST_P(SettingsPageOnTheDisplayTest, ApplyRefusesAMissingFileAndAFolderAndTheNex
   // The next start opens the main window on the dictionary it had.
   ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
   EXPECT_EQ(Box(), 0u);
+}
+
+// A dictionary named in Japanese, its name typed through uim-xim into the
+// file field (水 converted, then ".txt" with Japanese input off), is
+// applied and kept in config.txt.
+TEST_P(SettingsPageOnTheDisplayTest, AFileNameTypedThroughAnInputMethodIsApplied) {
+  std::string failure;
+  const std::string locales = TInputMethodServer::LocaleDir(&failure);
+  ASSERT_FALSE(locales.empty()) << failure;
+  ExtraEnv = TInputMethodServer::ProgramEnvironment(locales);
+  const std::string name = "\xE6\xB0\xB4.txt";  // 水.txt
+  fs::copy_file(ProgramDir / "edict.txt", ProgramDir / name);
+  TInputMethodServer im;
+  ASSERT_EQ(im.Start(DisplayName), "");
+  ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
+  Click(SettingsIconX, SettingsIconY);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  Click(FileFieldX, FileFieldY);
+  ASSERT_NO_FATAL_FAILURE(Key(XK_End));
+  for (int i = 0; i < 120; ++i) ASSERT_NO_FATAL_FAILURE(Key(XK_BackSpace));
+  auto japanese = [&] {  // uim's on and off key
+    XTestFakeKeyEvent(D, XKeysymToKeycode(D, XK_Shift_L), True, CurrentTime);
+    Key(XK_space);
+    XTestFakeKeyEvent(D, XKeysymToKeycode(D, XK_Shift_L), False, CurrentTime);
+    XSync(D, False);
+  };
+  japanese();
+  ASSERT_NO_FATAL_FAILURE(TypeName("mizu"));
+  ASSERT_NO_FATAL_FAILURE(Key(XK_space));
+  ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
+  japanese();
+  ASSERT_NO_FATAL_FAILURE(TypeName(".txt"));
+  Click(ApplyX, ApplyY);
+  EXPECT_TRUE(WaitFor([&] { return ReadConfig().find("DictionaryFileName=" + name) != std::string::npos; }, 10))
+      << ReadConfig();
+  EXPECT_EQ(Box(), 0u) << "Apply refused the name";
 }
 
 TEST_P(SettingsPageOnTheDisplayTest, ALinkedConfigIsSavedAtItsTargetAndTheLinkStays) {
