@@ -34,6 +34,8 @@ class THeadlessDriver : public TPlatformDriver {
 
 std::mutex gDriverLock;
 std::unique_ptr<TPlatformDriver> gDriver;
+// Answers in place of gDriver once its display is lost.
+std::unique_ptr<TPlatformDriver> gStandIn;
 
 std::unique_ptr<TPlatformDriver> ChooseDriver() {
   const char* name = std::getenv("HANAKUMO_DRIVER");
@@ -58,6 +60,11 @@ TPlatformDriver& Driver() {
     gDriver = ChooseDriver();
     ScreenSizeToGdi(*gDriver);
   }
+  // One check for every call that would reach a dead connection.
+  if (gDriver->DisplayLost()) {
+    if (!gStandIn) gStandIn = MakeLostDisplayDriver(*gDriver);
+    return *gStandIn;
+  }
   return *gDriver;
 }
 
@@ -66,6 +73,7 @@ namespace hkwin {
 bool ReplaceDriver(std::unique_ptr<TPlatformDriver> driver) {
   if (!driver) return false;
   std::lock_guard<std::mutex> guard(gDriverLock);
+  gStandIn.reset();
   gDriver = std::move(driver);
   ScreenSizeToGdi(*gDriver);
   return true;

@@ -62,6 +62,9 @@ class TPlatformDriver {
   virtual bool Poll() { return false; }
   // Another program's window in front, with its client rectangle on screen.
   virtual bool ForeignForeground(RECT* clientRect) { return false; }
+  // The connection to the display is lost: nothing may be sent on it any
+  // more. Driver() answers with a stand-in from then on (MakeLostDisplayDriver).
+  virtual bool DisplayLost() const { return false; }
   // The clipboard's text; kept in the process unless the display shares it.
   virtual bool SetClipboardText(const std::u16string& text);
   virtual bool GetClipboardText(std::u16string* text);
@@ -76,3 +79,7 @@ TPlatformDriver& Driver();
 // Makes a driver by name ("headless", "x11"); nullptr when it cannot start.
 std::unique_ptr<TPlatformDriver> MakeHeadlessDriver();
 std::unique_ptr<TPlatformDriver> MakeX11Driver(const std::string& display);
+// What stands in for a driver whose display is lost: it shows nothing,
+// reads no input and keeps the screen size the display had, so every later
+// call of the program is harmless and the session ends in order.
+std::unique_ptr<TPlatformDriver> MakeLostDisplayDriver(TPlatformDriver& lost);

@@ -82,30 +82,90 @@ class CardOnTheDisplayTest : public ::testing::Test {
         waitpid(*p, nullptr, 0);
         *p = -1;
       }
+    for (TCardProcess& other : OtherCards)
+      if (other.Pid > 0) {
+        kill(other.Pid, SIGKILL);
+        waitpid(other.Pid, nullptr, 0);
+        other.Pid = -1;
+      }
     if (HasFailure() && !Dir.empty()) {
       std::stringstream text;
       text << std::ifstream(Dir / "program.log").rdbuf();
       std::fprintf(stderr, "--- the program's output ---\n%s\n", text.str().c_str());
+      for (const TCardProcess& other : OtherCards) {
+        std::stringstream more;
+        more << std::ifstream(other.Dir / "program.log").rdbuf();
+        std::fprintf(stderr, "--- %s ---\n%s\n", other.Dir.filename().c_str(), more.str().c_str());
+      }
     }
     if (D != nullptr) XCloseDisplay(D);
     std::error_code ec;
     if (!Dir.empty()) fs::remove_all(Dir, ec);
   }
 
-  void WriteConfig(const std::string& keys) {
-    std::ofstream(Dir / "config.ini") << "[Card]\nDictionaryFileName=" << (Dir / "dict.txt").string() << "\n"
-                                      << keys;
+  void WriteConfig(const std::string& keys) { WriteConfigIn(Dir, keys); }
+  std::string ReadConfig() { return ReadConfigIn(Dir); }
+  static void WriteConfigIn(const fs::path& dir, const std::string& keys) {
+    std::ofstream(dir / "config.ini") << "[Card]\nDictionaryFileName=" << (dir / "dict.txt").string() << "\n" << keys;
   }
-  std::string ReadConfig() {
+  static std::string ReadConfigIn(const fs::path& dir) {
     std::stringstream text;
-    text << std::ifstream(Dir / "config.ini").rdbuf();
+    text << std::ifstream(dir / "config.ini").rdbuf();
     return text.str();
   }
 
   // Variables (NAME=value) the programs get in place of the inherited ones.
   std::vector<std::string> ExtraEnv;
 
+  // A card beside the first, as a second user program would run: from a
+  // program directory of its own, with its own config.ini and settings.
+  struct TCardProcess {
+    fs::path Dir;
+    pid_t Pid = -1;
+  };
+  std::vector<TCardProcess> OtherCards;
+  TCardProcess& StartAnotherCard(const std::string& keys) {
+    TCardProcess card;
+    card.Dir = Dir / ("card" + std::to_string(OtherCards.size() + 2));
+    fs::create_directories(card.Dir / "config");
+    std::error_code ec;
+    fs::create_hard_link(HK_CARD_PROGRAM, card.Dir / "HanakumoCard", ec);
+    if (ec) fs::copy_file(HK_CARD_PROGRAM, card.Dir / "HanakumoCard", ec);
+    EXPECT_FALSE(ec) << ec.message();
+    fs::copy_file(Dir / "dict.txt", card.Dir / "dict.txt", ec);
+    WriteConfigIn(card.Dir, keys);
+    card.Pid = Spawn((card.Dir / "HanakumoCard").string(), {}, (card.Dir / "program.log").string(), card.Dir);
+    OtherCards.push_back(card);
+    return OtherCards.back();
+  }
+  // The card window of the program `pid` (by its _NET_WM_PID), 0 while none.
+  Window CardOf(pid_t pid) {
+    const Atom netPid = XInternAtom(D, "_NET_WM_PID", False);
+    for (Window w : TopWindows()) {
+      char* name = nullptr;
+      bool card = XFetchName(D, w, &name) && name != nullptr && std::strcmp(name, "Card") == 0;
+      if (name) XFree(name);
+      if (!card) continue;
+      Atom type;
+      int format;
+      unsigned long n = 0, after;
+      unsigned char* data = nullptr;
+      long owner = -1;
+      if (XGetWindowProperty(D, w, netPid, 0, 1, False, XA_CARDINAL, &type, &format, &n, &after, &data) == Success &&
+          data != nullptr && n == 1)
+        owner = *reinterpret_cast<long*>(data);
+      if (data) XFree(data);
+      if (owner == pid) return w;
+    }
+    return 0;
+  }
+
   pid_t Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& log) {
+    return Spawn(program, args, log, Dir);
+  }
+  // Run in `dir`, with its settings under dir/config.
+  pid_t Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& log,
+              const fs::path& dir) {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
       if (std::strncmp(*e, "HANAKUMO_DRIVER=", 16) == 0 || std::strncmp(*e, "DISPLAY=", 8) == 0 ||
@@ -118,7 +178,7 @@ class CardOnTheDisplayTest : public ::testing::Test {
     }
     env.insert(env.end(), ExtraEnv.begin(), ExtraEnv.end());
     env.push_back("DISPLAY=" + Server.Name());
-    env.push_back("XDG_CONFIG_HOME=" + (Dir / "config").string());
+    env.push_back("XDG_CONFIG_HOME=" + (dir / "config").string());
     std::vector<char*> envp;
     for (auto& s : env) envp.push_back(s.data());
     envp.push_back(nullptr);
@@ -130,7 +190,7 @@ class CardOnTheDisplayTest : public ::testing::Test {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    posix_spawn_file_actions_addchdir_np(&actions, Dir.c_str());
+    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
     pid_t pid = -1;
     int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -293,12 +353,13 @@ class CardOnTheDisplayTest : public ::testing::Test {
         10);
     return menu;
   }
-  // A plain window of ours, shown.
-  Window MakeWindow(int x, int y, int w, int h, long events) {
+  // A plain window of ours, shown: override-redirect unless asked for an
+  // ordinary one.
+  Window MakeWindow(int x, int y, int w, int h, long events, bool overrideRedirect = true) {
     Window win = XCreateSimpleWindow(D, DefaultRootWindow(D), x, y, static_cast<unsigned>(w),
                                      static_cast<unsigned>(h), 0, 0, 0x808080);
     XSetWindowAttributes a{};
-    a.override_redirect = True;
+    a.override_redirect = overrideRedirect ? True : False;
     XChangeWindowAttributes(D, win, CWOverrideRedirect, &a);
     XSelectInput(D, win, events);
     XMapRaised(D, win);

@@ -6,6 +6,7 @@
 #include "tests/card-x11/CardDisplayFixture.h"
 
 #include "tests/support/ProcessTimes.h"
+#include "tests/x11/OtherClients.h"
 
 namespace {
 
@@ -88,5 +89,104 @@ INSTANTIATE_TEST_SUITE_P(
                       TCase{TWindowManager::NoWindowManager, TEndKind::DisplayClosesUnderTheBox},
                       TCase{TWindowManager::Openbox, TEndKind::DisplayClosesUnderTheBox}),
     CaseName);
+
+// Three cards and another program flooding the display with restacks (a
+// fight's worth of events, whoever starts it): a signal still ends each
+// card within a second, and a server that ends under the queued events ends
+// each in order. Either way with status 0 and its settings saved.
+enum class TFloodEnd { Signal, ServerEnds };
+struct TFloodCase {
+  TWindowManager Manager;
+  TFloodEnd Kind;
+};
+void PrintTo(const TFloodCase& c, std::ostream* out) {
+  *out << (c.Kind == TFloodEnd::Signal ? "Signal " : "ServerEnds ") << hktest::WindowManagerName(c.Manager);
+}
+std::string FloodCaseName(const testing::TestParamInfo<TFloodCase>& info) {
+  return std::string(info.param.Kind == TFloodEnd::Signal ? "Signal" : "ServerEnds") + "_" +
+         hktest::WindowManagerName(info.param.Manager);
+}
+
+class CardSessionEndUnderAFloodTest : public CardOnTheDisplayTest, public ::testing::WithParamInterface<TFloodCase> {
+ protected:
+  TWindowManager WindowManager() const override { return GetParam().Manager; }
+  // The keys each card is started with; the rest it writes at its exit.
+  static std::string Keys(int n) {
+    return "FirstRun=0\nAlpha=" + std::to_string(150 + n) + "\nRefreshTime=60000\nResizingPointX=" +
+           std::to_string(300 + 60 * n) + "\nResizingPointY=" + std::to_string(300 + 40 * n) + "\n";
+  }
+};
+
+TEST_P(CardSessionEndUnderAFloodTest, EachCardEndsAtOnceWithItsSettingsSaved) {
+  WriteConfig(Keys(0));
+  ASSERT_NO_FATAL_FAILURE(StartTray());
+  StartCard();
+  StartAnotherCard(Keys(1));
+  StartAnotherCard(Keys(2));
+  std::vector<std::pair<pid_t, fs::path>> cards{{Card, Dir}};
+  for (const auto& other : OtherCards) cards.emplace_back(other.Pid, other.Dir);
+  for (auto& [pid, dir] : cards) {
+    Window card = 0;
+    ASSERT_TRUE(WaitFor([&, pid = pid] { return (card = CardOf(pid)) != 0 && Viewable(card); }, 30))
+        << "no card from " << dir;
+  }
+  hktest::TRestackFlood flood(Server.Name(), 20, 20);
+  ASSERT_TRUE(flood.Connected());
+  ASSERT_TRUE(WaitFor([&] { return flood.Restacks > 5000; }, 10)) << "no flood";
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+  const auto start = hktest::Clock::now();
+  if (GetParam().Kind == TFloodEnd::Signal) {
+    for (auto& card : cards) kill(card.first, SIGTERM);
+  } else {
+    // The flood goes on until the server is gone.
+    CloseTheDisplay();
+  }
+  std::vector<int> statuses(cards.size(), -1);
+  std::vector<double> seconds(cards.size(), -1);
+  WaitFor(
+      [&] {
+        bool all = true;
+        for (size_t i = 0; i < cards.size(); ++i) {
+          int status = 0;
+          if (seconds[i] < 0 && waitpid(cards[i].first, &status, WNOHANG) == cards[i].first) {
+            statuses[i] = status;
+            seconds[i] = std::chrono::duration<double>(hktest::Clock::now() - start).count();
+          }
+          all = all && seconds[i] >= 0;
+        }
+        return all;
+      },
+      10);
+  flood.Stop();
+  for (size_t i = 0; i < cards.size(); ++i) {
+    SCOPED_TRACE(cards[i].second.string());
+    if (seconds[i] >= 0) {
+      if (i == 0) Card = -1;
+      else OtherCards[i - 1].Pid = -1;
+    }
+    ASSERT_GE(seconds[i], 0) << "still running 10 s after the end began";
+    EXPECT_TRUE(WIFEXITED(statuses[i]) && WEXITSTATUS(statuses[i]) == 0)
+        << "status " << statuses[i] << (WIFSIGNALED(statuses[i]) ? " (a signal)" : "");
+    if (GetParam().Kind == TFloodEnd::Signal) {
+      EXPECT_LT(seconds[i], 1.0) << "the signal was obeyed late";
+    }
+    const std::string config = ReadConfigIn(cards[i].second);
+    // Written at the exit: the keys it was not given are there now, and
+    // the ones it was keep their values.
+    EXPECT_NE(config.find("AutoStopRefresh=1"), std::string::npos) << config;
+    EXPECT_NE(config.find("Lock=0"), std::string::npos) << config;
+    std::istringstream keys(Keys(static_cast<int>(i)));
+    for (std::string line; std::getline(keys, line);) EXPECT_NE(config.find(line + "\n"), std::string::npos) << config;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Floods, CardSessionEndUnderAFloodTest,
+    ::testing::Values(TFloodCase{TWindowManager::NoWindowManager, TFloodEnd::Signal},
+                      TFloodCase{TWindowManager::Openbox, TFloodEnd::Signal},
+                      TFloodCase{TWindowManager::NoWindowManager, TFloodEnd::ServerEnds},
+                      TFloodCase{TWindowManager::Openbox, TFloodEnd::ServerEnds}),
+    FloodCaseName);
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "platform/Messages.h"
 #include "platform/RawInput.h"
 #include "platform/WindowInternals.h"
+#include "platform/drivers/x11/X11Connection.h"
 #include "platform/drivers/x11/X11Identity.h"
 #include "platform/drivers/x11/X11IconProperty.h"
 #include "platform/drivers/x11/X11InputMethod.h"
@@ -37,15 +38,6 @@ namespace {
 
 // A request about a window that went away is no reason to end the program.
 int IgnoreXError(Display*, XErrorEvent*) { return 0; }
-
-// The display's connection closed (logout, the server gone): no report and
-// no exit from inside Xlib. The session ends in order instead, and Xlib
-// keeps its calls on the dead display harmless from now on.
-std::atomic<bool> gDisplayGone{false};
-int QuietIOError(Display*) { return 0; }
-void DisplayGone(Display*, void*) {
-  if (!gDisplayGone.exchange(true)) RequestSessionEnd();
-}
 
 std::u16string Utf8ToUtf16(const char* s, size_t n) {
   std::u16string out;
@@ -146,12 +138,10 @@ struct TXWindow {
 
 class TX11Driver : public TPlatformDriver {
  public:
-  explicit TX11Driver(Display* d) : D(d), WmAtoms(d) {
+  explicit TX11Driver(Display* d) : D(d), Connection(d), WmAtoms(d) {
     Screen = DefaultScreen(D);
     Root = RootWindow(D, Screen);
     XSetErrorHandler(IgnoreXError);
-    XSetIOErrorHandler(QuietIOError);
-    XSetIOErrorExitHandler(D, DisplayGone, nullptr);
     auto atom = [&](const char* n) { return XInternAtom(D, n, False); };
     WmProtocols = atom("WM_PROTOCOLS");
     WmDelete = atom("WM_DELETE_WINDOW");
@@ -178,7 +168,7 @@ class TX11Driver : public TPlatformDriver {
     Beam = XCreateFontCursor(D, XC_xterm);
     Watch = XCreateFontCursor(D, XC_watch);
     Ime = std::make_unique<hkx11::TInputMethod>(D);
-    Tray = std::make_unique<TX11Tray>(D, Screen);
+    Tray = std::make_unique<TX11Tray>(D, Screen, Connection);
     PopupGrab = std::make_unique<TX11PopupGrab>(D);
     Compositor = std::make_unique<hkx11::TCompositorWatch>(D, Screen);
     // Other programs' windows mapped or raised over ours.
@@ -237,7 +227,7 @@ class TX11Driver : public TPlatformDriver {
   ~TX11Driver() override {
     // A dead connection has nothing left to free on the server; Xlib would
     // only report it again.
-    if (gDisplayGone) {
+    if (Connection.Lost()) {
       Ime->Abandon();
       return;
     }
@@ -513,7 +503,7 @@ class TX11Driver : public TPlatformDriver {
     for (;;) {
       Poll();
       xw = Get(h);
-      if (!xw || xw->Exposed || gDisplayGone) return;
+      if (!xw || xw->Exposed || Connection.Lost()) return;
       // A window cut to nothing (a layered one at zero opacity) is never
       // exposed: viewable is shown for it.
       if (xw->Mapped && Viewable(xw->Xid)) return;
@@ -560,14 +550,25 @@ class TX11Driver : public TPlatformDriver {
   }
 
   // A dead connection reads as ready for ever: no loop may wait on it.
-  int EventFd() override { return gDisplayGone ? -1 : ConnectionNumber(D); }
+  int EventFd() override { return Connection.Lost() ? -1 : ConnectionNumber(D); }
 
-  bool EventsQueued() override { return !gDisplayGone && XEventsQueued(D, QueuedAlready) > 0; }
+  bool EventsQueued() override { return !Connection.Lost() && XEventsQueued(D, QueuedAlready) > 0; }
 
+  bool DisplayLost() const override { return Connection.Lost(); }
+
+  // One batch of events: a display that floods us (windows restacked
+  // thousands of times a second) still leaves the loop its turn for the
+  // session's end, timers and posted messages. The rest waits in Xlib's
+  // queue, which EventsQueued tells the loop of. Events still queued when
+  // the connection is lost are dropped: nothing may be sent on it.
   bool Poll() override {
+    constexpr int kBatch = 64;
+    constexpr auto kBatchTime = std::chrono::milliseconds(4);
+    const auto until = std::chrono::steady_clock::now() + kBatchTime;
     bool any = false;
     bool focusIn = false, focusOut = false;
-    while (XPending(D) > 0) {
+    for (int n = 0; n < kBatch && !Connection.Lost() && XPending(D) > 0; ++n) {
+      if (n > 0 && std::chrono::steady_clock::now() >= until) break;
       XEvent ev;
       XNextEvent(D, &ev);
       any = true;
@@ -579,6 +580,7 @@ class TX11Driver : public TPlatformDriver {
       }
       Handle(ev, &focusIn, &focusOut);
     }
+    if (Connection.Lost()) return any;
     // Focus moving between two of our windows is no deactivation.
     if (focusOut && !focusIn && !OurFocus()) ActivateInternal(nullptr, WA_INACTIVE, true);
     FollowLapsedWmStates();
@@ -935,7 +937,7 @@ class TX11Driver : public TPlatformDriver {
   }
 
   void DestroyX(TXWindow& xw) {
-    if (gDisplayGone) Ime->Abandon();
+    if (Connection.Lost()) Ime->Abandon();
     Ime->Detach(xw.Xid);
     if (xw.Xid) XDestroyWindow(D, xw.Xid);
     xw.Xid = 0;
@@ -1373,6 +1375,7 @@ class TX11Driver : public TPlatformDriver {
   }
 
   Display* D;
+  hkx11::TConnectionWatch Connection;
   hkx11::TWmStateAtoms WmAtoms;
   int Screen;
   Window Root;

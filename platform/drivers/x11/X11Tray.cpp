@@ -17,7 +17,8 @@ constexpr long kRequestDock = 0;
 constexpr int kIconSize = 24;
 }  // namespace
 
-TX11Tray::TX11Tray(Display* display, int screen) : D(display), Screen(screen) {
+TX11Tray::TX11Tray(Display* display, int screen, const hkx11::TConnectionWatch& connection)
+    : D(display), Connection(connection), Screen(screen) {
   Root = RootWindow(D, Screen);
   char name[64];
   std::snprintf(name, sizeof name, "_NET_SYSTEM_TRAY_S%d", Screen);
@@ -39,6 +40,7 @@ TX11Tray::TX11Tray(Display* display, int screen) : D(display), Screen(screen) {
 
 TX11Tray::~TX11Tray() {
   hk::SetTrayObserver(nullptr);
+  if (Connection.Lost()) return;
   for (auto& icon : IconWindows)
     if (icon.Xid) XDestroyWindow(D, icon.Xid);
 }
@@ -82,6 +84,7 @@ void TX11Tray::Dock(TIconWindow& icon) {
 }
 
 void TX11Tray::TrayIconChanged(const hk::TrayIconRecord& record, hk::TrayChange change) {
+  if (Connection.Lost()) return;
   auto it = std::find_if(IconWindows.begin(), IconWindows.end(), [&](const TIconWindow& i) {
     return i.Record.Window == record.Window && i.Record.Id == record.Id;
   });

@@ -9,11 +9,13 @@
 #include <map>
 #include <vector>
 
+#include "platform/drivers/x11/X11Connection.h"
 #include "platform/services/NotifyIcon.h"
 
 class TX11Tray : public hk::TrayObserver {
  public:
-  TX11Tray(Display* display, int screen);
+  // Nothing is sent once `connection` is lost.
+  TX11Tray(Display* display, int screen, const hkx11::TConnectionWatch& connection);
   ~TX11Tray() override;
   void TrayIconChanged(const hk::TrayIconRecord& icon, hk::TrayChange change) override;
   // Takes the events that belong to the tray; false for the others.
@@ -33,6 +35,7 @@ class TX11Tray : public hk::TrayObserver {
   TIconWindow* ByXid(Window x);
 
   Display* D;
+  const hkx11::TConnectionWatch& Connection;
   int Screen;
   Window Root;
   Window Manager = 0;
