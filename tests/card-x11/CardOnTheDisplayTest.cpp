@@ -63,10 +63,11 @@ TEST_F(CardOnTheDisplayTest, TheCardWithItsTrayIconMenuLockAndExit) {
   EXPECT_NE(std::find(states.begin(), states.end(), XInternAtom(D, "_NET_WM_STATE_SKIP_TASKBAR", False)),
             states.end());
 
-  // Another window raised over the card: the next card (two seconds on)
-  // comes back above it.
+  // Another program's ordinary window raised over the card: the next card
+  // (two seconds on) comes back above it. (An override-redirect one, a menu
+  // or a locker, it leaves above.)
   auto [cx, cy] = Origin(card);
-  Window other = MakeWindow(cx - 20, cy - 20, 320, 210, ButtonPressMask);
+  Window other = MakeWindow(cx - 20, cy - 20, 320, 210, ButtonPressMask, false);
   ASSERT_TRUE(WaitForNewCard(card, 10)) << "no new card";
   std::vector<Window> stack = TopWindows();
   auto pos = [&](Window x) { return std::find(stack.begin(), stack.end(), x) - stack.begin(); };

@@ -129,8 +129,9 @@ class TRestackFlood : public TOtherClient {
   }
 };
 
-// Counts the ConfigureNotify of the root's children, as any client
-// watching the root (a pager, a compositor) receives them.
+// Counts the ConfigureNotify of the root's children (of one of them, once
+// `Only` is set), as any client watching the root (a pager, a compositor)
+// receives them.
 class TRootWatcher : public TOtherClient {
  public:
   explicit TRootWatcher(const std::string& display) : TOtherClient(display) {
@@ -141,6 +142,7 @@ class TRootWatcher : public TOtherClient {
   }
   ~TRootWatcher() override { Stop(); }
   std::atomic<long> Configures{0};
+  std::atomic<Window> Only{0};
 
  private:
   bool Step(Display* d) override {
@@ -148,7 +150,7 @@ class TRootWatcher : public TOtherClient {
     while (XPending(d) > 0) {
       XEvent ev;
       XNextEvent(d, &ev);
-      if (ev.type == ConfigureNotify) ++Configures;
+      if (ev.type == ConfigureNotify && (Only == 0 || ev.xconfigure.window == Only)) ++Configures;
     }
     return true;
   }

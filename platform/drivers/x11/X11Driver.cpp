@@ -29,6 +29,7 @@
 #include "platform/Icons.h"
 #include "platform/Session.h"
 #include "platform/drivers/x11/X11Popups.h"
+#include "platform/drivers/x11/X11Stacking.h"
 #include "platform/drivers/x11/X11Tray.h"
 #include "platform/drivers/x11/X11WmState.h"
 
@@ -37,7 +38,14 @@ using namespace hkwin;
 namespace {
 
 // A request about a window that went away is no reason to end the program.
-int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+// A restack that failed (its sibling went) leaves our picture of the
+// stacking wrong, though: it is read again.
+std::atomic<unsigned> gRestackErrors{0};
+constexpr unsigned char kConfigureWindowRequest = 12;  // X_ConfigureWindow
+int IgnoreXError(Display*, XErrorEvent* e) {
+  if (e->request_code == kConfigureWindowRequest) ++gRestackErrors;
+  return 0;
+}
 
 std::u16string Utf8ToUtf16(const char* s, size_t n) {
   std::u16string out;
@@ -171,10 +179,12 @@ class TX11Driver : public TPlatformDriver {
     Tray = std::make_unique<TX11Tray>(D, Screen, Connection);
     PopupGrab = std::make_unique<TX11PopupGrab>(D);
     Compositor = std::make_unique<hkx11::TCompositorWatch>(D, Screen);
-    // Other programs' windows mapped or raised over ours.
+    // Other programs' windows mapped or raised over ours; what the window
+    // manager supports.
     XWindowAttributes rootAttrs;
     XGetWindowAttributes(D, Root, &rootAttrs);
-    XSelectInput(D, Root, rootAttrs.your_event_mask | SubstructureNotifyMask);
+    XSelectInput(D, Root, rootAttrs.your_event_mask | SubstructureNotifyMask | PropertyChangeMask);
+    Stack.Load(D, Root);
     ClipboardAtom = XInternAtom(D, "CLIPBOARD", False);
     TargetsAtom = XInternAtom(D, "TARGETS", False);
     TextAtom = XInternAtom(D, "TEXT", False);
@@ -385,7 +395,11 @@ class TX11Driver : public TPlatformDriver {
       DestroyX(*xw);
       CreateX(*xw, *w);
       ByWindow[xw->Xid] = h;
-      if (mapped) {
+      if (mapped && KeptInOurOrder(*xw)) {
+        KeepTopmostAbove();
+        xw->MapSerial = NextRequest(D);
+        XMapWindow(D, xw->Xid);
+      } else if (mapped) {
         xw->MapSerial = NextRequest(D);
         XMapRaised(D, xw->Xid);
         KeepTopmostAbove();
@@ -573,6 +587,10 @@ class TX11Driver : public TPlatformDriver {
       XNextEvent(D, &ev);
       any = true;
       if (XFilterEvent(&ev, None)) continue;
+      if (Stack.Follow(ev)) {
+        RootChildChanged(ev);
+        continue;
+      }
       if (Tray && Tray->Handle(ev)) continue;
       if (Compositor->Handle(ev)) {
         CompositorChanged();
@@ -737,12 +755,20 @@ class TX11Driver : public TPlatformDriver {
 
   // Stay-on-top windows that no window manager keeps above (none runs, or
   // nobody manages the window) are raised again after any other window is
-  // mapped or raised, bottom to top in our own order, so a menu or a box
-  // opened over a stay-on-top card stays above it. What such a window owns
-  // stays above it: raised after it where nobody manages that, else the
-  // owner goes just below the frame the window manager gave it.
+  // mapped or raised, in our own order, so a menu or a box opened over a
+  // stay-on-top card stays above it; never over another client's
+  // override-redirect window, nor over one that keeps coming back above
+  // them (X11Stacking.h). What such a window owns stays above it: just
+  // above it where nobody manages that, else the owner goes just below the
+  // frame the window manager gave it.
   void KeepTopmostAbove() {
-    const bool managerKeepsAbove = HasWindowManager(NetAbove);
+    if (Connection.Lost()) return;
+    if (const unsigned errors = gRestackErrors.load(); errors != RestackErrorsSeen) {
+      RestackErrorsSeen = errors;
+      Stack.Invalidate();
+    }
+    if (Stack.Stale()) Stack.Load(D, Root);
+    const bool managerKeepsAbove = ManagerKeepsAbove();
     std::vector<HWND> order;
     {
       std::lock_guard<std::recursive_mutex> lock(TreeLock());
@@ -750,29 +776,42 @@ class TX11Driver : public TPlatformDriver {
     }
     // Shown counts, not mapped: a menu just shown has no MapNotify yet.
     auto shown = [](const PWindow& w) { return w && (w->Style & WS_VISIBLE); };
+    // The root's child that holds the window: itself unless a window manager framed it.
+    auto top = [&](const TXWindow& xw) { return Stack.IndexOf(xw.Xid) >= 0 ? xw.Xid : FrameOf(xw.Xid); };
+    std::vector<hkx11::TKeptWindow> kept;
     for (HWND h : order) {
       TXWindow* xw = Get(h);
       PWindow w = Find(h);
       if (!xw || !shown(w) || !(w->ExStyle & WS_EX_TOPMOST) || (managerKeepsAbove && !xw->Unmanaged)) continue;
-      Window below = 0;
-      std::vector<Window> after;
+      hkx11::TKeptWindow k;
+      k.Xid = top(*xw);
       for (HWND o : order) {
         TXWindow* ox = Get(o);
         PWindow ow = Find(o);
         if (!ox || !shown(ow) || ow->Owner != h) continue;
-        if (ox->Unmanaged || !managerKeepsAbove) after.push_back(ox->Xid);
-        else if (ox->Mapped && below == 0) below = FrameOf(ox->Xid);
+        if (ox->Unmanaged || !managerKeepsAbove) k.Owned.push_back(top(*ox));
+        else if (ox->Mapped && k.UnderFrame == 0) k.UnderFrame = FrameOf(ox->Xid);
       }
-      if (below != 0) {
-        XWindowChanges c{};
-        c.sibling = below;
-        c.stack_mode = Below;
-        XConfigureWindow(D, xw->Xid, CWSibling | CWStackMode, &c);
-      } else {
-        XRaiseWindow(D, xw->Xid);
-      }
-      for (Window x : after) XRaiseWindow(D, x);
+      kept.push_back(std::move(k));
     }
+    if (kept.empty()) return;
+    const auto now = std::chrono::steady_clock::now();
+    // Our own windows never fight us: they are always answered.
+    auto mayAnswer = [&](Window w) { return ByWindow.count(w) != 0 || Backoff.Answer(w, now); };
+    for (const hkx11::TRestack& r : hkx11::PlanRestacks(Stack, kept, mayAnswer)) {
+      XWindowChanges c{};
+      c.sibling = r.Sibling;
+      c.stack_mode = r.GoesAbove ? Above : Below;
+      Stack.Restacked(r.Xid, r.Sibling, r.GoesAbove, NextRequest(D));
+      XConfigureWindow(D, r.Xid, CWSibling | CWStackMode, &c);
+    }
+  }
+
+  // Whether the window manager keeps windows above the others itself; read
+  // again when it changes what it supports.
+  bool ManagerKeepsAbove() {
+    if (ManagerAbove < 0) ManagerAbove = HasWindowManager(NetAbove) ? 1 : 0;
+    return ManagerAbove == 1;
   }
 
   // Open popups stay above whatever else was shown or raised.
@@ -895,8 +934,17 @@ class TX11Driver : public TPlatformDriver {
       mask |= CWOverrideRedirect;
     }
     int width = std::max<LONG>(1, w.Rect.right - w.Rect.left), height = std::max<LONG>(1, w.Rect.bottom - w.Rect.top);
+    const unsigned long created = NextRequest(D);
     xw.Xid = XCreateWindow(D, Root, w.Rect.left, w.Rect.top, static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
                            xw.Argb ? 32 : CopyFromParent, InputOutput, xw.Argb ? ArgbVisual : CopyFromParent, mask, &a);
+    Stack.Created(xw.Xid, xw.Unmanaged, created);
+    // A window kept above the others starts at the bottom, unseen, and its
+    // show raises it as far as it may go: made on top, it would be mapped
+    // over a screen locker or another program's menu.
+    if (w.ExStyle & WS_EX_TOPMOST) {
+      Stack.Restacked(xw.Xid, None, false, NextRequest(D));
+      XLowerWindow(D, xw.Xid);
+    }
     xw.Last = w.Rect;
     xw.Mapped = false;
     xw.Exposed = false;
@@ -1096,15 +1144,16 @@ class TX11Driver : public TPlatformDriver {
     return it == ByWindow.end() ? nullptr : it->second;
   }
 
+  // A child of the root changed: a window mapped or restacked may cover
+  // ours (our own too, seen once the server has shown or raised it).
+  void RootChildChanged(const XEvent& ev) {
+    const Window x = hkx11::RootChildOf(ev);
+    if (ev.type == DestroyNotify) Backoff.Forget(x);
+    if (ev.type != UnmapNotify && ev.type != DestroyNotify) KeepTopmostAbove();
+  }
+
   void Handle(XEvent& ev, bool* focusIn, bool* focusOut) {
-    if (ev.xany.window == Root && (ev.type == MapNotify || ev.type == ConfigureNotify || ev.type == CirculateNotify)) {
-      // Our own windows' changes come to them; these are the others'.
-      const Window x = ev.type == MapNotify         ? ev.xmap.window
-                       : ev.type == ConfigureNotify ? ev.xconfigure.window
-                                                    : ev.xcirculate.window;
-      if (!ByWindow.count(x)) KeepTopmostAbove();
-      return;
-    }
+    if (ev.type == PropertyNotify && ev.xany.window == Root && ev.xproperty.atom == NetSupported) ManagerAbove = -1;
     HWND h = HwndOf(ev.xany.window);
     switch (ev.type) {
       case Expose:
@@ -1391,6 +1440,13 @@ class TX11Driver : public TPlatformDriver {
   std::unique_ptr<TX11Tray> Tray;
   std::unique_ptr<TX11PopupGrab> PopupGrab;
   std::unique_ptr<hkx11::TCompositorWatch> Compositor;
+  // The root's children as their events tell them, and the other clients'
+  // windows that keep coming back over ours.
+  hkx11::TRootStack Stack;
+  hkx11::TCoverBackoff Backoff;
+  unsigned RestackErrorsSeen = 0;
+  // _NET_WM_STATE_ABOVE supported: 1 or 0; -1 until read.
+  int ManagerAbove = -1;
   Atom ClipboardAtom, TargetsAtom, TextAtom, TransferAtom;
   Window SelectionWindow = 0;
   std::string ClipboardText;
