@@ -12,11 +12,8 @@ namespace {
 using hktest::CardOnTheDisplayTest;
 using hktest::TWindowManager;
 
-class CardAmongStayOnTopWindowsTest : public CardOnTheDisplayTest,
-                                      public ::testing::WithParamInterface<TWindowManager> {
+class CardAmongOthersOnTop : public CardOnTheDisplayTest {
  protected:
-  TWindowManager WindowManager() const override { return GetParam(); }
-
   // The card of `pid` shown and faded in.
   Window WaitForCardOf(pid_t pid) {
     Window card = 0;
@@ -47,6 +44,12 @@ class CardAmongStayOnTopWindowsTest : public CardOnTheDisplayTest,
     XDestroyImage(img);
     return out;
   }
+};
+
+class CardAmongStayOnTopWindowsTest : public CardAmongOthersOnTop,
+                                      public ::testing::WithParamInterface<TWindowManager> {
+ protected:
+  TWindowManager WindowManager() const override { return GetParam(); }
 };
 
 std::string ManagerName(const testing::TestParamInfo<TWindowManager>& info) {
@@ -165,5 +168,30 @@ TEST_P(CardAmongStayOnTopWindowsTest, AScreenLockerCoversTheCardThroughItsRefres
 
 INSTANTIATE_TEST_SUITE_P(Managers, CardAmongStayOnTopWindowsTest,
                          ::testing::Values(TWindowManager::NoWindowManager, TWindowManager::Openbox), ManagerName);
+
+// Without a window manager, another program's ordinary window that raises
+// itself whenever it is covered: the card answers it a few times, then
+// leaves it above, and neither spins.
+using CardBesideAnOrdinaryWindowOnTopTest = CardAmongOthersOnTop;
+TEST_F(CardBesideAnOrdinaryWindowOnTopTest, TheCardLeavesItAboveAfterAFewTries) {
+  WriteConfig("FirstRun=0\nRefreshTime=600000\nResizingPointX=400\nResizingPointY=300\n");
+  ASSERT_NO_FATAL_FAILURE(StartTray());
+  StartCard();
+  const Window card = WaitForCardOf(Card);
+  ASSERT_NE(card, 0u);
+  auto [cx, cy] = Origin(card);
+  hktest::TSelfRaiser raiser(Server.Name(), cx + 40, cy + 40, 200, 100, 0x30a030, false);
+  ASSERT_TRUE(raiser.Connected());
+  ASSERT_TRUE(WaitFor([&] { return Viewable(raiser.Xid); }, 10));
+  ASSERT_TRUE(WaitFor([&] { return StackPos(raiser.Xid) > StackPos(card); }, 10)) << "the card kept above it";
+  const double cpuBefore = hktest::CpuSeconds(Card);
+  const int raisesBefore = raiser.Raises;
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  const double share = (hktest::CpuSeconds(Card) - cpuBefore) / 3;
+  EXPECT_GT(StackPos(raiser.Xid), StackPos(card)) << "the card went back over it";
+  EXPECT_LT(raiser.Raises, 20) << "the window had to raise itself " << raiser.Raises << " times";
+  EXPECT_LT(raiser.Raises - raisesBefore, 3) << "the card kept answering it";
+  EXPECT_LT(share, 0.05) << "the card's share of a core beside the window";
+}
 
 }  // namespace

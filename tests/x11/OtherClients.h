@@ -65,14 +65,17 @@ class TOtherClient {
   std::thread FThread;
 };
 
-// An override-redirect window that raises itself whenever another window
-// covers part of it.
+// A window that raises itself whenever another window covers part of it:
+// override-redirect (a notification), or an ordinary one that insists on
+// being on top.
 class TSelfRaiser : public TOtherClient {
  public:
-  TSelfRaiser(const std::string& display, int x, int y, int w, int h, unsigned long colour) : TOtherClient(display) {
+  TSelfRaiser(const std::string& display, int x, int y, int w, int h, unsigned long colour,
+              bool overrideRedirect = true)
+      : TOtherClient(display) {
     if (FD == nullptr) return;
     XSetWindowAttributes a{};
-    a.override_redirect = True;
+    a.override_redirect = overrideRedirect ? True : False;
     a.background_pixel = colour;
     a.event_mask = VisibilityChangeMask;
     Xid = XCreateWindow(FD, DefaultRootWindow(FD), x, y, static_cast<unsigned>(w), static_cast<unsigned>(h), 0,
