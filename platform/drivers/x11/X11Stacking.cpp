@@ -5,10 +5,14 @@
 
 namespace hkx11 {
 
-void TRootStack::Load(Display* d, Window root) {
+void TRootStack::Reset(Window root) {
   FRoot = root;
   FStale = false;
   FChildren.clear();
+}
+
+void TRootStack::Load(Display* d, Window root) {
+  Reset(root);
   Window rootReturn, parent, *children = nullptr;
   unsigned n = 0;
   if (!XQueryTree(d, root, &rootReturn, &parent, &children, &n)) return;

@@ -29,6 +29,8 @@ class TRootStack {
   // Reads the root's children once; SubstructureNotify on the root is
   // selected before, so nothing falls between.
   void Load(Display* d, Window root);
+  // Starts with no children known: every one of them is still to come.
+  void Reset(Window root);
   bool Loaded() const { return FRoot != 0; }
   // Follows an event of the root's substructure; false for any other. An
   // event about a window older than our last restack of it is no news: the
