@@ -599,6 +599,10 @@ class TX11Driver : public TPlatformDriver {
       Handle(ev, &focusIn, &focusOut);
     }
     if (Connection.Lost()) return any;
+    if (RootRestacked) {
+      RootRestacked = false;
+      KeepTopmostAbove();
+    }
     // Focus moving between two of our windows is no deactivation.
     if (focusOut && !focusIn && !OurFocus()) ActivateInternal(nullptr, WA_INACTIVE, true);
     FollowLapsedWmStates();
@@ -1145,11 +1149,12 @@ class TX11Driver : public TPlatformDriver {
   }
 
   // A child of the root changed: a window mapped or restacked may cover
-  // ours (our own too, seen once the server has shown or raised it).
+  // ours (our own too, seen once the server has shown or raised it). Looked
+  // at once the batch of events is in.
   void RootChildChanged(const XEvent& ev) {
     const Window x = hkx11::RootChildOf(ev);
     if (ev.type == DestroyNotify) Backoff.Forget(x);
-    if (ev.type != UnmapNotify && ev.type != DestroyNotify) KeepTopmostAbove();
+    if (ev.type != UnmapNotify && ev.type != DestroyNotify) RootRestacked = true;
   }
 
   void Handle(XEvent& ev, bool* focusIn, bool* focusOut) {
@@ -1445,6 +1450,8 @@ class TX11Driver : public TPlatformDriver {
   hkx11::TRootStack Stack;
   hkx11::TCoverBackoff Backoff;
   unsigned RestackErrorsSeen = 0;
+  // A child of the root was mapped or restacked in the batch being read.
+  bool RootRestacked = false;
   // _NET_WM_STATE_ABOVE supported: 1 or 0; -1 until read.
   int ManagerAbove = -1;
   Atom ClipboardAtom, TargetsAtom, TextAtom, TransferAtom;
