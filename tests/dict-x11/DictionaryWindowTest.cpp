@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 TEST_P(DictionaryWindowTest, AWordTypedWithEnterFillsTheListAndDrawsTheEntry) {
   ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
-  Click(SearchBoxX, SearchBoxY);
+  ClickAndLetItLand(SearchBoxX, SearchBoxY);
   ASSERT_NO_FATAL_FAILURE(Type("water"));
   ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
 
@@ -101,7 +101,7 @@ TEST_P(DictionaryWindowTest, AfterMinimiseAndRestoreTheWindowIsLive) {
     ASSERT_TRUE(WaitFor([&] { return Viewable(); }, 10)) << "the window did not come back";
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     // A click in the search box and typed keys reach the program.
-    Click(SearchBoxX, SearchBoxY);
+    ClickAndLetItLand(SearchBoxX, SearchBoxY);
     for (int i = 0; i < 8; ++i) ASSERT_NO_FATAL_FAILURE(Key(XK_BackSpace));
     ASSERT_NO_FATAL_FAILURE(Type(words[way]));
     ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
@@ -157,7 +157,7 @@ TEST_P(DictionaryWindowTest, ALongSearchLeavesEveryVisibleRowDrawn) {
   constexpr int Exact = 8;
   ASSERT_NO_FATAL_FAILURE(WriteLargeDictionary(Exact, 20000));
   ASSERT_NO_FATAL_FAILURE(StartAndWaitForWindow());
-  Click(SearchBoxX, SearchBoxY);
+  ClickAndLetItLand(SearchBoxX, SearchBoxY);
   ASSERT_NO_FATAL_FAILURE(Type("a"));
   ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
   auto stopShown = [&] {
@@ -231,7 +231,7 @@ TEST_P(DictionaryWindowTest, TheMaximiseButtonMaximisesAndRestores) {
       << "the window is " << Attributes().width << " x " << Attributes().height << " at " << Origin().first << ","
       << Origin().second;
   // Still live.
-  Click(SearchBoxX, SearchBoxY);
+  ClickAndLetItLand(SearchBoxX, SearchBoxY);
   ASSERT_NO_FATAL_FAILURE(Type("water"));
   ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
   EXPECT_TRUE(WaitFor([&] { return FirstResultShown(); }, 20));
@@ -277,7 +277,7 @@ TEST_P(DictionaryWindowTest, AfterTheWindowManagersMinimiseAndRestoreTheWindowIs
   ASSERT_TRUE(WaitFor([&] { return Viewable() && WmState() == NormalState; }, 20)) << "the window did not come back";
   ASSERT_TRUE(WaitFor([&] { return NetMaximized() && PagePaintedAt(1280, 1024); }, 20))
       << "the restored window was not painted maximised";
-  Click(SearchBoxX, SearchBoxY);
+  ClickAndLetItLand(SearchBoxX, SearchBoxY);
   ASSERT_NO_FATAL_FAILURE(Type("water"));
   ASSERT_NO_FATAL_FAILURE(Key(XK_Return));
   ASSERT_TRUE(WaitFor([&] { return FirstResultShown(1280, 1024); }, 20))
