@@ -140,6 +140,9 @@ struct TXWindow {
   // manager and it has not shown yet; -1 when none is on its way. Until it
   // shows, its older states are no news.
   int PendingMax = -1, PendingMin = -1;
+  // The maximise written into the withdrawn window's _NET_WM_STATE for the
+  // window manager to read at its map: asked again if it was dropped.
+  bool WroteMaximized = false;
   std::chrono::steady_clock::time_point PendingMaxUntil, PendingMinUntil;
   bool WmFullscreen = false;
 };
@@ -699,13 +702,16 @@ class TX11Driver : public TPlatformDriver {
 
   // Newly looked after by a window manager that may have dropped the
   // maximise we wrote for it (it let the window go late): asked again.
+  // Only that: a maximise or restore the window manager made itself before
+  // we read the map (a taskbar's) is the window's own, never undone here.
   void AskMaximizedAgain(TXWindow& xw) {
-    const bool zoomed = IsZoomed(xw.Hwnd) != 0;
-    if (xw.PendingMax >= 0 || !HasWindowManager(WmAtoms.MaxHorz)) return;
+    const bool wrote = xw.WroteMaximized;
+    xw.WroteMaximized = false;
+    if (!wrote || !IsZoomed(xw.Hwnd) || xw.PendingMax >= 0 || !HasWindowManager(WmAtoms.MaxHorz)) return;
     const hkx11::TWmState state = hkx11::ReadWmState(D, xw.Xid, WmAtoms);
-    if (!state.Managed() || state.Maximized() == zoomed) return;
-    Expect(xw.PendingMax, xw.PendingMaxUntil, zoomed);
-    hkx11::RequestNetState(D, Root, xw.Xid, WmAtoms.NetState, zoomed, WmAtoms.MaxHorz, WmAtoms.MaxVert);
+    if (!state.Managed() || state.Maximized()) return;
+    Expect(xw.PendingMax, xw.PendingMaxUntil, true);
+    hkx11::RequestNetState(D, Root, xw.Xid, WmAtoms.NetState, true, WmAtoms.MaxHorz, WmAtoms.MaxVert);
   }
 
   // The rectangle covers the whole work area (the screen when none is set).
@@ -1055,6 +1061,7 @@ class TX11Driver : public TPlatformDriver {
       // Out of the taskbar is out of the pager too, as a tool window is.
       if (skip) states.push_back(NetSkipTaskbar);
       if (skip) states.push_back(NetSkipPager);
+      xw.WroteMaximized = !mapped && IsZoomed(xw.Hwnd);
       if (IsZoomed(xw.Hwnd)) {
         states.push_back(WmAtoms.MaxHorz);
         states.push_back(WmAtoms.MaxVert);
