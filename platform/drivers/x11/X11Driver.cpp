@@ -28,6 +28,7 @@
 #include "platform/drivers/x11/X11Shape.h"
 #include "platform/Icons.h"
 #include "platform/Session.h"
+#include "platform/drivers/x11/X11PointerHold.h"
 #include "platform/drivers/x11/X11Popups.h"
 #include "platform/drivers/x11/X11Stacking.h"
 #include "platform/drivers/x11/X11Tray.h"
@@ -181,6 +182,7 @@ class TX11Driver : public TPlatformDriver {
     Ime = std::make_unique<hkx11::TInputMethod>(D);
     Tray = std::make_unique<TX11Tray>(D, Screen, Connection);
     PopupGrab = std::make_unique<TX11PopupGrab>(D);
+    Hold = std::make_unique<TX11PointerHold>(D, Root);
     Compositor = std::make_unique<hkx11::TCompositorWatch>(D, Screen);
     // Other programs' windows mapped or raised over ours; what the window
     // manager supports.
@@ -274,6 +276,7 @@ class TX11Driver : public TPlatformDriver {
     if (it == ByHwnd.end()) return;
     ByWindow.erase(it->second.Xid);
     if (PopupGrab->Holder() == it->second.Xid) PopupGrab->Release();
+    BeforeWindowGoes(h);
     DestroyX(it->second);
     ByHwnd.erase(it);
     XFlush(D);
@@ -302,6 +305,7 @@ class TX11Driver : public TPlatformDriver {
       RaisePopups();
     } else {
       xw->WeUnmapped = true;
+      BeforeWindowGoes(h);
       XUnmapWindow(D, xw->Xid);
     }
     XFlush(D);
@@ -328,6 +332,7 @@ class TX11Driver : public TPlatformDriver {
       // Whoever maps the window again (a taskbar, the window manager, we)
       // restores it, so this is no unmapping of ours.
       xw->MinimizeSerial = NextRequest(D);
+      BeforeWindowGoes(h);
       // Without a window manager nobody would iconify it: hide it ourselves.
       if (WindowManagerRunning()) XIconifyWindow(D, xw->Xid, Screen);
       else XUnmapWindow(D, xw->Xid);
@@ -395,6 +400,7 @@ class TX11Driver : public TPlatformDriver {
       // The visual of an X window is fixed: make it again.
       bool mapped = (w->Style & WS_VISIBLE) != 0;
       ByWindow.erase(xw->Xid);
+      BeforeWindowGoes(h);
       DestroyX(*xw);
       CreateX(*xw, *w);
       ByWindow[xw->Xid] = h;
@@ -455,8 +461,12 @@ class TX11Driver : public TPlatformDriver {
   void CaptureChanged(HWND h) override {
     PWindow w = h ? Find(h) : nullptr;
     TXWindow* xw = h ? Get(h) : nullptr;
-    if (w && w->Popup && xw && xw->Xid) PopupGrab->Grab(xw->Xid);
-    else PopupGrab->Release();
+    if (w && w->Popup && xw && xw->Xid) {
+      PopupGrab->Grab(xw->Xid);
+      Hold->Forget();
+    } else {
+      PopupGrab->Release();
+    }
   }
 
   bool WorkArea(RECT* area) override { return ReadWorkArea(D, Root, area); }
@@ -594,12 +604,18 @@ class TX11Driver : public TPlatformDriver {
         RootChildChanged(ev);
         continue;
       }
-      if (Tray && Tray->Handle(ev)) continue;
+      // Pointer news from any window of ours, a tray icon's too.
+      ReleaseLostButtons(ev, ByWindow.count(ev.xany.window) != 0 || (ev.xany.window == Root && Hold->Holding()));
+      if (Tray && Tray->Handle(ev)) {
+        Hold->Follow(ev);
+        continue;
+      }
       if (Compositor->Handle(ev)) {
         CompositorChanged();
         continue;
       }
       Handle(ev, &focusIn, &focusOut);
+      Hold->Follow(ev);
     }
     if (Connection.Lost()) return any;
     if (RootRestacked) {
@@ -712,6 +728,14 @@ class TX11Driver : public TPlatformDriver {
     if (!state.Managed() || state.Maximized()) return;
     Expect(xw.PendingMax, xw.PendingMaxUntil, true);
     hkx11::RequestNetState(D, Root, xw.Xid, WmAtoms.NetState, true, WmAtoms.MaxHorz, WmAtoms.MaxVert);
+  }
+
+  // A window that took a press may go before its release (hidden for a
+  // new card mid-drag): the release must still reach us. A popup's own
+  // grab is left as it is.
+  void BeforeWindowGoes(HWND h) {
+    PWindow w = Find(h);
+    if (PopupGrab->Holder() == 0 && !(w && w->Popup)) Hold->WindowGoing();
   }
 
   // The rectangle covers the whole work area (the screen when none is set).
@@ -1150,6 +1174,9 @@ class TX11Driver : public TPlatformDriver {
     }
   }
 
+  // The pointer held for a press whose window went reports on the root.
+  bool HeldToUs(const XEvent& ev) { return ev.xany.window == Root && Hold->Holding(); }
+
   HWND HwndOf(Window x) {
     auto it = ByWindow.find(x);
     return it == ByWindow.end() ? nullptr : it->second;
@@ -1271,7 +1298,7 @@ class TX11Driver : public TPlatformDriver {
         break;
       case ButtonPress:
       case ButtonRelease: {
-        if (!h) break;
+        if (!h && !HeldToUs(ev)) break;
         unsigned b = ev.xbutton.button;
         TRawInput e;
         e.X = ev.xbutton.x_root;
@@ -1301,12 +1328,15 @@ class TX11Driver : public TPlatformDriver {
         break;
       }
       case MotionNotify: {
-        if (!h) break;
-        // Only the latest of a run of motions matters.
+        if (!h && !HeldToUs(ev)) break;
+        // Only the latest of a run of motions matters; one with other
+        // buttons held is news of its own.
         while (XPending(D) > 0) {
           XEvent next;
           XPeekEvent(D, &next);
-          if (next.type != MotionNotify || next.xmotion.window != ev.xmotion.window) break;
+          if (next.type != MotionNotify || next.xmotion.window != ev.xmotion.window ||
+              next.xmotion.state != ev.xmotion.state)
+            break;
           XNextEvent(D, &ev);
         }
         TRawInput e;
@@ -1451,6 +1481,7 @@ class TX11Driver : public TPlatformDriver {
   std::vector<uint32_t> Buffer;
   std::unique_ptr<TX11Tray> Tray;
   std::unique_ptr<TX11PopupGrab> PopupGrab;
+  std::unique_ptr<TX11PointerHold> Hold;
   std::unique_ptr<hkx11::TCompositorWatch> Compositor;
   // The root's children as their events tell them, and the other clients'
   // windows that keep coming back over ours.
