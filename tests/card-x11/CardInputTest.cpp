@@ -324,6 +324,25 @@ TEST_F(CardInputTest, TheCardIsOpaqueInItsShapeWithoutACompositorAndTranslucentW
       },
       5))
       << "the card did not become opaque again once the compositor left (brightest " << light << ")";
+
+  // picom too, which paints a while after it takes the selection: the card
+  // turns translucent by itself, with no refresh to come for a minute.
+  ASSERT_NO_FATAL_FAILURE(StartCompositor("picom"));
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        body(&light, &dark);
+        return light < 235 && light > 60;
+      },
+      5))
+      << "the card is not translucent under picom (brightest " << light << ")";
+  StopCompositor();
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        body(&light, &dark);
+        return light >= 240 && cornerShowsTheDesktop();
+      },
+      5))
+      << "the card did not become opaque again once picom left (brightest " << light << ")";
 }
 
 }  // namespace

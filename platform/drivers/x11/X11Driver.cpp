@@ -471,7 +471,16 @@ class TX11Driver : public TPlatformDriver {
 
   bool WorkArea(RECT* area) override { return ReadWorkArea(D, Root, area); }
 
+  // A compositor that came or went is shown at once, in the middle of a
+  // fade that holds the event loop too.
+  void TakeUrgentNews() override {
+    if (!Connection.Lost() && (Compositor->TakeNews() | Compositor->Settled())) CompositorChanged();
+  }
+
+  int NextLookMs() override { return Compositor->SettleLeftMs(); }
+
   void Present(HWND h, const RECT& rect) override {
+    TakeUrgentNews();
     TXWindow* xw = Get(h);
     PWindow w = Find(h);
     if (!xw || !w || !w->Surface || !xw->Mapped) return;
@@ -487,14 +496,17 @@ class TX11Driver : public TPlatformDriver {
     // Nothing composites the screen: the server would show premultiplied
     // colours over black. The shape cuts the window out instead, and what
     // is left is drawn opaque in its own colours.
-    const bool flat = xw->Argb && !Compositor->Running();
+    const bool flat = xw->Argb && !Compositor->Composites();
     for (int y = 0; y < ht; ++y) {
       const uint32_t* src = s.Row(r.top + y) + r.left;
       uint32_t* dst = Buffer.data() + static_cast<size_t>(y) * static_cast<size_t>(wd);
       if (!xw->Argb) {
         for (int x = 0; x < wd; ++x) dst[x] = src[x] | 0xFF000000u;
       } else if (flat) {
-        if (layered && w->LayeredImage) for (int x = 0; x < wd; ++x) dst[x] = Unpremultiply(src[x]);
+        // What the shape cuts away is left transparent, so a compositor
+        // that starts shows nothing of it before it hears of us.
+        if (layered && w->LayeredImage)
+          for (int x = 0; x < wd; ++x) dst[x] = (src[x] >> 24) >= hkx11::kOpaqueFrom ? Unpremultiply(src[x]) : 0;
         else for (int x = 0; x < wd; ++x) dst[x] = src[x] | 0xFF000000u;
       } else if (layered && w->LayeredImage) {
         // Premultiplied pixels, scaled by the constant opacity.
@@ -624,6 +636,7 @@ class TX11Driver : public TPlatformDriver {
     }
     // Focus moving between two of our windows is no deactivation.
     if (focusOut && !focusIn && !OurFocus()) ActivateInternal(nullptr, WA_INACTIVE, true);
+    if (Compositor->Settled()) CompositorChanged();
     FollowLapsedWmStates();
     return any;
   }
@@ -1140,8 +1153,12 @@ class TX11Driver : public TPlatformDriver {
     hkx11::TShapePlan plan;
     if ((layered && (w.ExStyle & WS_EX_TRANSPARENT)) || invisible) plan.Input = hkx11::TShapePlan::Empty;
     else if (perPixel) plan.Input = hkx11::TShapePlan::Alpha;
-    if (xw.Argb && !Compositor->Running())
+    // A compositor shows nothing of a fully transparent pixel either; cut
+    // away, it stays unseen in the moment the compositor stops, where the
+    // server would show it black until the opaque picture comes.
+    if (xw.Argb)
       plan.Bounding = invisible ? hkx11::TShapePlan::Empty : perPixel ? hkx11::TShapePlan::Alpha : hkx11::TShapePlan::Whole;
+    if (Compositor->Composites()) plan.BoundingFrom = 1;
     const bool needPixels = plan.Input == hkx11::TShapePlan::Alpha || plan.Bounding == hkx11::TShapePlan::Alpha;
     if (locked != nullptr || !needPixels || !w.Surface) {
       xw.Shapes.Apply(D, xw.Xid, plan, needPixels ? locked : nullptr);
@@ -1159,7 +1176,7 @@ class TX11Driver : public TPlatformDriver {
   // window's best likeness until its image comes.
   void ApplyBackground(TXWindow& xw) {
     if (!xw.Argb) return;
-    if (Compositor->Running()) XSetWindowBackground(D, xw.Xid, 0);
+    if (Compositor->Composites()) XSetWindowBackground(D, xw.Xid, 0);
     else XSetWindowBackgroundPixmap(D, xw.Xid, None);
   }
 
