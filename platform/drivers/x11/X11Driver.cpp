@@ -748,7 +748,7 @@ class TX11Driver : public TPlatformDriver {
   // grab is left as it is.
   void BeforeWindowGoes(HWND h) {
     PWindow w = Find(h);
-    if (PopupGrab->Holder() == 0 && !(w && w->Popup)) Hold->WindowGoing();
+    if (PopupGrab->Holder() == 0 && !(w && w->Popup)) Hold->WindowGoing(PointerButtonHeld());
   }
 
   // The rectangle covers the whole work area (the screen when none is set).

@@ -22,12 +22,8 @@ unsigned ButtonsAfter(const XEvent& ev) {
   }
 }
 
-void TX11PointerHold::WindowGoing() {
-  if (FHeld) return;
-  Window root, child;
-  int rx, ry, wx, wy;
-  unsigned mask = 0;
-  if (!XQueryPointer(D, Root, &root, &child, &rx, &ry, &wx, &wy, &mask) || (mask & kButtons) == 0) return;
+void TX11PointerHold::WindowGoing(bool buttonHeld) {
+  if (FHeld || !buttonHeld) return;
   // Events over our other windows still go to them. Another client's grab
   // (a press on its window) is refused us, and rightly left alone.
   constexpr unsigned kEvents = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
@@ -73,14 +69,15 @@ void ReleaseLostButtons(const XEvent& ev, bool ownRelease) {
   static constexpr struct {
     unsigned XButton;
     int Vk;
-  } kButtons[] = {{Button1, VK_LBUTTON}, {Button3, VK_RBUTTON}, {Button2, VK_MBUTTON}};
+  } kPlatformButtons[] = {{Button1, VK_LBUTTON}, {Button3, VK_RBUTTON}, {Button2, VK_MBUTTON}};
   for (int b = 0; b < 3; ++b) {
-    if ((GetAsyncKeyState(kButtons[b].Vk) & 0x8000) == 0) continue;
-    const bool thisButton = (ev.type == ButtonPress || ev.type == ButtonRelease) && ev.xbutton.button == kButtons[b].XButton;
+    const unsigned button = kPlatformButtons[b].XButton;
+    if ((GetAsyncKeyState(kPlatformButtons[b].Vk) & 0x8000) == 0) continue;
+    const bool thisButton = (ev.type == ButtonPress || ev.type == ButtonRelease) && ev.xbutton.button == button;
     // Down before a press of its own: its last release never came.
     const bool lost = ev.type == ButtonPress && thisButton ? true
                       : thisButton                        ? !ownRelease
-                                                          : (state & ButtonMask(kButtons[b].XButton)) == 0;
+                                                          : (state & ButtonMask(button)) == 0;
     if (!lost) continue;
     hkwin::TRawInput move;
     move.Kind = hkwin::TRawKind::MouseMove;

@@ -12,8 +12,9 @@
 class TX11PointerHold {
  public:
   TX11PointerHold(Display* display, Window root) : D(display), Root(root) {}
-  // Before one of our windows is unmapped or destroyed.
-  void WindowGoing();
+  // Before one of our windows is unmapped or destroyed, with whether the
+  // display has a button held now.
+  void WindowGoing(bool buttonHeld);
   // Pointer events to the root are ours only while we hold it.
   bool Holding() const { return FHeld; }
   // Each pointer event: the hold ends once no button is held.
