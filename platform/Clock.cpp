@@ -9,6 +9,9 @@
 #include <mutex>
 #include <thread>
 
+#include <poll.h>
+
+#include "platform/Driver.h"
 #include "platform/WindowInternals.h"
 
 namespace {
@@ -114,7 +117,20 @@ void ClockSleep(uint32_t ms) {
     std::this_thread::yield();
     return;
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  // A wait that holds the input thread (a fade) still takes the display's
+  // news that cannot wait for the loop.
+  const int fd = GetCurrentThreadId() == hkwin::InputThread() ? Driver().EventFd() : -1;
+  if (fd < 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    return;
+  }
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+    if (left <= 0) return;
+    pollfd wait{fd, POLLIN, 0};
+    if (::poll(&wait, 1, static_cast<int>(left)) > 0) Driver().TakeUrgentNews();
+  }
 }
 
 namespace hkwin {

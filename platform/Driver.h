@@ -60,6 +60,12 @@ class TPlatformDriver {
   virtual bool EventsQueued() { return false; }
   // Reads pending display events; returns whether any came.
   virtual bool Poll() { return false; }
+  // Milliseconds until the driver wants a look of its own at the display
+  // (a change it waits out), or -1: the loop polls no later than that.
+  virtual int NextLookMs() { return -1; }
+  // The display has news while a wait holds the input thread (a fade):
+  // what cannot wait for the loop is taken now, the rest stays queued.
+  virtual void TakeUrgentNews() {}
   // Another program's window in front, with its client rectangle on screen.
   virtual bool ForeignForeground(RECT* clientRect) { return false; }
   // The connection to the display is lost: nothing may be sent on it any

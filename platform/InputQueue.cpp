@@ -149,6 +149,11 @@ void ConvertMouse(const TRawInput& e) {
   if (gMove.Active) {
     if (!IsWindow(gMove.Root)) {
       gMove.Active = false;
+    } else if (e.Kind == TRawKind::ButtonDown && e.Button == 0) {
+      // The left button pressed again: its release never came. The drag
+      // ended there, and this press is a press of its own.
+      gMove.Active = false;
+      SendMessageA(gMove.Root, WM_EXITSIZEMOVE, 0, 0);
     } else if (e.Kind == TRawKind::MouseMove) {
       int dx = pt.x - gMove.Start.x, dy = pt.y - gMove.Start.y;
       SetWindowPos(gMove.Root, nullptr, gMove.StartRect.left + dx, gMove.StartRect.top + dy, 0, 0,

@@ -202,6 +202,10 @@ void WaitForInput(TThreadQueue& q, uint32_t stampSeen) {
   // Without a display to wake us, input can only come from our own thread or
   // a post; hover and drags still want a look now and then.
   if (displayFd >= 0 && timeout < 0) timeout = 250;
+  if (displayFd >= 0) {
+    const int look = Driver().NextLookMs();
+    if (look >= 0 && (timeout < 0 || look < timeout)) timeout = look;
+  }
   // A reply read with them may have left events in the display's own queue.
   if (displayFd >= 0 && Driver().EventsQueued()) timeout = 0;
   int r = ::poll(fds, static_cast<nfds_t>(n), timeout);

@@ -76,6 +76,7 @@ class CardOnTheDisplayTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    StopCompositor();
     for (pid_t* p : {&Card, &Tray})
       if (*p > 0) {
         kill(*p, SIGKILL);
@@ -202,6 +203,24 @@ class CardOnTheDisplayTest : public ::testing::Test {
     ASSERT_TRUE(WaitFor([&] { return TrayLog().find("ready") != std::string::npos; }, 10));
   }
   void StartCard() { Card = Spawn((Dir / "HanakumoCard").string(), {}, (Dir / "program.log").string()); }
+
+  // A compositing manager (xcompmgr or picom), running once it owns the
+  // screen's _NET_WM_CM_S0; stopped with the test at the latest.
+  pid_t Compositor = -1;
+  bool CompositorRunning() { return XGetSelectionOwner(D, XInternAtom(D, "_NET_WM_CM_S0", False)) != None; }
+  void StartCompositor(const std::string& name) {
+    std::vector<std::string> args;
+    if (name == "picom") args = {"--backend", "xrender", "--config", "/dev/null"};
+    Compositor = Spawn("/usr/bin/" + name, args, (Dir / (name + ".log")).string());
+    ASSERT_GT(Compositor, 0);
+    ASSERT_TRUE(WaitFor([&] { return CompositorRunning(); }, 10)) << name << " did not start";
+  }
+  void StopCompositor() {
+    if (Compositor <= 0) return;
+    kill(Compositor, SIGTERM);
+    waitpid(Compositor, nullptr, 0);
+    Compositor = -1;
+  }
   std::string TrayLog() {
     std::stringstream text;
     text << std::ifstream(Dir / "tray.log").rdbuf();

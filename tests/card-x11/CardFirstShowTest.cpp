@@ -19,18 +19,8 @@ constexpr int kShownAlpha = kAlpha - 1;
 class CardFirstShowTest : public hktest::CardOnTheDisplayTest,
                           public ::testing::WithParamInterface<std::tuple<TWindowManager, bool>> {
  protected:
-  pid_t Compositor = -1;
-
   TWindowManager WindowManager() const override { return std::get<0>(GetParam()); }
   bool Composited() const { return std::get<1>(GetParam()); }
-
-  void TearDown() override {
-    if (Compositor > 0) {
-      kill(Compositor, SIGTERM);
-      waitpid(Compositor, nullptr, 0);
-    }
-    CardOnTheDisplayTest::TearDown();
-  }
 
   // One readback: the window's own pixels (a compositor keeps them apart
   // from the screen) or the screen over the window.
@@ -79,10 +69,7 @@ TEST_P(CardFirstShowTest, TheFirstCardShowsOnlyItsOwnPixelsAndFadesIn) {
   Window root = DefaultRootWindow(D);
   int cx = 0, cy = 0, width = 0, height = 0;
   if (Composited()) {
-    Compositor = Spawn("/usr/bin/xcompmgr", {}, (Dir / "xcompmgr.log").string());
-    ASSERT_GT(Compositor, 0);
-    Atom selection = XInternAtom(D, "_NET_WM_CM_S0", False);
-    ASSERT_TRUE(WaitFor([&] { return XGetSelectionOwner(D, selection) != None; }, 10)) << "xcompmgr did not start";
+    ASSERT_NO_FATAL_FAILURE(StartCompositor("xcompmgr"));
   }
   ASSERT_NO_FATAL_FAILURE(StartTray());
   // The screen before the card: the desktop, as the tray draws it.

@@ -151,6 +151,25 @@ TEST_F(InputTest, CaptionDragMovesTheWindowThroughPositionChanges) {
   GetWindowRect(h, &r);
   EXPECT_EQ(r.left, 140);
   EXPECT_EQ(Logged(WM_LBUTTONDOWN, h).size(), 1u);
+
+  // A drag whose release never came (it went to another program): the next
+  // press ends it and starts a drag of its own.
+  MessageLog().clear();
+  HeadlessMouseMove(190, 160);
+  HeadlessMouseDown(THeadlessButton::Left);
+  HeadlessMouseMove(210, 170);
+  HeadlessPumpMessages();
+  HeadlessMouseDown(THeadlessButton::Left);
+  HeadlessPumpMessages();
+  EXPECT_EQ(Logged(WM_EXITSIZEMOVE, h).size(), 1u) << "the press did not end the drag before it";
+  HeadlessMouseMove(230, 200);
+  HeadlessMouseUp(THeadlessButton::Left);
+  HeadlessPumpMessages();
+  GetWindowRect(h, &r);
+  EXPECT_EQ(r.left, 180);
+  EXPECT_EQ(r.top, 190);
+  EXPECT_EQ(Logged(WM_ENTERSIZEMOVE, h).size(), 2u);
+  EXPECT_EQ(Logged(WM_EXITSIZEMOVE, h).size(), 2u);
 }
 
 TEST_F(InputTest, FocusAndKeyState) {

@@ -28,6 +28,7 @@
 #include "platform/drivers/x11/X11Shape.h"
 #include "platform/Icons.h"
 #include "platform/Session.h"
+#include "platform/drivers/x11/X11PointerHold.h"
 #include "platform/drivers/x11/X11Popups.h"
 #include "platform/drivers/x11/X11Stacking.h"
 #include "platform/drivers/x11/X11Tray.h"
@@ -140,6 +141,9 @@ struct TXWindow {
   // manager and it has not shown yet; -1 when none is on its way. Until it
   // shows, its older states are no news.
   int PendingMax = -1, PendingMin = -1;
+  // The maximise written into the withdrawn window's _NET_WM_STATE for the
+  // window manager to read at its map: asked again if it was dropped.
+  bool WroteMaximized = false;
   std::chrono::steady_clock::time_point PendingMaxUntil, PendingMinUntil;
   bool WmFullscreen = false;
 };
@@ -178,6 +182,7 @@ class TX11Driver : public TPlatformDriver {
     Ime = std::make_unique<hkx11::TInputMethod>(D);
     Tray = std::make_unique<TX11Tray>(D, Screen, Connection);
     PopupGrab = std::make_unique<TX11PopupGrab>(D);
+    Hold = std::make_unique<TX11PointerHold>(D, Root);
     Compositor = std::make_unique<hkx11::TCompositorWatch>(D, Screen);
     // Other programs' windows mapped or raised over ours; what the window
     // manager supports.
@@ -271,6 +276,7 @@ class TX11Driver : public TPlatformDriver {
     if (it == ByHwnd.end()) return;
     ByWindow.erase(it->second.Xid);
     if (PopupGrab->Holder() == it->second.Xid) PopupGrab->Release();
+    BeforeWindowGoes(h);
     DestroyX(it->second);
     ByHwnd.erase(it);
     XFlush(D);
@@ -299,6 +305,7 @@ class TX11Driver : public TPlatformDriver {
       RaisePopups();
     } else {
       xw->WeUnmapped = true;
+      BeforeWindowGoes(h);
       XUnmapWindow(D, xw->Xid);
     }
     XFlush(D);
@@ -325,6 +332,7 @@ class TX11Driver : public TPlatformDriver {
       // Whoever maps the window again (a taskbar, the window manager, we)
       // restores it, so this is no unmapping of ours.
       xw->MinimizeSerial = NextRequest(D);
+      BeforeWindowGoes(h);
       // Without a window manager nobody would iconify it: hide it ourselves.
       if (WindowManagerRunning()) XIconifyWindow(D, xw->Xid, Screen);
       else XUnmapWindow(D, xw->Xid);
@@ -392,6 +400,7 @@ class TX11Driver : public TPlatformDriver {
       // The visual of an X window is fixed: make it again.
       bool mapped = (w->Style & WS_VISIBLE) != 0;
       ByWindow.erase(xw->Xid);
+      BeforeWindowGoes(h);
       DestroyX(*xw);
       CreateX(*xw, *w);
       ByWindow[xw->Xid] = h;
@@ -452,13 +461,26 @@ class TX11Driver : public TPlatformDriver {
   void CaptureChanged(HWND h) override {
     PWindow w = h ? Find(h) : nullptr;
     TXWindow* xw = h ? Get(h) : nullptr;
-    if (w && w->Popup && xw && xw->Xid) PopupGrab->Grab(xw->Xid);
-    else PopupGrab->Release();
+    if (w && w->Popup && xw && xw->Xid) {
+      PopupGrab->Grab(xw->Xid);
+      Hold->Forget();
+    } else {
+      PopupGrab->Release();
+    }
   }
 
   bool WorkArea(RECT* area) override { return ReadWorkArea(D, Root, area); }
 
+  // A compositor that came or went is shown at once, in the middle of a
+  // fade that holds the event loop too.
+  void TakeUrgentNews() override {
+    if (!Connection.Lost() && (Compositor->TakeNews() | Compositor->Settled())) CompositorChanged();
+  }
+
+  int NextLookMs() override { return Compositor->SettleLeftMs(); }
+
   void Present(HWND h, const RECT& rect) override {
+    TakeUrgentNews();
     TXWindow* xw = Get(h);
     PWindow w = Find(h);
     if (!xw || !w || !w->Surface || !xw->Mapped) return;
@@ -474,14 +496,17 @@ class TX11Driver : public TPlatformDriver {
     // Nothing composites the screen: the server would show premultiplied
     // colours over black. The shape cuts the window out instead, and what
     // is left is drawn opaque in its own colours.
-    const bool flat = xw->Argb && !Compositor->Running();
+    const bool flat = xw->Argb && !Compositor->Composites();
     for (int y = 0; y < ht; ++y) {
       const uint32_t* src = s.Row(r.top + y) + r.left;
       uint32_t* dst = Buffer.data() + static_cast<size_t>(y) * static_cast<size_t>(wd);
       if (!xw->Argb) {
         for (int x = 0; x < wd; ++x) dst[x] = src[x] | 0xFF000000u;
       } else if (flat) {
-        if (layered && w->LayeredImage) for (int x = 0; x < wd; ++x) dst[x] = Unpremultiply(src[x]);
+        // What the shape cuts away is left transparent, so a compositor
+        // that starts shows nothing of it before it hears of us.
+        if (layered && w->LayeredImage)
+          for (int x = 0; x < wd; ++x) dst[x] = (src[x] >> 24) >= hkx11::kOpaqueFrom ? Unpremultiply(src[x]) : 0;
         else for (int x = 0; x < wd; ++x) dst[x] = src[x] | 0xFF000000u;
       } else if (layered && w->LayeredImage) {
         // Premultiplied pixels, scaled by the constant opacity.
@@ -591,12 +616,18 @@ class TX11Driver : public TPlatformDriver {
         RootChildChanged(ev);
         continue;
       }
-      if (Tray && Tray->Handle(ev)) continue;
+      // Pointer news from any window of ours, a tray icon's too.
+      ReleaseLostButtons(ev, ByWindow.count(ev.xany.window) != 0 || (ev.xany.window == Root && Hold->Holding()));
+      if (Tray && Tray->Handle(ev)) {
+        Hold->Follow(ev);
+        continue;
+      }
       if (Compositor->Handle(ev)) {
         CompositorChanged();
         continue;
       }
       Handle(ev, &focusIn, &focusOut);
+      Hold->Follow(ev);
     }
     if (Connection.Lost()) return any;
     if (RootRestacked) {
@@ -605,6 +636,7 @@ class TX11Driver : public TPlatformDriver {
     }
     // Focus moving between two of our windows is no deactivation.
     if (focusOut && !focusIn && !OurFocus()) ActivateInternal(nullptr, WA_INACTIVE, true);
+    if (Compositor->Settled()) CompositorChanged();
     FollowLapsedWmStates();
     return any;
   }
@@ -699,13 +731,24 @@ class TX11Driver : public TPlatformDriver {
 
   // Newly looked after by a window manager that may have dropped the
   // maximise we wrote for it (it let the window go late): asked again.
+  // Only that: a maximise or restore the window manager made itself before
+  // we read the map (a taskbar's) is the window's own, never undone here.
   void AskMaximizedAgain(TXWindow& xw) {
-    const bool zoomed = IsZoomed(xw.Hwnd) != 0;
-    if (xw.PendingMax >= 0 || !HasWindowManager(WmAtoms.MaxHorz)) return;
+    const bool wrote = xw.WroteMaximized;
+    xw.WroteMaximized = false;
+    if (!wrote || !IsZoomed(xw.Hwnd) || xw.PendingMax >= 0 || !HasWindowManager(WmAtoms.MaxHorz)) return;
     const hkx11::TWmState state = hkx11::ReadWmState(D, xw.Xid, WmAtoms);
-    if (!state.Managed() || state.Maximized() == zoomed) return;
-    Expect(xw.PendingMax, xw.PendingMaxUntil, zoomed);
-    hkx11::RequestNetState(D, Root, xw.Xid, WmAtoms.NetState, zoomed, WmAtoms.MaxHorz, WmAtoms.MaxVert);
+    if (!state.Managed() || state.Maximized()) return;
+    Expect(xw.PendingMax, xw.PendingMaxUntil, true);
+    hkx11::RequestNetState(D, Root, xw.Xid, WmAtoms.NetState, true, WmAtoms.MaxHorz, WmAtoms.MaxVert);
+  }
+
+  // A window that took a press may go before its release (hidden for a
+  // new card mid-drag): the release must still reach us. A popup's own
+  // grab is left as it is.
+  void BeforeWindowGoes(HWND h) {
+    PWindow w = Find(h);
+    if (PopupGrab->Holder() == 0 && !(w && w->Popup)) Hold->WindowGoing(PointerButtonHeld());
   }
 
   // The rectangle covers the whole work area (the screen when none is set).
@@ -1055,6 +1098,7 @@ class TX11Driver : public TPlatformDriver {
       // Out of the taskbar is out of the pager too, as a tool window is.
       if (skip) states.push_back(NetSkipTaskbar);
       if (skip) states.push_back(NetSkipPager);
+      xw.WroteMaximized = !mapped && IsZoomed(xw.Hwnd);
       if (IsZoomed(xw.Hwnd)) {
         states.push_back(WmAtoms.MaxHorz);
         states.push_back(WmAtoms.MaxVert);
@@ -1109,8 +1153,12 @@ class TX11Driver : public TPlatformDriver {
     hkx11::TShapePlan plan;
     if ((layered && (w.ExStyle & WS_EX_TRANSPARENT)) || invisible) plan.Input = hkx11::TShapePlan::Empty;
     else if (perPixel) plan.Input = hkx11::TShapePlan::Alpha;
-    if (xw.Argb && !Compositor->Running())
+    // A compositor shows nothing of a fully transparent pixel either; cut
+    // away, it stays unseen in the moment the compositor stops, where the
+    // server would show it black until the opaque picture comes.
+    if (xw.Argb)
       plan.Bounding = invisible ? hkx11::TShapePlan::Empty : perPixel ? hkx11::TShapePlan::Alpha : hkx11::TShapePlan::Whole;
+    if (Compositor->Composites()) plan.BoundingFrom = 1;
     const bool needPixels = plan.Input == hkx11::TShapePlan::Alpha || plan.Bounding == hkx11::TShapePlan::Alpha;
     if (locked != nullptr || !needPixels || !w.Surface) {
       xw.Shapes.Apply(D, xw.Xid, plan, needPixels ? locked : nullptr);
@@ -1128,7 +1176,7 @@ class TX11Driver : public TPlatformDriver {
   // window's best likeness until its image comes.
   void ApplyBackground(TXWindow& xw) {
     if (!xw.Argb) return;
-    if (Compositor->Running()) XSetWindowBackground(D, xw.Xid, 0);
+    if (Compositor->Composites()) XSetWindowBackground(D, xw.Xid, 0);
     else XSetWindowBackgroundPixmap(D, xw.Xid, None);
   }
 
@@ -1142,6 +1190,9 @@ class TX11Driver : public TPlatformDriver {
       if (w->Surface) Present(h, RECT{0, 0, w->Surface->Width, w->Surface->Height});
     }
   }
+
+  // The pointer held for a press whose window went reports on the root.
+  bool HeldToUs(const XEvent& ev) { return ev.xany.window == Root && Hold->Holding(); }
 
   HWND HwndOf(Window x) {
     auto it = ByWindow.find(x);
@@ -1264,7 +1315,7 @@ class TX11Driver : public TPlatformDriver {
         break;
       case ButtonPress:
       case ButtonRelease: {
-        if (!h) break;
+        if (!h && !HeldToUs(ev)) break;
         unsigned b = ev.xbutton.button;
         TRawInput e;
         e.X = ev.xbutton.x_root;
@@ -1294,12 +1345,15 @@ class TX11Driver : public TPlatformDriver {
         break;
       }
       case MotionNotify: {
-        if (!h) break;
-        // Only the latest of a run of motions matters.
+        if (!h && !HeldToUs(ev)) break;
+        // Only the latest of a run of motions matters; one with other
+        // buttons held is news of its own.
         while (XPending(D) > 0) {
           XEvent next;
           XPeekEvent(D, &next);
-          if (next.type != MotionNotify || next.xmotion.window != ev.xmotion.window) break;
+          if (next.type != MotionNotify || next.xmotion.window != ev.xmotion.window ||
+              next.xmotion.state != ev.xmotion.state)
+            break;
           XNextEvent(D, &ev);
         }
         TRawInput e;
@@ -1444,6 +1498,7 @@ class TX11Driver : public TPlatformDriver {
   std::vector<uint32_t> Buffer;
   std::unique_ptr<TX11Tray> Tray;
   std::unique_ptr<TX11PopupGrab> PopupGrab;
+  std::unique_ptr<TX11PointerHold> Hold;
   std::unique_ptr<hkx11::TCompositorWatch> Compositor;
   // The root's children as their events tell them, and the other clients'
   // windows that keep coming back over ours.

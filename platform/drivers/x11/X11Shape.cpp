@@ -8,6 +8,11 @@
 
 namespace hkx11 {
 
+namespace {
+// How long a compositor that came is given to redirect and paint.
+constexpr std::chrono::milliseconds kSettleTime{400};
+}  // namespace
+
 std::vector<XRectangle> AlphaRegion(const TSurface& surface, uint32_t minAlpha) {
   std::vector<XRectangle> out;
   // Rectangles that reach the row above, in order of x: an equal run below
@@ -57,7 +62,7 @@ void TWindowShapes::Apply(Display* d, Window x, const TShapePlan& plan, const TS
     Set(d, x, which, kind == TShapePlan::Whole,
         kind == TShapePlan::Alpha ? AlphaRegion(*surface, minAlpha) : std::vector<XRectangle>{}, was);
   };
-  one(plan.Bounding, kOpaqueFrom, ShapeBounding, FBounding);
+  one(plan.Bounding, plan.BoundingFrom, ShapeBounding, FBounding);
   one(plan.Input, 1, ShapeInput, FInput);
 }
 
@@ -79,9 +84,39 @@ bool TCompositorWatch::Handle(const XEvent& ev) {
   if (FEventBase < 0 || ev.type != FEventBase + XFixesSelectionNotify) return false;
   const auto& notify = reinterpret_cast<const XFixesSelectionNotifyEvent&>(ev);
   if (notify.selection != FSelection) return false;
+  const bool was = FRunning;
   FRunning = notify.subtype == XFixesSetSelectionOwnerNotify && notify.owner != None;
   if (FRunning) Refresh();
+  if (FRunning && !was) {
+    FSettling = true;
+    FSettledAt = std::chrono::steady_clock::now() + kSettleTime;
+  }
+  if (!FRunning) FSettling = false;
   return true;
+}
+
+bool TCompositorWatch::Composites() const {
+  return FRunning && (!FSettling || std::chrono::steady_clock::now() >= FSettledAt);
+}
+
+bool TCompositorWatch::Settled() {
+  if (!FSettling || std::chrono::steady_clock::now() < FSettledAt) return false;
+  FSettling = false;
+  return FRunning;
+}
+
+int TCompositorWatch::SettleLeftMs() const {
+  if (!FSettling) return -1;
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(FSettledAt - std::chrono::steady_clock::now());
+  return static_cast<int>(std::max<long long>(0, left.count()));
+}
+
+bool TCompositorWatch::TakeNews() {
+  if (FEventBase < 0) return false;
+  bool any = false;
+  XEvent ev;
+  while (XCheckTypedEvent(D, FEventBase + XFixesSelectionNotify, &ev)) any = Handle(ev) || any;
+  return any;
 }
 
 }  // namespace hkx11

@@ -6,6 +6,7 @@
 
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -21,11 +22,12 @@ constexpr uint32_t kOpaqueFrom = 128;
 std::vector<XRectangle> AlphaRegion(const TSurface& surface, uint32_t minAlpha);
 
 // What each of a window's two shapes should be: the whole window, nothing,
-// or its pixels from an alpha on (kOpaqueFrom for the bounding shape, 1 for
-// input).
+// or its pixels from an alpha on (1 for input; for the bounding shape
+// kOpaqueFrom while drawn opaque, else 1).
 struct TShapePlan {
   enum TKind { Whole, Empty, Alpha };
   TKind Input = Whole, Bounding = Whole;
+  uint32_t BoundingFrom = kOpaqueFrom;
 };
 
 // The shapes a window was given, so an unchanged one is not sent again
@@ -52,8 +54,21 @@ class TCompositorWatch {
  public:
   TCompositorWatch(Display* d, int screen);
   bool Running() const { return FRunning; }
+  // Whether windows are drawn for a compositor. One that has just taken
+  // the selection has yet to redirect and paint them (picom takes a tenth
+  // of a second or more): until then the server shows a 32-bit window as
+  // it does without one, where only the opaque picture looks right. One
+  // that goes is believed at its first sign.
+  bool Composites() const;
+  // True once, when a compositor that came has had that moment.
+  bool Settled();
+  // Milliseconds until that moment is over, or -1 when none is waited.
+  int SettleLeftMs() const;
   // True when the event was about the selection (asks the owner again).
   bool Handle(const XEvent& ev);
+  // Takes news of the selection waiting on the connection ahead of the
+  // other events (a fade holds the event loop); true when any came.
+  bool TakeNews();
 
  private:
   void Refresh();
@@ -61,6 +76,8 @@ class TCompositorWatch {
   Atom FSelection;
   int FEventBase = -1;
   bool FRunning = false;
+  bool FSettling = false;
+  std::chrono::steady_clock::time_point FSettledAt;
 };
 
 }  // namespace hkx11
