@@ -61,17 +61,8 @@ class DataFilesOnTheDisplayTest : public DictionaryWindowTest {
   // A SIGTERM (or the display closing) with the box up: the program ends
   // at once, and the box's text is on standard error.
   void EndAndExpectTold(const std::string& told, bool displayCloses = false) {
-    if (displayCloses) {
-      XCloseDisplay(D);
-      D = nullptr;
-      Server.Stop();
-    } else {
-      kill(Child, SIGTERM);
-    }
-    const TEnd end = WatchTheEnd(Child, 5);
-    if (end.Exited) Child = -1;
-    ASSERT_TRUE(end.Exited) << "still running 5 s after the signal";
-    EXPECT_TRUE(WIFEXITED(end.WaitStatus) && WEXITSTATUS(end.WaitStatus) == 0) << "status " << end.WaitStatus;
+    TEnd end;
+    ASSERT_NO_FATAL_FAILURE(EndTheSession(displayCloses, &end));
     EXPECT_NE(ProgramLog().find("Hanakumo Dictionary: " + told), std::string::npos) << ProgramLog();
   }
 };

@@ -30,6 +30,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include "tests/support/ProcessTimes.h"
 #include "tests/x11/PrivateDisplay.h"
 
 namespace hktest {
@@ -424,6 +425,21 @@ class DictionaryWindowTest : public ::testing::TestWithParam<TWindowManager> {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
   // What the program wrote to its standard output and error.
+  // Ends the session with the program running (SIGTERM, or the display
+  // closing): it must be gone within 5 s with status 0; `end` says how.
+  void EndTheSession(bool displayCloses, hktest::TEnd* end) {
+    if (displayCloses) {
+      XCloseDisplay(D);
+      D = nullptr;
+      Server.Stop();
+    } else {
+      kill(Child, SIGTERM);
+    }
+    *end = hktest::WatchTheEnd(Child, 5);
+    if (end->Exited) Child = -1;
+    ASSERT_TRUE(end->Exited) << "still running 5 s after the end began, " << end->Cpu << " CPU seconds in its first 2 s";
+    EXPECT_TRUE(WIFEXITED(end->WaitStatus) && WEXITSTATUS(end->WaitStatus) == 0) << "status " << end->WaitStatus;
+  }
   std::string ProgramLog() {
     std::stringstream log;
     log << std::ifstream(ProgramDir / "program.log").rdbuf();

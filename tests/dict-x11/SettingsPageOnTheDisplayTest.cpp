@@ -53,17 +53,8 @@ class SettingsPageOnTheDisplayTest : public DictionaryWindowTest {
   void EndWithTheFailureSaid(bool displayCloses) {
     std::string before;
     ASSERT_NO_FATAL_FAILURE(ApplyWithAReadOnlyConfig(&before));
-    if (displayCloses) {
-      XCloseDisplay(D);
-      D = nullptr;
-      Server.Stop();
-    } else {
-      kill(Child, SIGTERM);
-    }
-    const TEnd end = WatchTheEnd(Child, 5);
-    if (end.Exited) Child = -1;
-    ASSERT_TRUE(end.Exited) << "still running 5 s after the end began, " << end.Cpu << " CPU seconds in its first 2 s";
-    EXPECT_TRUE(WIFEXITED(end.WaitStatus) && WEXITSTATUS(end.WaitStatus) == 0) << "status " << end.WaitStatus;
+    TEnd end;
+    ASSERT_NO_FATAL_FAILURE(EndTheSession(displayCloses, &end));
     EXPECT_LT(end.Cpu, 0.5) << "CPU seconds in the 2 s after the end began";
     std::stringstream log;
     log << std::ifstream(ProgramDir / "program.log").rdbuf();
