@@ -26,6 +26,18 @@ std::string_view WithoutCutCharacter(std::string_view head) {
   return head;
 }
 
+// Text in another encoding, judged by the share of its non-ASCII text that
+// is not UTF-8. Text in EUC-JP, Shift_JIS or Latin-1 is 80 % ill-formed or
+// more when read as UTF-8 (the few well-formed pairs are chance), while a
+// UTF-8 dictionary with a damaged byte or a line cut short holds one
+// ill-formed part among thousands of characters. A quarter leaves a wide
+// margin on both sides: a hand-edited dictionary or word list with a few
+// damaged bytes is read, each of them a U+FFFD.
+bool IsInAnotherEncoding(std::string_view head) {
+  const TUtf8Census census = CountUTF8Sequences(head);
+  return census.IllFormed > 0 && census.IllFormed * 4 >= census.WellFormed + census.IllFormed;
+}
+
 // Nothing but line ends and blanks, after a byte-order mark.
 bool HoldsNoEntry(std::string_view bytes) {
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
@@ -45,7 +57,8 @@ std::string ReadDictionaryBytes(const AnsiString& fileName) {
     std::string head(judged, '\0');
     if (judged > 0) file.ReadBuffer(head.data(), static_cast<int64_t>(judged));
     const std::string_view shown = judged < static_cast<size_t>(size) ? WithoutCutCharacter(head) : head;
-    if (std::memchr(head.data(), 0, head.size()) || !IsValidUTF8(shown)) NoDictionary(fileName, "is not a UTF-8 text file");
+    if (std::memchr(head.data(), 0, head.size()) || IsInAnotherEncoding(shown))
+      NoDictionary(fileName, "is not a UTF-8 text file");
     if (judged == static_cast<size_t>(size)) {
       bytes = std::move(head);
     } else {

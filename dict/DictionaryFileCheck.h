@@ -18,8 +18,8 @@ constexpr size_t DictionaryJudgedBytes = 64 * 1024;
 // cannot be read, EOutOfMemory when it is too large to hold, and
 // EDictionaryFileError, naming the file, when it holds no entry (nothing
 // but line ends and blanks, after a byte-order mark) or is no UTF-8 text:
-// a zero byte anywhere, or a first part (DictionaryJudgedBytes) that is not
-// well-formed UTF-8, which is looked at before the rest is read. Damage
-// further on is left to the reader: one bad byte in a line does not cost
+// a zero byte anywhere, or a first part (DictionaryJudgedBytes) that is
+// plainly in another encoding, looked at before the rest is read. Damaged
+// bytes in UTF-8 text are left to the reader: a few bad bytes do not cost
 // the whole dictionary.
 std::string ReadDictionaryBytes(const AnsiString& fileName);

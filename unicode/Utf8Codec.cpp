@@ -74,42 +74,80 @@ size_t Utf8PrefixLength(std::string_view text, size_t limit) {
   return n;
 }
 
+namespace {
+
+// The length of the well-formed sequence that starts with the non-ASCII
+// byte at p (Unicode's table of well-formed sequences: no overlong form,
+// encoded surrogate or value above U+10FFFF), or 0 when it is ill-formed;
+// then `subpart` is the length of its maximal ill-formed start, the bytes
+// one U+FFFD stands for in Unicode's recommended practice.
+size_t WellFormedLength(const uint8_t* p, const uint8_t* end, size_t& subpart) {
+  const uint8_t b = *p;
+  // The second byte's range depends on the lead; the others are plain
+  // continuation bytes.
+  size_t length;
+  uint8_t low = 0x80, high = 0xBF;
+  if (b >= 0xC2 && b <= 0xDF) length = 2;
+  else if (b == 0xE0) length = 3, low = 0xA0;
+  else if (b >= 0xE1 && b <= 0xEC) length = 3;
+  else if (b == 0xED) length = 3, high = 0x9F;
+  else if (b >= 0xEE && b <= 0xEF) length = 3;
+  else if (b == 0xF0) length = 4, low = 0x90;
+  else if (b >= 0xF1 && b <= 0xF3) length = 4;
+  else if (b == 0xF4) length = 4, high = 0x8F;
+  else length = 0;
+  subpart = 1;
+  if (length == 0) return 0;
+  if (p + 1 == end || p[1] < low || p[1] > high) return 0;
+  for (size_t i = 2; i < length; ++i) {
+    subpart = i;
+    if (p + i == end || !IsContinuation(p[i])) return 0;
+  }
+  return length;
+}
+
+// Skips a run of ASCII a word at a time: text is mostly ASCII or long runs of it.
+const uint8_t* SkipAscii(const uint8_t* p, const uint8_t* end) {
+  while (end - p >= 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (w & 0x8080808080808080u) break;
+    p += 8;
+  }
+  while (p < end && *p < 0x80) ++p;
+  return p;
+}
+
+}  // namespace
+
 bool IsValidUTF8(std::string_view text) {
   const auto* p = reinterpret_cast<const uint8_t*>(text.data());
   const auto* const end = p + text.size();
-  while (p < end) {
-    // ASCII runs a word at a time: text is mostly ASCII or long runs of it.
-    while (end - p >= 8) {
-      uint64_t w;
-      std::memcpy(&w, p, 8);
-      if (w & 0x8080808080808080u) break;
-      p += 8;
-    }
-    if (p == end) break;
-    const uint8_t b = *p;
-    if (b < 0x80) {
-      ++p;
-      continue;
-    }
-    // The second byte's range depends on the lead (Unicode's table of
-    // well-formed sequences); the others are plain continuation bytes.
-    int length;
-    uint8_t low = 0x80, high = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) length = 2;
-    else if (b == 0xE0) length = 3, low = 0xA0;
-    else if (b >= 0xE1 && b <= 0xEC) length = 3;
-    else if (b == 0xED) length = 3, high = 0x9F;
-    else if (b >= 0xEE && b <= 0xEF) length = 3;
-    else if (b == 0xF0) length = 4, low = 0x90;
-    else if (b >= 0xF1 && b <= 0xF3) length = 4;
-    else if (b == 0xF4) length = 4, high = 0x8F;
-    else return false;
-    if (end - p < length || p[1] < low || p[1] > high) return false;
-    for (int i = 2; i < length; ++i)
-      if (!IsContinuation(p[i])) return false;
+  for (p = SkipAscii(p, end); p < end; p = SkipAscii(p, end)) {
+    size_t subpart;
+    const size_t length = WellFormedLength(p, end, subpart);
+    if (length == 0) return false;
     p += length;
   }
   return true;
+}
+
+TUtf8Census CountUTF8Sequences(std::string_view text) {
+  TUtf8Census census;
+  const auto* p = reinterpret_cast<const uint8_t*>(text.data());
+  const auto* const end = p + text.size();
+  for (p = SkipAscii(p, end); p < end; p = SkipAscii(p, end)) {
+    size_t subpart;
+    const size_t length = WellFormedLength(p, end, subpart);
+    if (length > 0) {
+      ++census.WellFormed;
+      p += length;
+    } else {
+      ++census.IllFormed;
+      p += subpart;
+    }
+  }
+  return census;
 }
 
 size_t UTF8ToWidePlain(const char* data, size_t size, char16_t* out) {

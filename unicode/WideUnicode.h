@@ -34,6 +34,14 @@ size_t Utf8PrefixLength(std::string_view text, size_t limit);
 // The bytes are well-formed UTF-8 (no overlong form, encoded surrogate,
 // value above U+10FFFF, stray or missing continuation byte).
 bool IsValidUTF8(std::string_view text);
+// The non-ASCII characters of UTF-8 bytes: the well-formed ones, and the
+// ill-formed sequences, each maximal ill-formed part counted once (as one
+// U+FFFD stands for it in Unicode's recommended practice).
+struct TUtf8Census {
+  size_t WellFormed = 0;
+  size_t IllFormed = 0;
+};
+TUtf8Census CountUTF8Sequences(std::string_view text);
 // The two forms behind UTF8ToWide (same results; the fast one is chosen at
 // start when the processor has SSE2). They write at most `size` units to
 // `out` and return the number written.

@@ -1,7 +1,8 @@
 // UTF-8 decoding of arbitrary bytes: both forms agree, stay inside their
 // buffers, never give more units than bytes, and re-encoding the units
 // decodes back to them. Well-formed bytes decode without a replacement of
-// their own, and stay well-formed when cut at a character's end.
+// their own, and stay well-formed when cut at a character's end; the
+// census of characters and ill-formed parts agrees with the check.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -19,6 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (n1 != n2 || n1 > size || !std::equal(plain.begin(), plain.begin() + n1, fast.begin())) std::abort();
   const WideString wide(plain.data(), n1);
   const std::string_view view(bytes, size);
+  // The census finds an ill-formed part exactly where the text is not
+  // well-formed, and no more parts than non-ASCII bytes.
+  const TUtf8Census census = CountUTF8Sequences(view);
+  if ((census.IllFormed == 0) != IsValidUTF8(view)) std::abort();
+  if (census.WellFormed * 2 + census.IllFormed > size) std::abort();
   if (IsValidUTF8(view)) {
     size_t encoded = 0;
     for (size_t at = view.find("\xEF\xBF\xBD"); at != std::string_view::npos; at = view.find("\xEF\xBF\xBD", at + 3))

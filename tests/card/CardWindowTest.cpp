@@ -414,6 +414,19 @@ TEST_F(CardTest, MissingOrEmptyDictionaryKeepsTheProgramRunning) {
   }
 }
 
+// A damaged byte (a Latin-1 letter typed into a gloss) costs nothing but
+// itself: the dictionary is taken whole and the card shown.
+TEST_F(CardTest, ADictionaryWithADamagedByteIsShown) {
+  WriteFile("damaged.txt", "水 [みず] /(n) water/(P)/\n火 [ひ] /(n) fire/caf\xE9/\n");
+  WriteFile("config.ini", "[Card]\nFirstRun=0\nDictionaryFileName=" + Path("damaged.txt") + "\n");
+  hk::ClearMessageBoxes();
+  Start();
+  EXPECT_TRUE(BoxTexts().empty());
+  EXPECT_TRUE(IsWindowVisible(CardWindow()));
+  EXPECT_EQ(DictionaryLines->Count(), 2);
+  Finish();
+}
+
 }  // namespace
 
 namespace {

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "MainFormTestSupport.h"
+#include "unicode/WideUnicode.h"
 #include "classlib/IniFiles.h"
 #include "classlib/controls/Dialogs.h"
 #include "tests/support/AsAnotherUser.h"
@@ -89,6 +90,33 @@ TEST_F(MainFormTest, ApplyRefusesAFileThatHoldsNoDictionary) {
   }
   Search(u"water");
   EXPECT_EQ(form->ExactCount(), 4);
+}
+
+// A dictionary with a damaged byte (a Latin-1 letter typed into a gloss) is
+// taken, and finds what the whole one finds: the damage is one U+FFFD.
+TEST_F(MainFormTest, ApplyTakesADictionaryWithADamagedByte) {
+  const std::string whole = WideToUTF8(kTestDictionary);
+  const size_t japan = whole.find("Japan/");
+  ASSERT_NE(japan, std::string::npos);
+  const std::string damaged = TempFile("damaged.txt");
+  std::ofstream(damaged, std::ios::binary) << whole.substr(0, japan) + "Jap\xE9n/" + whole.substr(japan + 6);
+  const WideString queries[] = {u"water", u"日本", u"Jap"};
+  auto found = [&] {
+    std::vector<std::pair<std::vector<WideString>, std::vector<WideString>>> lists;
+    for (const WideString& query : queries) {
+      Search(query);
+      lists.emplace_back(Items(form->lstExactMatch), Items(form->lstSimiliarMatch));
+    }
+    return lists;
+  };
+  const auto before = found();
+  form->edtDictFileName->SetText(damaged);
+  form->btnApplyClick(form->btnApply);
+  EXPECT_EQ(DictFileName, damaged);
+  const auto after = found();
+  EXPECT_EQ(after[0], before[0]);
+  EXPECT_EQ(after[1], before[1]);
+  EXPECT_EQ(after[2].second, std::vector<WideString>{u"Jap\uFFFDn"});
 }
 
 // With no dictionary loaded (the start could not read it) a search finds

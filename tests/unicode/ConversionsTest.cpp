@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <unicode/ustring.h>
+#include <unicode/utf16.h>
 
 #include <fstream>
 #include <random>
@@ -146,9 +147,10 @@ TEST(UTF8ToWide, DamagedTextKeepsEveryAsciiByte) {
   }
 }
 
-// Well-formed as ICU's strict decoding judges it: every sequence of up to
-// four bytes, the valid text cut at every length and with every bit
-// flipped, and random bytes.
+// Well-formed as ICU's strict decoding judges it, and the census of
+// characters and ill-formed parts as ICU's substituting decoding counts
+// them: every sequence of up to four bytes, the valid text cut at every
+// length and with every bit flipped, and random bytes.
 TEST(IsValidUTF8, AgreesWithIcu) {
   auto icuValid = [](const std::string& s) {
     int32_t length = 0;
@@ -156,10 +158,26 @@ TEST(IsValidUTF8, AgreesWithIcu) {
     u_strFromUTF8(nullptr, 0, &length, s.data(), static_cast<int32_t>(s.size()), &status);
     return status == U_BUFFER_OVERFLOW_ERROR || status == U_STRING_NOT_TERMINATED_WARNING || U_SUCCESS(status);
   };
+  auto icuCensus = [](const std::string& s) {
+    std::vector<UChar> out(s.size() * 2 + 1);
+    int32_t length = 0, substitutions = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    // An ASCII stand-in, so that what remains at or above U+0080 is the
+    // well-formed characters.
+    u_strFromUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length, s.data(),
+                         static_cast<int32_t>(s.size()), 0x1A, &substitutions, &status);
+    size_t characters = 0;
+    for (int32_t i = 0; i < length; ++i)
+      if (out[i] >= 0x80 && !U16_IS_TRAIL(out[i])) ++characters;
+    return std::make_pair(characters, static_cast<size_t>(substitutions));
+  };
   auto check = [&](const std::string& s) {
     // Exactly sized, so the sanitizer sees a read past the end.
     const std::vector<char> exact(s.begin(), s.end());
-    EXPECT_EQ(IsValidUTF8(std::string_view(exact.data(), exact.size())), icuValid(s)) << ::testing::PrintToString(s);
+    const std::string_view view(exact.data(), exact.size());
+    EXPECT_EQ(IsValidUTF8(view), icuValid(s)) << ::testing::PrintToString(s);
+    const TUtf8Census census = CountUTF8Sequences(view);
+    EXPECT_EQ(std::make_pair(census.WellFormed, census.IllFormed), icuCensus(s)) << ::testing::PrintToString(s);
   };
   for (int a = 0x80; a < 0x100; ++a)
     for (int b = 0x70; b < 0xD0; ++b) {
