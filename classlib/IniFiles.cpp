@@ -14,6 +14,7 @@
 #include <exception>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "classlib/SysUtils.h"
 
@@ -137,6 +138,25 @@ class LineScanner {
     line.textEnd = q;
     line.next = P = e;
     return true;
+  }
+  // The next line that holds c. Lines without it are passed over at the
+  // speed of a memchr: a section of millions of lines with no key in them
+  // costs a scan of its bytes, not a step a line.
+  bool NextHolding(char c, LineRef& line) {
+    if (P >= B.size()) return false;
+    const void* f = std::memchr(B.data() + P, c, B.size() - P);
+    if (!f) {
+      P = B.size();
+      return false;
+    }
+    const size_t at = static_cast<size_t>(static_cast<const char*>(f) - B.data());
+    // Its line starts after the last break before it.
+    size_t start = P;
+    for (const char brk : {'\n', '\r'})
+      if (const void* b = ::memrchr(B.data() + P, brk, at - P))
+        start = std::max(start, static_cast<size_t>(static_cast<const char*>(b) - B.data()) + 1);
+    P = start;
+    return Next(line);
   }
 
  private:
@@ -263,14 +283,15 @@ Range FindSection(std::string_view bytes, const std::string& section) {
   return r;
 }
 
-// Calls f(line, key, value) for each key line of the range until f says stop.
+// Calls f(line, key, value) for each key line of the range until f says
+// stop. A key line holds a '=', so only such lines are looked at.
 template <typename F>
 void ForEachKey(std::string_view bytes, const Range& r, F f) {
   if (!r.found) return;
   LineScanner lines(bytes.substr(0, r.end), r.begin);
   LineRef l;
   std::string_view k, v;
-  while (lines.Next(l))
+  while (lines.NextHolding('=', l))
     if (KeyValue(TextOf(bytes, l), k, v) && !f(l, k, v)) return;
 }
 
@@ -286,6 +307,23 @@ bool FindKey(std::string_view bytes, const Range& r, const std::string& ident, L
   return found;
 }
 
+// Where a key added to the section goes: after its last line that is not
+// blank, or after its header when it has none; and whether that line ends
+// in a break. The blank tail is stepped over from the section's end.
+size_t SectionAppendPoint(std::string_view bytes, const Range& r, bool& lastHasEol) {
+  size_t last = r.end;
+  while (last > r.begin && static_cast<unsigned char>(bytes[last - 1]) <= ' ') --last;
+  if (last == r.begin) {
+    lastHasEol = r.header.next > r.header.textEnd;
+    return r.begin;
+  }
+  LineScanner lines(bytes.substr(0, r.end), last - 1);
+  LineRef l;
+  lines.Next(l);
+  lastHasEol = l.next > l.textEnd;
+  return l.next;
+}
+
 std::string DefaultEol(std::string_view bytes) {
   LineScanner lines(bytes, 0);
   LineRef l;
@@ -294,17 +332,122 @@ std::string DefaultEol(std::string_view bytes) {
   return "\r\n";
 }
 
-// Writes all of bytes at offset 0 of fd; false on any failure.
-bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
+// A change of the bytes: [Start, End) becomes Text.
+struct Splice {
+  size_t Start = 0, End = 0;
+  std::string Text;
+};
+
+// The changes that the held key writes make, found in one pass over each
+// section they name: what writing them one after the other would make. The
+// last write of a key gives its line, which replaces the key's first line
+// in the section's first occurrence; keys the section lacks follow its
+// last line that is not blank, and sections the file lacks follow its end,
+// each in the order of their first write.
+std::vector<Splice> PlanKeyWrites(std::string_view bytes, const std::vector<TIniFile::TKeyWrite>& writes) {
+  struct Key {
+    const TIniFile::TKeyWrite* Last;
+    bool Placed = false;
+  };
+  struct Section {
+    const std::string* Name;
+    std::vector<Key> Keys;
+    Range Found;
+  };
+  std::vector<Section> sections;
+  for (const auto& w : writes) {
+    auto s = std::find_if(sections.begin(), sections.end(),
+                          [&](const Section& x) { return SameTextView(*x.Name, w.Section); });
+    if (s == sections.end()) s = sections.insert(s, Section{&w.Section, {}, FindSection(bytes, w.Section)});
+    auto k = std::find_if(s->Keys.begin(), s->Keys.end(),
+                          [&](const Key& x) { return SameTextView(x.Last->Ident, w.Ident); });
+    if (k == s->Keys.end())
+      s->Keys.push_back(Key{&w});
+    else
+      k->Last = &w;
+  }
+  const std::string eol = DefaultEol(bytes);
+  std::vector<Splice> splices;
+  bool endHasEol = bytes.empty() || bytes.back() == '\n' || bytes.back() == '\r';
+  // The sections the file has first: a new section always goes after them.
+  for (Section& s : sections) {
+    if (!s.Found.found) continue;
+    size_t left = s.Keys.size();
+    ForEachKey(bytes, s.Found, [&](const LineRef& l, std::string_view k, std::string_view) {
+      for (Key& key : s.Keys)
+        if (!key.Placed && SameTextView(k, key.Last->Ident)) {
+          key.Placed = true;
+          splices.push_back(Splice{l.start, l.textEnd, key.Last->Line});
+          --left;
+          break;
+        }
+      return left > 0;
+    });
+    std::string added;
+    for (const Key& key : s.Keys)
+      if (!key.Placed) added += key.Last->Line + eol;
+    if (added.empty()) continue;
+    bool lastHasEol = true;
+    const size_t at = SectionAppendPoint(bytes, s.Found, lastHasEol);
+    splices.push_back(Splice{at, at, (lastHasEol ? "" : eol) + added});
+    if (at == bytes.size()) endHasEol = true;
+  }
+  std::string appended;
+  for (const Section& s : sections) {
+    if (s.Found.found) continue;
+    appended += (endHasEol ? "" : eol) + "[" + *s.Name + "]" + eol;
+    endHasEol = true;
+    for (const Key& key : s.Keys) appended += key.Last->Line + eol;
+  }
+  if (!appended.empty()) splices.push_back(Splice{bytes.size(), bytes.size(), std::move(appended)});
+  // A key's new line comes before a key added after that line.
+  std::stable_sort(splices.begin(), splices.end(), [](const Splice& a, const Splice& b) { return a.Start < b.Start; });
+  return splices;
+}
+
+// The bytes with the changes made, as the pieces that follow each other.
+std::vector<std::string_view> SplicedPieces(std::string_view bytes, const std::vector<Splice>& splices) {
+  std::vector<std::string_view> pieces;
+  size_t at = 0;
+  for (const Splice& s : splices) {
+    pieces.push_back(bytes.substr(at, s.Start - at));
+    pieces.push_back(s.Text);
+    at = s.End;
+  }
+  pieces.push_back(bytes.substr(at));
+  return pieces;
+}
+
+size_t SizeOf(const std::vector<std::string_view>& pieces) {
+  size_t size = 0;
+  for (std::string_view p : pieces) size += p.size();
+  return size;
+}
+
+std::string Joined(const std::vector<std::string_view>& pieces) {
+  std::string out;
+  out.reserve(SizeOf(pieces));
+  for (std::string_view p : pieces) out += p;
+  return out;
+}
+
+// Writes the pieces one after the other from offset 0 of fd; false on any
+// failure.
+bool WriteAll(int fd, const std::vector<std::string_view>& pieces) {
+  off_t offset = 0;
+  for (std::string_view piece : pieces) {
+    size_t done = 0;
+    while (done < piece.size()) {
+      ssize_t n = ::pwrite(fd, piece.data() + done, piece.size() - done, offset);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      done += static_cast<size_t>(n);
+      offset += n;
+    }
   }
   return true;
 }
+
 
 const char kTempMark[] = ".tmp~";
 
@@ -352,7 +495,7 @@ void CheckMayBeWritten(const std::string& fileName) {
 // new content first, then the file is cut to its length, so a kill leaves
 // the old content or the new (perhaps followed by old bytes), never an empty
 // file; a failed write puts the old bytes back.
-void WriteBytes(const std::string& fileName, const std::string& bytes) {
+void WriteBytes(const std::string& fileName, const std::vector<std::string_view>& bytes) {
   // A linked file is saved where the link points, and the link stays; a
   // file the user may not write is not replaced.
   const std::string target = IniFileSaveTarget(fileName);
@@ -373,8 +516,8 @@ void WriteBytes(const std::string& fileName, const std::string& bytes) {
     }
     if (ok) {
       const std::string& oldBytes = old->bytes;
-      ok = WriteAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0;
-      if (!ok && WriteAll(fd, oldBytes)) {
+      ok = WriteAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(SizeOf(bytes))) == 0 && ::fsync(fd) == 0;
+      if (!ok && WriteAll(fd, {oldBytes})) {
         if (::ftruncate(fd, static_cast<off_t>(oldBytes.size())) == 0) ::fsync(fd);
       }
     }
@@ -426,7 +569,10 @@ bool IniFileMayBeSaved(const std::string& target) {
 }
 
 std::shared_ptr<const TIniFile::TContents> TIniFile::Contents() const {
-  if (FHeld) return FHeld;
+  if (FHeld) {
+    PlaceKeyWrites();
+    return FHeld;
+  }
   // Every call sees the file as it is: the bytes read last serve again only
   // while the file's stamp shows no change since.
   struct stat st {};
@@ -443,7 +589,7 @@ std::shared_ptr<const TIniFile::TContents> TIniFile::Contents() const {
 // The first write of a batch takes the file as it stands (a file that
 // exists but could not be read is not replaced); the others change what is
 // held.
-std::string& TIniFile::BytesForWrite() {
+void TIniFile::HoldFile() {
   if (!FHeld) {
     CheckMayBeWritten(FileName());
     auto c = Contents();
@@ -459,16 +605,32 @@ std::string& TIniFile::BytesForWrite() {
     FHeld = std::move(held);
     FHeldChanged = false;
   }
+}
+
+void TIniFile::PlaceKeyWrites() const {
+  if (FKeyWrites.empty()) return;
+  FHeld->bytes = Joined(SplicedPieces(FHeld->bytes, PlanKeyWrites(FHeld->bytes, FKeyWrites)));
+  FKeyWrites.clear();
+}
+
+std::string& TIniFile::BytesForWrite() {
+  HoldFile();
+  PlaceKeyWrites();
   return FHeld->bytes;
 }
 
+// The key writes still held go straight into the rewrite, piece by piece:
+// the new content is never made whole in memory.
 void TIniFile::UpdateFile() {
   if (!FHeld) return;
   std::shared_ptr<TContents> held = std::move(FHeld);
   FHeld.reset();
+  std::vector<TKeyWrite> writes = std::move(FKeyWrites);
+  FKeyWrites.clear();
   if (!FHeldChanged) return;
   FHeldChanged = false;
-  WriteBytes(FileName(), held->bytes);
+  const std::vector<Splice> splices = PlanKeyWrites(held->bytes, writes);
+  WriteBytes(FileName(), SplicedPieces(held->bytes, splices));
 }
 
 TIniFile::TIniFile(std::string fileName)
@@ -544,30 +706,8 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
   std::string v = value;
   for (char& ch : v)
     if (ch == '\r' || ch == '\n') ch = ' ';
-  std::string& bytes = BytesForWrite();
-  const std::string eol = DefaultEol(bytes);
-  const std::string line = ident + "=" + v;
-  Range r = FindSection(bytes, section);
-  LineRef k;
-  if (FindKey(bytes, r, ident, &k, nullptr)) {
-    bytes.replace(k.start, k.textEnd - k.start, line);
-  } else if (r.found) {
-    // After the section's last non-blank line.
-    size_t at = r.begin;
-    bool lastHasEol = true;
-    LineScanner lines(std::string_view(bytes).substr(0, r.end), r.begin);
-    LineRef l;
-    while (lines.Next(l))
-      if (!TrimView(TextOf(bytes, l)).empty()) {
-        at = l.next;
-        lastHasEol = l.next > l.textEnd;
-      }
-    if (at == r.begin) lastHasEol = r.header.next > r.header.textEnd;
-    bytes.insert(at, (lastHasEol ? "" : eol) + line + eol);
-  } else {
-    const bool lastHasEol = bytes.empty() || bytes.back() == '\n' || bytes.back() == '\r';
-    bytes.append((lastHasEol ? "" : eol) + "[" + section + "]" + eol + line + eol);
-  }
+  HoldFile();
+  FKeyWrites.push_back(TKeyWrite{section, ident, ident + "=" + v});
   FHeldChanged = true;
 }
 

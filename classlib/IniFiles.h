@@ -13,8 +13,8 @@
 //
 // Writes are held in the object, as the platform's profile cache holds
 // them, and reach the file in one rewrite at UpdateFile or when the object
-// is freed: a save of many values costs one rewrite whatever the file's
-// size. Reads through the same object see the held writes. A write changes
+// is freed: a save of many values costs one pass over the file and one
+// rewrite, whatever the file's size and lines. Reads through the same object see the held writes. A write changes
 // only the line of its key (or adds the key at the end of its section, or
 // the section at the end of the file) and keeps every other byte; the new
 // content goes to a new, uniquely named file beside the file that then
@@ -30,11 +30,13 @@
 // fails (a full disk); a failure of the rewrite when the object is freed
 // cannot be raised, so it is said on standard error and the held writes are
 // lost: a caller that must know calls UpdateFile. Memory: the file's bytes
-// once, twice while a write or the rewrite runs.
+// once; twice only while a key's removal or a section's erasure, or a read
+// through the object that holds writes, makes the new content.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "classlib/StringLists.h"
 
@@ -96,14 +98,26 @@ class TIniFile : public TCustomIniFile {
   void UpdateFile();
 
   struct TContents;
+  // A key's new line, held until the file's bytes are made again: the
+  // writes of a save are placed in one pass over the file.
+  struct TKeyWrite {
+    std::string Section, Ident, Line;
+  };
 
  private:
   std::shared_ptr<const TContents> Contents() const;
-  // The bytes a write changes: the held ones, or the file's.
+  // The bytes a change is made in: the held ones, or the file's; the held
+  // key writes are placed in them first.
   std::string& BytesForWrite();
+  // Takes the file as it stands for the writes to come, once a batch.
+  void HoldFile();
+  // Places the held key writes in the held bytes.
+  void PlaceKeyWrites() const;
   mutable std::shared_ptr<const TContents> FCache;
-  // The file's content with the held writes, while any are held.
-  std::shared_ptr<TContents> FHeld;
+  // The file's content with the held changes, while any are held; key
+  // writes not yet placed in it wait in FKeyWrites.
+  mutable std::shared_ptr<TContents> FHeld;
+  mutable std::vector<TKeyWrite> FKeyWrites;
   bool FHeldChanged = false;
   int FUncaught = 0;
 };

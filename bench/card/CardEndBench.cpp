@@ -1,7 +1,9 @@
 // The card's end at SIGTERM (a logout), headless, from a program directory
 // of its own: the time from the signal to the program's exit with a 100 MB
-// config.ini against the same with a small one. The end saves the settings
-// into the file, so the large file may cost one rewrite of it, no more.
+// config.ini of several shapes, against copying that file once (read,
+// written anew and flushed to the disk, as the save flushes it). The end
+// saves the settings into the file, so it may cost one pass over the file
+// and one rewrite of it, whatever its lines, no more.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -89,13 +91,54 @@ double EndMs(const fs::path& dir, const std::string& program) {
 }
 
 // The saved file says the end wrote it: FirstRun went to 0 at its end.
+// The card's section is at the file's start or at its end.
 bool Saved(const fs::path& config) {
   std::ifstream in(config, std::ios::binary);
+  std::string head(4096, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<size_t>(in.gcount()));
+  in.clear();
   in.seekg(-4096, std::ios::end);
   if (!in) in.seekg(0);
   in.clear();
-  std::string tail((std::istreambuf_iterator<char>(in)), {});
-  return tail.find("FirstRun=0") != std::string::npos && tail.find("Alpha=120") != std::string::npos;
+  const std::string ends = head + std::string((std::istreambuf_iterator<char>(in)), {});
+  return ends.find("FirstRun=0") != std::string::npos && ends.find("Alpha=120") != std::string::npos;
+}
+
+// Copying the file once, as a rewrite of it must: read whole, written to a
+// new file, flushed.
+double CopyMs(const fs::path& from) {
+  const fs::path to = from.string() + ".copy";
+  const auto start = Clock::now();
+  {
+    std::ifstream in(from, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    const int fd = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    for (size_t done = 0; fd >= 0 && done < bytes.size();) {
+      const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    if (fd >= 0) {
+      fsync(fd);
+      close(fd);
+    }
+  }
+  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  fs::remove(to);
+  return ms;
+}
+
+// 100 MB of lines made by `line` (given the line's number, it writes the
+// line and says its length).
+template <typename Line>
+void WriteLines(std::ofstream& out, Line line) {
+  char text[32];
+  for (size_t size = 0, i = 0; size < 100u * 1024 * 1024; ++i) {
+    const int n = line(text, sizeof text, i);
+    out.write(text, n);
+    size += static_cast<size_t>(n);
+  }
 }
 
 }  // namespace
@@ -112,33 +155,47 @@ int main() {
     return 1;
   }
   std::ofstream(dir / "dict.txt") << "水 [みず] /(n) water/(P)/\n火 [ひ] /(n) fire/\n";
-  const std::string keys = "[Card]\nFirstRun=1\nAlpha=120\nRefreshTime=600000\nDictionaryFileName=" +
+  const std::string keys = "FirstRun=1\nAlpha=120\nRefreshTime=600000\nDictionaryFileName=" +
                            (dir / "dict.txt").string() + "\n";
   const fs::path config = dir / "config.ini";
 
-  std::ofstream(config) << keys;
+  std::ofstream(config) << "[Card]\n" << keys;
   const double small = EndMs(dir, program);
   const bool smallSaved = Saved(config);
+  std::printf("ROW | card's end from SIGTERM, a small config.ini (saved: %s) | ours %.0f ms\n", smallSaved ? "yes" : "no",
+              small);
+  bool ok = small > 0 && smallSaved;
 
-  {
-    std::ofstream out(config);
-    out << "[Other]\n";
-    char line[32];
-    for (size_t size = 0, i = 0; size < 100u * 1024 * 1024; ++i) {
-      const int n = std::snprintf(line, sizeof line, "k%zu=v\n", i);
-      out.write(line, n);
-      size += static_cast<size_t>(n);
+  auto keyLine = [](char* text, size_t room, size_t i) { return std::snprintf(text, room, "k%zu=v\n", i); };
+  auto shortLine = [](char* text, size_t room, size_t) { return std::snprintf(text, room, "x\n"); };
+  const struct {
+    const char* Shape;
+    bool CardFirst;  // [Card] and its keys before the lines, or after them in a section of their own
+    bool KeyLines;
+  } shapes[] = {
+      {"[Other] of key lines, then [Card]", false, true},
+      {"[Card] of 50 million short lines", true, false},
+      {"[Card] of key lines", true, true},
+  };
+  for (const auto& shape : shapes) {
+    {
+      std::ofstream out(config);
+      out << (shape.CardFirst ? "[Card]\n" + keys : "[Other]\n");
+      if (shape.KeyLines)
+        WriteLines(out, keyLine);
+      else
+        WriteLines(out, shortLine);
+      if (!shape.CardFirst) out << "[Card]\n" << keys;
     }
-    out << keys;
+    const double fileMiB = static_cast<double>(fs::file_size(config)) / (1 << 20);
+    const double copy = CopyMs(config);
+    const double large = EndMs(dir, program);
+    const bool largeSaved = Saved(config);
+    std::printf("ROW | card's end from SIGTERM, config.ini of %.0f MB: %s (saved: %s) | ours %.0f ms | "
+                "copying the file once %.0f ms | ratio %.2f\n",
+                fileMiB, shape.Shape, largeSaved ? "yes" : "no", large, copy, copy > 0 ? large / copy : 0.0);
+    ok = ok && large > 0 && largeSaved;
   }
-  const double fileMiB = static_cast<double>(fs::file_size(config)) / (1 << 20);
-  const double large = EndMs(dir, program);
-  const bool largeSaved = Saved(config);
   fs::remove_all(dir, ec);
-
-  std::printf("ROW | card's end from SIGTERM, config.ini of %.0f MB (saved: %s), bound 5000 ms | ours %.0f ms | "
-              "the same with a small config.ini (saved: %s) %.0f ms | ratio %.2f\n",
-              fileMiB, largeSaved ? "yes" : "no", large, smallSaved ? "yes" : "no", small,
-              small > 0 ? large / small : 0.0);
-  return small > 0 && large > 0 && smallSaved && largeSaved && large < 5000 ? 0 : 1;
+  return ok ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -331,6 +332,43 @@ TEST(IniFile, TheWritesOfOneSaveAreOneRewrite) {
   }
   EXPECT_EQ(TempDir::Read(path), saved);
   EXPECT_EQ(rewrites.Count(), 2);
+}
+
+// The writes of a save are placed in one pass over the file: the outcome
+// is what placing them one at a time gives (a read through the object
+// after each write places it). Random files of a few sections, keys in any
+// case, duplicates, blank and odd lines, with and without a last line break,
+// each given random writes to their sections and to new ones.
+TEST(IniFile, WritesPlacedTogetherAreWritesPlacedOneAtATime) {
+  TempDir dir;
+  std::mt19937 rng(35);
+  const char* const names[] = {"Card", "card", "Other", "New", "new2"};
+  const char* const keys[] = {"Alpha", "ALPHA", "Lock", "x", "FirstRun"};
+  const char* const breaks[] = {"\n", "\r\n", "\r"};
+  const char* const odd[] = {"", "  ", "; Alpha=1", "odd line", "x = 1", " [ Other ] ", "a=b=c"};
+  for (int round = 0; round < 400; ++round) {
+    std::string file;
+    const std::string eol = breaks[rng() % 3];
+    for (int line = static_cast<int>(rng() % 12); line > 0; --line) {
+      switch (rng() % 4) {
+        case 0: file += std::string("[") + names[rng() % 4] + "]"; break;
+        case 1: file += std::string(keys[rng() % 5]) + "=" + std::to_string(rng() % 9); break;
+        default: file += odd[rng() % 7]; break;
+      }
+      if (line > 1 || rng() % 2) file += eol;
+    }
+    const std::string together = dir.Write("together.ini", file), apart = dir.Write("apart.ini", file);
+    {
+      TIniFile a(together), b(apart);
+      for (int write = static_cast<int>(1 + rng() % 6); write > 0; --write) {
+        const std::string section = names[rng() % 5], key = keys[rng() % 5], value = std::to_string(rng() % 99);
+        a.WriteString(section, key, value);
+        b.WriteString(section, key, value);
+        EXPECT_EQ(b.ReadString(section, key, "?"), value);
+      }
+    }
+    ASSERT_EQ(TempDir::Read(together), TempDir::Read(apart)) << ::testing::PrintToString(file);
+  }
 }
 
 TEST(IniFile, ASectionHeaderIsALineThatStartsWithABracket) {
