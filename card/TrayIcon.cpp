@@ -56,11 +56,10 @@ LRESULT TTrayIconHandler::IconWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
 }
 
 bool BringBackDialogOf(HWND owner) {
-  if (owner == nullptr || !IsWindow(owner)) return false;
   // A box first: one of the program as a whole is nobody's while the form
   // is hidden (a disabled card).
   HWND dialog = hk::MessageBoxWindowShown();
-  if (dialog == nullptr) dialog = GetLastActivePopup(owner);
+  if (dialog == nullptr && owner != nullptr && IsWindow(owner)) dialog = GetLastActivePopup(owner);
   if (dialog == nullptr || dialog == owner) return false;
   // A window manager may have minimised it; it has no taskbar button.
   ShowWindow(dialog, IsIconic(dialog) ? SW_RESTORE : SW_SHOW);
