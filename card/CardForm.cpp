@@ -191,6 +191,8 @@ void THanakumoCardForm::WMNCRButtonDown(TMessage& m) {
   // Without a notification area the card is the only thing to click: its
   // right button opens the tray menu, so the program can still be ended.
   if (TrayIconDocked() || !pmTray) return;
+  // As the icon does: a dialog or box of the card that is up comes back.
+  if (BringBackDialogOf(Handle())) return;
   POINT p{};
   GetCursorPos(&p);
   pmTray->PopupComponent = this;

@@ -7,6 +7,7 @@
 #include "classlib/Forms.h"
 #include "classlib/ImgList.h"
 #include "classlib/controls/Menus.h"
+#include "classlib/controls/MessageDialogs.h"
 #include "platform/Icons.h"
 #include "platform/Input.h"
 #include "platform/Messages.h"
@@ -52,6 +53,18 @@ LRESULT TTrayIconHandler::IconWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
     case WM_NCDESTROY: return 1;
     default: return DefWindowProcA(hwnd, msg, wParam, lParam);
   }
+}
+
+bool BringBackDialogOf(HWND owner) {
+  // A box first: one of the program as a whole is nobody's while the form
+  // is hidden (a disabled card).
+  HWND dialog = hk::MessageBoxWindowShown();
+  if (dialog == nullptr && owner != nullptr && IsWindow(owner)) dialog = GetLastActivePopup(owner);
+  if (dialog == nullptr || dialog == owner) return false;
+  // A window manager may have minimised it; it has no taskbar button.
+  ShowWindow(dialog, IsIconic(dialog) ? SW_RESTORE : SW_SHOW);
+  SetForegroundWindow(dialog);
+  return true;
 }
 
 void AcquireTrayIconHandler() { AcquireSharedHandler(TrayIconHandler); }
@@ -350,6 +363,9 @@ void TTrayIcon::HandleIconMessage(UINT event) {
   GetCursorPos(&p);
   const int x = p.x, y = p.y;
   const TShiftState shift = ReadShiftState();
+  // The menu stays shut while a dialog of the owner is up: the click leads
+  // to the dialog, which the user may have lost behind others or minimised.
+  if ((event == WM_LBUTTONDOWN || event == WM_RBUTTONDOWN) && BringBackDialogOf(FOwnerWindow)) return;
   switch (event) {
     case WM_MOUSEMOVE:
       if (FWantEnterExitEvents && FMouseOutside) {

@@ -7,6 +7,9 @@
 // names it to that window, which finds the component through its table of
 // live icons, so a notification for an icon that is gone does nothing.
 //
+// The icon stands for its owner form: while a dialog or box of the form is
+// up, a click on the icon brings that window back instead of the menu.
+//
 // The owner form's window is hooked: shown by a show call, it is brought to
 // the foreground (the application first, then the form). A form that must
 // not take the keyboard when it appears sets WS_EX_NOACTIVATE; it is then
@@ -175,6 +178,12 @@ class TTrayIcon : public TComponent {
   TApplication* FApp = nullptr;
   NOTIFYICONDATAA FNotifyData{};
 };
+
+// Brings back the box the program shows, else the dialog that `owner` has
+// up (GetLastActivePopup): restored when minimised, raised and given the
+// keyboard, as a click on a window whose dialog is up does. False, and
+// nothing changes, when none is.
+bool BringBackDialogOf(HWND owner);
 
 // Registers TTrayIcon with the form-resource reader; the program does it
 // at start, before its forms are read (again is harmless).

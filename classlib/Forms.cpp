@@ -398,6 +398,12 @@ void TCustomForm::Dispatch(TMessage& m) {
       TWinControl::Dispatch(m);
       return;
     }
+    case WM_SETFOCUS:
+      TWinControl::Dispatch(m);
+      // The form itself given the keyboard hands it on to its control, as a
+      // dialog does.
+      if (GetFocus() == Handle()) FocusActiveControl();
+      return;
     case WM_ACTIVATE:
       if (LOWORD(m.WParam) == WA_INACTIVE) KeepFocusedControl();
       TWinControl::Dispatch(m);

@@ -12,6 +12,7 @@ HWND gFocus = nullptr;
 // that sent the message.
 unsigned gFocusChanges = 0;
 bool gActivating = false;
+uint64_t gActivations = 0;
 
 // Takes the focus from its window; false when the window's handler moved
 // the focus itself meanwhile.
@@ -66,6 +67,8 @@ void ActivateInternal(HWND root, WORD how, bool fromDriver) {
   }
   if ((old == nullptr) != (root == nullptr)) SendActivateApp(root != nullptr);
   gActive = root;
+  if (root != nullptr)
+    if (PWindow w = Find(root)) w->ActivatedAt = ++gActivations;
   if (root == nullptr) {
     if (gFocus != nullptr) KillFocus(nullptr);
   } else {
@@ -173,6 +176,29 @@ BOOL SetForegroundWindow(HWND hwnd) {
   // Our program is in front now; on a real display the driver sees it.
   SetHeadlessForeignForeground(nullptr);
   return TRUE;
+}
+
+HWND GetLastActivePopup(HWND hwnd) {
+  PWindow owner = Find(hwnd);
+  if (!owner || !IsTopLevel(*owner)) return hwnd;
+  std::vector<HWND> tops;
+  {
+    std::lock_guard<std::recursive_mutex> guard(TreeLock());
+    tops = TopLevels();
+  }
+  HWND found = hwnd;
+  uint64_t last = owner->ActivatedAt;
+  for (HWND h : tops) {
+    PWindow w = Find(h);
+    if (!w || h == hwnd || w->ActivatedAt < last || (w->Style & WS_DISABLED) || !IsVisibleChain(*w)) continue;
+    bool owned = false;
+    for (PWindow o = Find(w->Owner); o && !owned; o = Find(o->Owner)) owned = o->Handle == hwnd;
+    if (!owned) continue;
+    // Of two never activated, the one above.
+    found = h;
+    last = w->ActivatedAt;
+  }
+  return found;
 }
 
 // The display's answer at each call: once the other program's window has

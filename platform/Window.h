@@ -250,6 +250,11 @@ HWND SetFocus(HWND hwnd);  // sends WM_KILLFOCUS, then WM_SETFOCUS
 HWND GetFocus();
 // Activates the window and asks the display to raise it.
 BOOL SetForegroundWindow(HWND hwnd);
+// The window owned by `hwnd` (directly or through the windows it owns) that
+// was active last and is still shown and enabled: where a click on `hwnd`
+// leads while a dialog of it is up. `hwnd` itself when there is none, or
+// when it was active since.
+HWND GetLastActivePopup(HWND hwnd);
 // Our active window, or another program's window in front (a handle for which
 // GetClientRect and GetWindowRect answer); 0 when none.
 HWND GetForegroundWindow();

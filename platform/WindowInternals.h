@@ -81,6 +81,8 @@ struct TWindow {
   bool QuietShow = false;
   // A popup menu or drop-down list (SetPopupWindow).
   bool Popup = false;
+  // When it was last activated, counted in activations (0: never).
+  uint64_t ActivatedAt = 0;
 
   // WM_SETICON; the class's icons stand in for those not set.
   HICON IconBig = nullptr;

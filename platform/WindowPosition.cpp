@@ -165,6 +165,14 @@ BOOL SetWindowPosInternal(HWND hwnd, HWND insertAfter, int x, int y, int cx, int
   return TRUE;
 }
 
+// A window restored while it is the active one (a window manager may give
+// the focus to a minimised window) gets the keyboard back, which its
+// activation while minimised did not give it.
+void FocusRestoredWindow(HWND hwnd) {
+  HWND focus = FocusWindow();
+  if (ActiveWindow() == hwnd && (focus == nullptr || Root(focus) != hwnd)) SetFocus(hwnd);
+}
+
 void SetMinimizedFromDriver(HWND hwnd, bool minimized) {
   PWindow w = Find(hwnd);
   if (!w) return;
@@ -183,6 +191,7 @@ void SetMinimizedFromDriver(HWND hwnd, bool minimized) {
     SendMessageA(hwnd, WM_SIZE, (w->Style & WS_MAXIMIZE) ? SIZE_MAXIMIZED : SIZE_RESTORED,
                  MAKELPARAM(static_cast<WORD>(r.right - r.left), static_cast<WORD>(r.bottom - r.top)));
     InvalidateInternal(hwnd, nullptr, true, true);
+    if (IsWindow(hwnd)) FocusRestoredWindow(hwnd);
   }
 }
 
@@ -320,8 +329,8 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     case SW_SHOWNOACTIVATE:
     case SW_SHOWDEFAULT: {
       bool activate = cmd != SW_SHOWNOACTIVATE;
+      const bool wasMin = topLevel && (w->Style & WS_MINIMIZE) != 0;
       if (topLevel && (w->Style & (WS_MINIMIZE | WS_MAXIMIZE))) {
-        bool wasMin = (w->Style & WS_MINIMIZE) != 0;
         w->Style &= ~WS_MINIMIZE;
         if (wasMin && !w->MessageOnly) Driver().WindowMinimized(hwnd, false);
         if (wasMin && w->MinimizedFromMaximized && cmd == SW_RESTORE) {
@@ -340,6 +349,7 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
         }
       }
       if (IsWindow(hwnd)) ShowPlain(hwnd, w, true, activate);
+      if (wasMin && activate && IsWindow(hwnd)) FocusRestoredWindow(hwnd);
       return wasVisible;
     }
     case SW_SHOW:

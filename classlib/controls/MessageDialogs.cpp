@@ -15,6 +15,7 @@ struct TBoxState {
   std::atomic<bool> Done{false};
   int Answer = 0;
   DWORD Thread = 0;
+  HWND Window = nullptr;
 };
 std::atomic<TBoxState*> gBox{nullptr};
 
@@ -153,6 +154,7 @@ int ShowMessageBoxWindow(const MessageBoxRecord& box) {
   };
   bool ownerWasEnabled = box.Owner && IsWindowEnabled(box.Owner);
   if (ownerWasEnabled) EnableWindow(box.Owner, FALSE);
+  state.Window = form->Handle();
   form->Show();
   if (focus) focus->SetFocus();
   RunModalLoop(state.Done);
@@ -168,6 +170,11 @@ int ShowMessageBoxWindow(const MessageBoxRecord& box) {
   form.reset();
   gBox = previous;
   return state.Answer;
+}
+
+HWND MessageBoxWindowShown() {
+  TBoxState* state = gBox;
+  return state && state->Thread == GetCurrentThreadId() ? state->Window : nullptr;
 }
 
 void CancelMessageBoxWindow() {

@@ -18,4 +18,8 @@ int ShowMessageBoxWindow(const MessageBoxRecord& box);
 HWND MessageBoxOwner(HWND given);
 // Ends a box being shown (from any thread) with its default button.
 void CancelMessageBoxWindow();
+// The window of the box this thread shows (the innermost), nullptr while
+// none is: a box of the program as a whole is nobody's while none of the
+// program's forms is shown.
+HWND MessageBoxWindowShown();
 }  // namespace hk

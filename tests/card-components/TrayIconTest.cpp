@@ -156,6 +156,28 @@ TEST_F(TrayIconTest, RightPressOpensTheMenuAtTheCursorAndTheReleaseDoesNothingMo
   EXPECT_EQ(menu->Opened.size(), 1u);
 }
 
+TEST_F(TrayIconTest, WhileADialogOfTheOwnerIsUpAPressBringsItBackInsteadOfTheMenu) {
+  TTrayIcon* tray = MakeTray();
+  auto* menu = NewComponent<TRecordingMenu>(Form);
+  tray->SetPopupMenu(menu);
+  // The owner is not shown (as a disabled card): the dialog stays the window
+  // of it active last.
+  auto* dialog = new TForm(Application);
+  dialog->SetPopupParent(Form->Handle());
+  dialog->SetBounds(150, 150, 100, 80);
+  dialog->Show();
+  for (UINT press : {WM_RBUTTONDOWN, WM_LBUTTONDOWN}) {
+    ShowWindow(dialog->Handle(), SW_MINIMIZE);  // as a window manager lets the user
+    Send(tray, press);
+    EXPECT_TRUE(menu->Opened.empty());
+    EXPECT_FALSE(IsIconic(dialog->Handle()));
+    EXPECT_EQ(GetActiveWindow(), dialog->Handle());
+  }
+  dialog->Hide();
+  Send(tray, WM_RBUTTONDOWN);
+  EXPECT_EQ(menu->Opened.size(), 1u) << "the menu, once the dialog is closed";
+}
+
 TEST_F(TrayIconTest, AFailedCommandInTheMenuLeavesTheNextPressOpeningIt) {
   // The command chosen fails: its exception leaves the menu, and the next
   // press opens the menu again.

@@ -253,3 +253,43 @@ TEST_F(InputTest, ClickThroughLayeredWindowsAndCursorShapes) {
 }
 
 }  // namespace
+
+TEST_F(InputTest, TheLastActivePopupIsTheShownEnabledOwnedWindowActiveLast) {
+  HWND owner = MakeTop(0, 0, 100, 100, WS_POPUP | WS_VISIBLE);
+  HWND other = MakeTop(200, 0, 100, 100, WS_POPUP | WS_VISIBLE);
+  EXPECT_EQ(GetLastActivePopup(owner), owner) << "it owns none";
+  auto owned = [&](HWND by) {
+    return CreateWindowExA(0, kRecordingClass, "owned", WS_POPUP | WS_VISIBLE, 10, 10, 50, 50, by, nullptr, nullptr,
+                           nullptr);
+  };
+  HWND dialog = owned(owner);
+  HWND box = owned(dialog);  // a box of the dialog: the owner's through it
+  EXPECT_EQ(GetLastActivePopup(owner), box) << "none active yet: the one above";
+  SetActiveWindow(dialog);
+  EXPECT_EQ(GetLastActivePopup(owner), dialog);
+  SetActiveWindow(box);
+  EnableWindow(dialog, FALSE);
+  SetActiveWindow(other);  // not the owner's
+  EXPECT_EQ(GetLastActivePopup(owner), box);
+  ShowWindow(box, SW_MINIMIZE);
+  EXPECT_EQ(GetLastActivePopup(owner), box) << "minimised is still shown";
+  DestroyWindow(box);
+  EXPECT_EQ(GetLastActivePopup(owner), owner) << "the dialog is disabled";
+  EnableWindow(dialog, TRUE);
+  EXPECT_EQ(GetLastActivePopup(owner), dialog);
+  ShowWindow(dialog, SW_HIDE);
+  EXPECT_EQ(GetLastActivePopup(owner), owner);
+  ShowWindow(dialog, SW_SHOW);
+  SetActiveWindow(owner);
+  EXPECT_EQ(GetLastActivePopup(owner), owner) << "the owner was active since";
+  EXPECT_EQ(GetLastActivePopup(nullptr), nullptr);
+}
+
+TEST_F(InputTest, AWindowActivatedWhileMinimisedTakesTheKeyboardWhenRestored) {
+  HWND a = MakeTop(0, 0, 100, 100, WS_POPUP | WS_VISIBLE);
+  ShowWindow(a, SW_MINIMIZE);
+  SetActiveWindow(a);  // as a window manager may focus a minimised window
+  EXPECT_EQ(GetFocus(), nullptr);
+  ShowWindow(a, SW_RESTORE);
+  EXPECT_EQ(GetFocus(), a);
+}

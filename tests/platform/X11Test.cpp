@@ -13,6 +13,7 @@
 
 #include "X11DisplayTest.h"
 // Xlib's macros clash with GoogleTest's names: it comes last.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -384,8 +385,15 @@ struct TTestTray {
     Selection = XInternAtom(D, "_NET_SYSTEM_TRAY_S0", False);
     Opcode = XInternAtom(D, "_NET_SYSTEM_TRAY_OPCODE", False);
   }
-  void Start() {
+  // The icon size and orientation (1 vertical) the tray names, when > 0.
+  void Start(long iconSize = 0, long orientation = 0) {
     Manager = XCreateSimpleWindow(D, DefaultRootWindow(D), 0, 0, 1, 1, 0, 0, 0);
+    if (iconSize > 0)
+      XChangeProperty(D, Manager, XInternAtom(D, "_NET_SYSTEM_TRAY_ICON_SIZE", False), XA_CARDINAL, 32,
+                      PropModeReplace, reinterpret_cast<unsigned char*>(&iconSize), 1);
+    if (orientation > 0)
+      XChangeProperty(D, Manager, XInternAtom(D, "_NET_SYSTEM_TRAY_ORIENTATION", False), XA_CARDINAL, 32,
+                      PropModeReplace, reinterpret_cast<unsigned char*>(&orientation), 1);
     XSetSelectionOwner(D, Selection, Manager, CurrentTime);
     XEvent e{};
     e.xclient.type = ClientMessage;
@@ -474,6 +482,55 @@ TEST_F(X11Test, AnIconAddedOnceATrayManagerArrivesDocksAndALaterTrayGetsItAgain)
   XSync(Probe, False);
   EXPECT_TRUE(PumpUntil([&] { return !NotificationAreaPresent(); }));
   EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, &nid));
+}
+
+// The icon window asks for a square of the tray's icon size in its size
+// hints (trayer's sockets size an icon from them): the size the tray names,
+// else its height (a vertical tray's width) once the tray has given it.
+TEST_F(X11Test, ATrayIconAsksForASquareOfTheTraysIconSize) {
+  struct TCase {
+    long IconSize, Orientation;
+    int GivenWidth, GivenHeight;  // as trayer gives an icon without hints: 1 pixel across
+    int Asked;
+  };
+  HWND owner = MakeTop(0, 0, 10, 10);
+  const UINT created = RegisterWindowMessageA("TaskbarCreated");
+  NOTIFYICONDATAA nid{};
+  nid.cbSize = sizeof nid;
+  nid.hWnd = owner;
+  nid.uID = 1;
+  nid.uFlags = NIF_MESSAGE | NIF_ICON;
+  nid.uCallbackMessage = WM_USER + 1;
+  nid.hIcon = RedHalfIcon();
+  auto asked = [&](Window icon) {
+    XSizeHints hints{};
+    long supplied = 0;
+    if (!XGetWMNormalHints(Probe, icon, &hints, &supplied) || !(hints.flags & PMinSize) ||
+        !(hints.flags & PBaseSize) || hints.min_width != hints.min_height || hints.base_width != hints.min_width ||
+        hints.base_height != hints.min_height)
+      return -1;
+    return hints.min_width;
+  };
+  std::vector<TTestTray> trays;
+  for (const TCase& c : {TCase{20, 0, 1, 1, 20}, TCase{0, 0, 1, 30, 30}, TCase{0, 1, 36, 1, 36}}) {
+    SCOPED_TRACE("icon size " + std::to_string(c.IconSize) + ", orientation " + std::to_string(c.Orientation));
+    const size_t heard = Logged(created, owner).size();
+    TTestTray& tray = trays.emplace_back(Probe);
+    tray.Start(c.IconSize, c.Orientation);
+    ASSERT_TRUE(PumpUntil([&] { return Logged(created, owner).size() > heard; }));
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &nid));
+    Window icon = 0;
+    ASSERT_TRUE(PumpUntil([&] { return (icon = icon ? icon : tray.Docked()) != 0; }));
+    EXPECT_EQ(asked(icon), c.IconSize > 0 ? c.IconSize : 24) << "asked when docked";
+    // The tray takes it into a window of its own and gives it a size.
+    Window slot = XCreateSimpleWindow(Probe, DefaultRootWindow(Probe), 600, 600, 40, 40, 0, 0, 0x808080);
+    XMapWindow(Probe, slot);
+    XReparentWindow(Probe, icon, slot, 0, 0);
+    XResizeWindow(Probe, icon, static_cast<unsigned>(c.GivenWidth), static_cast<unsigned>(c.GivenHeight));
+    XMapWindow(Probe, icon);
+    XSync(Probe, False);
+    EXPECT_TRUE(PumpUntil([&] { return asked(icon) == c.Asked; })) << "asked " << asked(icon);
+  }
 }
 
 TEST_F(X11Test, ClipboardTextIsTheClipboardSelection) {

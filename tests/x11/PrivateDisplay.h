@@ -81,18 +81,9 @@ class TPrivateDisplay {
     // Ready once it names its check window on the root.
     Display* d = XOpenDisplay(FName.c_str());
     if (d == nullptr) return "cannot open " + FName;
-    Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
     bool ready = false;
     for (int i = 0; i < 400 && !ready; ++i) {
-      Atom type;
-      int format;
-      unsigned long n = 0, after;
-      unsigned char* data = nullptr;
-      if (XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, XA_WINDOW, &type, &format, &n, &after,
-                             &data) == Success &&
-          data != nullptr && n == 1)
-        ready = true;
-      if (data) XFree(data);
+      ready = NamesItsCheckWindow(d);
       if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     // It names that window before it takes map requests: a window mapped
@@ -104,7 +95,39 @@ class TPrivateDisplay {
 
   const std::string& Name() const { return FName; }
 
+  // Starts a notification area on the display: one beside the window
+  // manager (`trayer --edge bottom`), or one that is the window manager
+  // itself (jwm with its tray, on a display started without one). Ready
+  // once it owns the screen's tray selection and, where a window manager
+  // runs, manages windows; an empty string then, else what went wrong.
+  std::string StartTray(const std::vector<std::string>& command) {
+    // env(1) names the display and becomes the program.
+    std::vector<std::string> args{"env", "DISPLAY=" + FName};
+    args.insert(args.end(), command.begin(), command.end());
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    FTrays.push_back(-1);
+    int rc = Spawn("env", args, &actions, environ, &FTrays.back());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return "cannot start " + command[0] + ": " + std::strerror(rc);
+    Display* d = XOpenDisplay(FName.c_str());
+    if (d == nullptr) return "cannot open " + FName;
+    Atom selection = XInternAtom(d, "_NET_SYSTEM_TRAY_S0", False);
+    bool ready = false;
+    for (int i = 0; i < 1200 && !ready; ++i) {
+      ready = XGetSelectionOwner(d, selection) != None;
+      if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    if (ready && NamesItsCheckWindow(d)) ready = ManagesAWindow(d);
+    XCloseDisplay(d);
+    return ready ? "" : command[0] + " did not start a tray on " + FName;
+  }
+
   void Stop() {
+    for (pid_t& tray : FTrays) End(tray);
+    FTrays.clear();
     End(FWindowManager);
     End(FServer);
   }
@@ -135,6 +158,19 @@ class TPrivateDisplay {
     pid = -1;
   }
 
+  // Whether a window manager runs: it names its check window on the root.
+  static bool NamesItsCheckWindow(Display* d) {
+    Atom type;
+    int format;
+    unsigned long n = 0, after;
+    unsigned char* data = nullptr;
+    const bool named = XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False),
+                                          0, 1, False, XA_WINDOW, &type, &format, &n, &after, &data) == Success &&
+                       data != nullptr && n == 1;
+    if (data) XFree(data);
+    return named;
+  }
+
   // Maps a probe window until the window manager gives it a WM_STATE (a
   // map request it dropped is asked again), then takes it away.
   static bool ManagesAWindow(Display* d) {
@@ -163,6 +199,7 @@ class TPrivateDisplay {
   }
 
   pid_t FServer = -1, FWindowManager = -1;
+  std::vector<pid_t> FTrays;
   std::string FName;
 };
 

@@ -1,6 +1,7 @@
 // Notification-area icons on X11 through the freedesktop system tray.
 #include "platform/drivers/x11/X11Tray.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 #include <algorithm>
@@ -14,7 +15,22 @@
 
 namespace {
 constexpr long kRequestDock = 0;
+// Asked for until the tray says otherwise.
 constexpr int kIconSize = 24;
+
+// A CARDINAL of the window; `fallback` where it has none.
+long CardinalOf(Display* d, Window w, Atom property, long fallback) {
+  Atom type = None;
+  int format = 0;
+  unsigned long n = 0, after = 0;
+  unsigned char* data = nullptr;
+  long value = fallback;
+  if (XGetWindowProperty(d, w, property, 0, 1, False, XA_CARDINAL, &type, &format, &n, &after, &data) == Success &&
+      data != nullptr && type == XA_CARDINAL && format == 32 && n == 1)
+    value = *reinterpret_cast<long*>(data);
+  if (data) XFree(data);
+  return value;
+}
 }  // namespace
 
 TX11Tray::TX11Tray(Display* display, int screen, const hkx11::TConnectionWatch& connection)
@@ -26,6 +42,8 @@ TX11Tray::TX11Tray(Display* display, int screen, const hkx11::TConnectionWatch& 
   ManagerAtom = XInternAtom(D, "MANAGER", False);
   Opcode = XInternAtom(D, "_NET_SYSTEM_TRAY_OPCODE", False);
   XembedInfo = XInternAtom(D, "_XEMBED_INFO", False);
+  IconSizeAtom = XInternAtom(D, "_NET_SYSTEM_TRAY_ICON_SIZE", False);
+  OrientationAtom = XInternAtom(D, "_NET_SYSTEM_TRAY_ORIENTATION", False);
   // A tray announces itself with a MANAGER message on the root window.
   XWindowAttributes attrs;
   XGetWindowAttributes(D, Root, &attrs);
@@ -62,15 +80,37 @@ void TX11Tray::Create(TIconWindow& icon) {
   a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | StructureNotifyMask;
   icon.Xid = XCreateWindow(D, Root, 0, 0, kIconSize, kIconSize, 0, CopyFromParent, InputOutput, CopyFromParent,
                            CWBackPixmap | CWEventMask, &a);
+  icon.Asked = 0;
+  icon.Docked = false;
+  Ask(icon, kIconSize);
   unsigned long info[2] = {0, 1};  // XEmbed version 0, mapped
   XChangeProperty(D, icon.Xid, XembedInfo, XembedInfo, 32, PropModeReplace, reinterpret_cast<unsigned char*>(info), 2);
   XStoreName(D, icon.Xid, icon.Record.Tip.c_str());
   hkx11::SetWindowIdentity(D, icon.Xid);
 }
 
+int TX11Tray::TrayIconSize() {
+  const long size = Manager != 0 ? CardinalOf(D, Manager, IconSizeAtom, 0) : 0;
+  return size > 0 && size <= 512 ? static_cast<int>(size) : 0;
+}
+
+bool TX11Tray::TrayVertical() { return Manager != 0 && CardinalOf(D, Manager, OrientationAtom, 0) == 1; }
+
+void TX11Tray::Ask(TIconWindow& icon, int side) {
+  if (side <= 0 || side == icon.Asked) return;
+  icon.Asked = side;
+  // A tray that sizes its icons from the hints (trayer's GtkSocket) takes
+  // the least size, else the base size, and gives 1 pixel without either.
+  XSizeHints hints{};
+  hints.flags = PMinSize | PBaseSize;
+  hints.min_width = hints.min_height = hints.base_width = hints.base_height = side;
+  XSetWMNormalHints(D, icon.Xid, &hints);
+}
+
 void TX11Tray::Dock(TIconWindow& icon) {
   if (Manager == 0) return;
   if (icon.Xid == 0) Create(icon);
+  Ask(icon, TrayIconSize());
   XEvent e{};
   e.xclient.type = ClientMessage;
   e.xclient.window = Manager;
@@ -117,15 +157,32 @@ void TX11Tray::Draw(TIconWindow& icon) {
   if (icon.Xid == 0 || !XGetWindowAttributes(D, icon.Xid, &attrs) || attrs.map_state != IsViewable) return;
   int w = attrs.width, h = attrs.height;
   XClearWindow(D, icon.Xid);
-  std::vector<uint32_t> pixels;
-  int iw = 0, ih = 0;
-  if (!GetIconPixels(icon.Record.Icon, &iw, &ih, &pixels) || iw <= 0 || ih <= 0) return;
+  // A square as large as the window allows, in its middle, from the
+  // icon's smallest size that fills it (else its largest).
+  const int side = std::min(w, h), left = (w - side) / 2, top = (h - side) / 2;
+  const std::vector<TIconImage> images = GetIconImages(icon.Record.Icon);
+  const TIconImage* image = nullptr;
+  for (const TIconImage& i : images) {
+    if (i.Width <= 0 || i.Height <= 0) continue;
+    if (image == nullptr) {
+      image = &i;
+      continue;
+    }
+    const bool fills = i.Width >= side, chosenFills = image->Width >= side;
+    if (fills ? !chosenFills || i.Width < image->Width : !chosenFills && i.Width > image->Width) image = &i;
+  }
+  if (image == nullptr) return;
+  const std::vector<uint32_t>& pixels = image->Pixels;
+  const int iw = image->Width, ih = image->Height;
   // Blend onto what the tray shows behind the icon.
   XImage* img = XGetImage(D, icon.Xid, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h), AllPlanes, ZPixmap);
   if (img == nullptr) return;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      uint32_t p = pixels[static_cast<size_t>(y * ih / h) * static_cast<size_t>(iw) + static_cast<size_t>(x * iw / w)];
+  for (int y = top; y < top + side; ++y)
+    for (int x = left; x < left + side; ++x) {
+      // The icon's pixel under this one's centre.
+      const size_t sx = static_cast<size_t>((2 * (x - left) + 1) * iw / (2 * side));
+      const size_t sy = static_cast<size_t>((2 * (y - top) + 1) * ih / (2 * side));
+      uint32_t p = pixels[sy * static_cast<size_t>(iw) + sx];
       uint32_t a = p >> 24;
       if (a == 0) continue;
       uint32_t bg = static_cast<uint32_t>(XGetPixel(img, x, y));
@@ -172,8 +229,20 @@ bool TX11Tray::Handle(XEvent& ev) {
     case Expose:
       if (ev.xexpose.count == 0) Draw(*icon);
       break;
-    case MapNotify:
+    case ReparentNotify:
+      icon->Docked = ev.xreparent.parent != Root;
+      break;
     case ConfigureNotify:
+      // Where the tray names no icon size, its height (a vertical tray's
+      // width) is the size: a square of it is asked for once the tray has
+      // given one side of it.
+      if (icon->Docked && TrayIconSize() == 0) {
+        Ask(*icon, TrayVertical() ? ev.xconfigure.width : ev.xconfigure.height);
+        XFlush(D);
+      }
+      Draw(*icon);
+      break;
+    case MapNotify:
       Draw(*icon);
       break;
     case DestroyNotify:

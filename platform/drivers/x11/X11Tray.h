@@ -1,7 +1,10 @@
 // Notification-area icons on X11: one small window per recorded icon,
 // docked with the freedesktop system tray (XEmbed). Whether a tray manager
 // owns the selection is the notification area's presence: its arrival is
-// broadcast as "TaskbarCreated", and its icons go when it goes.
+// broadcast as "TaskbarCreated", and its icons go when it goes. An icon
+// window asks for a square of the tray's icon size through its size hints
+// (a tray that sizes its icons from them gives it nothing else) and draws
+// its icon scaled to whatever it is given.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -27,8 +30,16 @@ class TX11Tray : public hk::TrayObserver {
     Window Xid = 0;
     Time LastPress = 0;
     unsigned LastButton = 0;
+    // The side asked for in the size hints; whether a tray holds it.
+    int Asked = 0;
+    bool Docked = false;
   };
   void Create(TIconWindow& icon);
+  // The size hints of a square of `side`.
+  void Ask(TIconWindow& icon, int side);
+  // The tray's icon size where it says so (0 where not), its orientation.
+  int TrayIconSize();
+  bool TrayVertical();
   void Dock(TIconWindow& icon);
   void Draw(TIconWindow& icon);
   void FindManager();
@@ -39,6 +50,6 @@ class TX11Tray : public hk::TrayObserver {
   int Screen;
   Window Root;
   Window Manager = 0;
-  Atom Selection, ManagerAtom, Opcode, XembedInfo;
+  Atom Selection, ManagerAtom, Opcode, XembedInfo, IconSizeAtom, OrientationAtom;
   std::vector<TIconWindow> IconWindows;
 };
