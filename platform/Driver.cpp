@@ -26,10 +26,17 @@ class THeadlessDriver : public TPlatformDriver {
     if (HasForeign) *clientRect = Foreign;
     return HasForeign;
   }
+  // Panels as a test lays them out; the whole screen until then.
+  bool WorkArea(RECT* area) override {
+    if (HasWorkArea) *area = Work;
+    return HasWorkArea;
+  }
   int Width = 1280;
   int Height = 1024;
   bool HasForeign = false;
   RECT Foreign{};
+  bool HasWorkArea = false;
+  RECT Work{};
 };
 
 std::mutex gDriverLock;
@@ -94,6 +101,14 @@ bool SetHeadlessForeignForeground(const RECT* clientRect) {
   if (headless == nullptr) return false;
   headless->HasForeign = clientRect != nullptr;
   if (clientRect != nullptr) headless->Foreign = *clientRect;
+  return true;
+}
+
+bool SetHeadlessWorkArea(const RECT* area) {
+  auto* headless = dynamic_cast<THeadlessDriver*>(&Driver());
+  if (headless == nullptr) return false;
+  headless->HasWorkArea = area != nullptr;
+  if (area != nullptr) headless->Work = *area;
   return true;
 }
 
