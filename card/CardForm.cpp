@@ -3,6 +3,8 @@
 // the tray menu's commands.
 #include "card/CardForm.h"
 
+#include <algorithm>
+
 #include "bitmap32/Bitmap32PNG.h"
 #include "card/MainGlobals.h"
 #include "card/SettingsForm.h"
@@ -21,6 +23,10 @@ namespace {
 // halves of its width and height: the centre (1/2, 1/2), the top left (0, 0),
 // the top right (1, 0), the bottom left (0, 1), the bottom right (1, 1).
 constexpr int kAnchorHalves[5][2] = {{1, 1}, {0, 0}, {2, 0}, {0, 2}, {2, 2}};
+
+// The start of a span of `size` at `pos`, moved the least to lie in
+// [lo, hi); a span longer than that keeps its start in.
+int KeepInside(int pos, int size, int lo, int hi) { return std::clamp(pos, lo, std::max(lo, hi - size)); }
 
 // Lock is looked at again once a new notification area has its icons back.
 constexpr UINT kApplyLock = WM_APP + 1;
@@ -158,8 +164,15 @@ void THanakumoCardForm::PlaceAtAnchor() {
   // Read before the first move, which may move the anchor.
   const int* halves = kAnchorHalves[ResizingFrom];
   const int x = ResizingPointX, y = ResizingPointY, w = Width(), h = Height();
-  SetLeft(x - w * halves[0] / 2);
-  SetTop(y - h * halves[1] / 2);
+  // The whole card lies in the work area: a point near its edge moves the
+  // card only as far as it must, and the point stays where the user put it.
+  const TRect work = Screen->WorkAreaRect();
+  const int left = KeepInside(x - w * halves[0] / 2, w, work.left, work.right);
+  const int top = KeepInside(y - h * halves[1] / 2, h, work.top, work.bottom);
+  SetLeft(left);
+  SetTop(top);
+  FPlaced = Bounds(left, top, w, h);
+  FPlacedFrom = ResizingFrom;
 }
 
 // ---- window messages
@@ -179,6 +192,9 @@ void THanakumoCardForm::WMWindowPosChanged(TMessage& m) {
   if (FRefreshing) return;  // the program's own moves keep the anchor
   const auto* wp = reinterpret_cast<const WINDOWPOS*>(m.LParam);
   if (wp == nullptr || ResizingFrom >= 5) return;
+  // Still where the last refresh kept it inside the work area (shown or
+  // hidden by a fade): the user's point stays, off the card or not.
+  if (ResizingFrom == FPlacedFrom && Bounds(wp->x, wp->y, wp->cx, wp->cy) == FPlaced) return;
   const int* halves = kAnchorHalves[ResizingFrom];
   ResizingPointX = wp->x + wp->cx * halves[0] / 2;
   ResizingPointY = wp->y + wp->cy * halves[1] / 2;
