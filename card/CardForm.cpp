@@ -30,6 +30,8 @@ int KeepInside(int pos, int size, int lo, int hi) { return std::clamp(pos, lo, s
 
 // Lock is looked at again once a new notification area has its icons back.
 constexpr UINT kApplyLock = WM_APP + 1;
+// A refresh put off by a drag comes once the card is let go.
+constexpr UINT kRefreshAfterMove = WM_APP + 2;
 
 }  // namespace
 
@@ -44,6 +46,20 @@ THanakumoCardForm::THanakumoCardForm(TComponent* owner) : TForm(owner) {
       PostMessageA(Handle(), kApplyLock, 0, 0);
     });
   SetMessageHandler(kApplyLock, [this](TMessage&) { ApplyLock(); });
+  SetMessageHandler(WM_ENTERSIZEMOVE, [this](TMessage& m) {
+    Dispatch(m);
+    FMoving = true;
+  });
+  SetMessageHandler(WM_EXITSIZEMOVE, [this](TMessage& m) {
+    Dispatch(m);
+    FMoving = false;
+    if (FRefreshDue) PostMessageA(Handle(), kRefreshAfterMove, 0, 0);
+  });
+  SetMessageHandler(kRefreshAfterMove, [this](TMessage&) {
+    if (!FRefreshDue || FMoving) return;
+    FRefreshDue = false;
+    if (tmrRefresh->Enabled()) tmrRefreshTimer(tmrRefresh);
+  });
 }
 
 THanakumoCardForm::~THanakumoCardForm() = default;
@@ -147,6 +163,13 @@ void THanakumoCardForm::RefreshCard() {
 
 void THanakumoCardForm::tmrRefreshTimer(TObject*) {
   ApplyLock();  // the notification area may have gone
+  // A refresh holds the program for its fades: one in the middle of a drag
+  // would show the new card where the drag had got to, and only then take
+  // the rest of it. The card in the user's hand is changed once let go.
+  if (FMoving) {
+    FRefreshDue = true;
+    return;
+  }
   if (AutoStopRefresh && IsFullScreenProgramActive()) return;  // the next tick tries again
   RefreshCard();
 }

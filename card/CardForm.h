@@ -113,6 +113,9 @@ class THanakumoCardForm : public TForm {
   TRect FPlaced;
   uint8_t FPlacedFrom = 0xFF;
   bool FConfigSaved = false;
+  // The card is being dragged; a refresh came meanwhile and waits for the drop.
+  bool FMoving = false;
+  bool FRefreshDue = false;
 };
 
 extern THanakumoCardForm* HanakumoCardForm;

@@ -415,6 +415,31 @@ TEST_F(CardTest, RefreshEveryPeriodAndThePauseBehindAFullScreenProgram) {
   EXPECT_EQ(ImageUpdates(), 5);
 }
 
+// A tick that comes while the user drags the card waits for the drop: the
+// new card then comes where the card was let go.
+TEST_F(CardTest, ARefreshDueDuringADragComesAtTheDrop) {
+  WriteConfig({{"RefreshTime", "60000"}, {"ResizingFrom", "1"}});
+  Start();
+  const RECT r = CardRect();
+  HeadlessMouseMove(r.left + 100, r.top + 60);
+  HeadlessMouseDown(THeadlessButton::Left);
+  HeadlessMouseMove(r.left + 130, r.top + 80);
+  HeadlessPumpMessages();
+  HeadlessAdvance(60000);
+  EXPECT_EQ(ImageUpdates(), 1) << "refreshed under the user's hand";
+  EXPECT_TRUE(IsWindowVisible(CardWindow()));
+  HeadlessMouseMove(r.left + 160, r.top + 100);
+  HeadlessMouseUp(THeadlessButton::Left);
+  HeadlessPumpMessages();
+  EXPECT_EQ(ImageUpdates(), 2);
+  EXPECT_EQ(CardRect().left, r.left + 60);
+  EXPECT_EQ(CardRect().top, r.top + 40);
+  EXPECT_EQ(ResizingPointX, r.left + 60);
+  // The next tick comes a period after the one put off.
+  HeadlessAdvance(60000);
+  EXPECT_EQ(ImageUpdates(), 3);
+}
+
 TEST_F(CardTest, DisableAndItsUndoBringBackTheSameEntryOnePeriodLater) {
   WriteConfig({{"RefreshTime", "60000"}});
   Start();
