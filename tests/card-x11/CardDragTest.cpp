@@ -248,4 +248,25 @@ TEST_F(CardQuickDragTest, EveryDropHoldsWhateverTheRefreshDoes) {
   EXPECT_GE(met, 5) << "too few drags met a refresh to say anything";
 }
 
+// A quick drag begun on a card fading out for a refresh and held on past
+// the new card's fade-in: the program, held by the fades, reads the
+// pointer's way afterwards, and the pointer is well off the card by then
+// (300 px in 0.5 s), so its moves and release come only through the
+// program's hold of the pointer.
+TEST_F(CardQuickDragTest, ADragBegunAsTheCardFadesOutAndHeldPastItsReturnEndsWhereReleased) {
+  ASSERT_NO_FATAL_FAILURE(StartAt({400, 200}));
+  bool met = false;
+  for (int round = 0; round < 8 && !met && !HasFailure(); ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    // The hand comes from beside the card a little before the next refresh
+    // begins, later each round, until the press falls in its fade-out.
+    XTestFakeMotionEvent(D, DefaultScreen(D), Place.first - 40, Place.second - 40, CurrentTime);
+    ASSERT_TRUE(WaitForCardAfter(NextRequest(D)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1750 + 40 * round));
+    const int sign = round % 2 == 0 ? 1 : -1;
+    met = DragAndCheck({sign * 40, sign * 300}, 500).During;
+  }
+  EXPECT_TRUE(met) << "no press came while the card faded out";
+}
+
 }  // namespace
