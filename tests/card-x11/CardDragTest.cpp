@@ -6,6 +6,9 @@
 
 #include "tests/card-x11/CardDisplayFixture.h"
 
+// Xlib's macros clash with GoogleTest's names: after the fixture.
+#include <X11/extensions/shape.h>
+
 namespace {
 
 using hktest::kExitY;
@@ -160,22 +163,44 @@ class CardQuickDragTest : public hktest::CardOnTheDisplayTest {
     ASSERT_TRUE(WaitFor([&] { return (CardWindow = FindTop("Card")) != 0 && Viewable(CardWindow); }, 30))
         << "no card";
     XSelectInput(D, CardWindow, StructureNotifyMask);
+    int error = 0;
+    ASSERT_TRUE(XShapeQueryExtension(D, &ShapeEvent, &error));
+    XShapeSelectInput(D, CardWindow, ShapeNotifyMask);
     Place = place;
     ASSERT_EQ(Origin(CardWindow), Place);
     Width = Attributes(CardWindow).width;
     Height = Attributes(CardWindow).height;
   }
-  // The card's unmaps and maps since the last look, each with the serial
-  // of the last request of ours the server had done when it came.
+  int ShapeEvent = 0;
+  // A card at no opacity (the end of a fade-out, the start of a fade-in)
+  // is cut to no input: a press there goes through it.
+  static constexpr int kInputGone = -1, kInputBack = -2;
+  // Whether a press would find the card, as of the events read.
+  struct TPressable {
+    bool Mapped = true, Input = true;
+    void Follow(int type) {
+      if (type == UnmapNotify || type == MapNotify) Mapped = type == MapNotify;
+      else Input = type == kInputBack;
+    }
+    bool operator()() const { return Mapped && Input; }
+  } Pressable;
+  // The card's unmaps, maps and input shapes since the last look, each
+  // with the serial of the last request of ours the server had done then.
   std::vector<std::pair<int, unsigned long>> CardEvents() {
     XSync(D, False);
     std::vector<std::pair<int, unsigned long>> out;
     while (XPending(D) > 0) {
       XEvent ev;
       XNextEvent(D, &ev);
-      if ((ev.type == UnmapNotify || ev.type == MapNotify) && ev.xany.window == CardWindow)
-        out.emplace_back(ev.type, ev.xany.serial);
+      if (ev.xany.window != CardWindow) continue;
+      if (ev.type == UnmapNotify || ev.type == MapNotify) out.emplace_back(ev.type, ev.xany.serial);
+      if (ev.type == ShapeEvent) {
+        const auto& shape = reinterpret_cast<const XShapeEvent&>(ev);
+        if (shape.kind == ShapeInput)
+          out.emplace_back(shape.width == 0 || shape.height == 0 ? kInputGone : kInputBack, shape.serial);
+      }
     }
+    for (auto [type, serial] : out) Pressable.Follow(type);
     return out;
   }
   // Waits for the card to be hidden after our request `serial` and shown
@@ -200,7 +225,7 @@ class CardQuickDragTest : public hktest::CardOnTheDisplayTest {
   };
   // A drag from the card's centre by `delta` over `ms`, checked 0.3 s after
   // the release and in the next card. A press while a refresh had the card
-  // hidden drags nothing.
+  // hidden (or at no opacity) drags nothing.
   TRefreshMet DragAndCheck(std::pair<int, int> delta, int ms) {
     CardEvents();
     const std::pair<int, int> from{Place.first + Width / 2, Place.second + Height / 2};
@@ -210,17 +235,18 @@ class CardQuickDragTest : public hktest::CardOnTheDisplayTest {
     std::this_thread::sleep_until(released + std::chrono::milliseconds(300));
     const auto shown = Origin(CardWindow);
     const unsigned long looked = NextRequest(D);
-    bool pressedTheCard = true;
+    TPressable atPress = Pressable;
     TRefreshMet met;
     const auto events = CardEvents();
     for (auto [type, serial] : events) {
-      if (serial < press) pressedTheCard = type == MapNotify;
+      if (serial < press) atPress.Follow(type);
       else if (type == UnmapNotify && serial < looked) (serial < release ? met.During : met.After) = true;
     }
+    const bool pressedTheCard = atPress();
     if (pressedTheCard) Place = {Place.first + delta.first, Place.second + delta.second};
     const std::string what = std::string(met.During ? " (a refresh hid it during the drag)" : "") +
                              (met.After ? " (a refresh hid it after the release)" : "") +
-                             (pressedTheCard ? "" : " (the press found the card hidden)");
+                             (pressedTheCard ? "" : " (the press found no card)");
     EXPECT_EQ(shown, Place) << "0.3 s after the release the card is at " << shown.first << ", " << shown.second
                             << what;
     EXPECT_TRUE(WaitForCardAfter(looked, events));
