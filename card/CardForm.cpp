@@ -3,6 +3,8 @@
 // the tray menu's commands.
 #include "card/CardForm.h"
 
+#include <algorithm>
+
 #include "bitmap32/Bitmap32PNG.h"
 #include "card/MainGlobals.h"
 #include "card/SettingsForm.h"
@@ -22,8 +24,14 @@ namespace {
 // the top right (1, 0), the bottom left (0, 1), the bottom right (1, 1).
 constexpr int kAnchorHalves[5][2] = {{1, 1}, {0, 0}, {2, 0}, {0, 2}, {2, 2}};
 
+// The start of a span of `size` at `pos`, moved the least to lie in
+// [lo, hi); a span longer than that keeps its start in.
+int KeepInside(int pos, int size, int lo, int hi) { return std::clamp(pos, lo, std::max(lo, hi - size)); }
+
 // Lock is looked at again once a new notification area has its icons back.
 constexpr UINT kApplyLock = WM_APP + 1;
+// A refresh put off by a drag comes once the card is let go.
+constexpr UINT kRefreshAfterMove = WM_APP + 2;
 
 }  // namespace
 
@@ -38,6 +46,20 @@ THanakumoCardForm::THanakumoCardForm(TComponent* owner) : TForm(owner) {
       PostMessageA(Handle(), kApplyLock, 0, 0);
     });
   SetMessageHandler(kApplyLock, [this](TMessage&) { ApplyLock(); });
+  SetMessageHandler(WM_ENTERSIZEMOVE, [this](TMessage& m) {
+    Dispatch(m);
+    FMoving = true;
+  });
+  SetMessageHandler(WM_EXITSIZEMOVE, [this](TMessage& m) {
+    Dispatch(m);
+    FMoving = false;
+    if (FRefreshDue) PostMessageA(Handle(), kRefreshAfterMove, 0, 0);
+  });
+  SetMessageHandler(kRefreshAfterMove, [this](TMessage&) {
+    if (!FRefreshDue || FMoving) return;
+    FRefreshDue = false;
+    if (tmrRefresh->Enabled()) tmrRefreshTimer(tmrRefresh);
+  });
 }
 
 THanakumoCardForm::~THanakumoCardForm() = default;
@@ -141,6 +163,13 @@ void THanakumoCardForm::RefreshCard() {
 
 void THanakumoCardForm::tmrRefreshTimer(TObject*) {
   ApplyLock();  // the notification area may have gone
+  // A refresh holds the program for its fades: one in the middle of a drag
+  // would show the new card where the drag had got to, and only then take
+  // the rest of it. The card in the user's hand is changed once let go.
+  if (FMoving) {
+    FRefreshDue = true;
+    return;
+  }
   if (AutoStopRefresh && IsFullScreenProgramActive()) return;  // the next tick tries again
   RefreshCard();
 }
@@ -158,8 +187,15 @@ void THanakumoCardForm::PlaceAtAnchor() {
   // Read before the first move, which may move the anchor.
   const int* halves = kAnchorHalves[ResizingFrom];
   const int x = ResizingPointX, y = ResizingPointY, w = Width(), h = Height();
-  SetLeft(x - w * halves[0] / 2);
-  SetTop(y - h * halves[1] / 2);
+  // The whole card lies in the work area: a point near its edge moves the
+  // card only as far as it must, and the point stays where the user put it.
+  const TRect work = Screen->WorkAreaRect();
+  const int left = KeepInside(x - w * halves[0] / 2, w, work.left, work.right);
+  const int top = KeepInside(y - h * halves[1] / 2, h, work.top, work.bottom);
+  SetLeft(left);
+  SetTop(top);
+  FPlaced = Bounds(left, top, w, h);
+  FPlacedFrom = ResizingFrom;
 }
 
 // ---- window messages
@@ -179,6 +215,9 @@ void THanakumoCardForm::WMWindowPosChanged(TMessage& m) {
   if (FRefreshing) return;  // the program's own moves keep the anchor
   const auto* wp = reinterpret_cast<const WINDOWPOS*>(m.LParam);
   if (wp == nullptr || ResizingFrom >= 5) return;
+  // Still where the last refresh kept it inside the work area (shown or
+  // hidden by a fade): the user's point stays, off the card or not.
+  if (ResizingFrom == FPlacedFrom && Bounds(wp->x, wp->y, wp->cx, wp->cy) == FPlaced) return;
   const int* halves = kAnchorHalves[ResizingFrom];
   ResizingPointX = wp->x + wp->cx * halves[0] / 2;
   ResizingPointY = wp->y + wp->cy * halves[1] / 2;

@@ -108,7 +108,14 @@ class THanakumoCardForm : public TForm {
   // Whether an entry has been drawn: without a dictionary the card stays
   // hidden, and Disable's undo has nothing to bring back.
   bool FHaveCard = false;
+  // Where the last refresh put the card and for which anchor kind: off the
+  // anchor point when the point lies too near the work area's edge.
+  TRect FPlaced;
+  uint8_t FPlacedFrom = 0xFF;
   bool FConfigSaved = false;
+  // The card is being dragged; a refresh came meanwhile and waits for the drop.
+  bool FMoving = false;
+  bool FRefreshDue = false;
 };
 
 extern THanakumoCardForm* HanakumoCardForm;

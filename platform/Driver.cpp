@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 
 #include "platform/WindowInternals.h"
 #include "platform/gdi/Gdi.h"
@@ -22,15 +23,27 @@ class THeadlessDriver : public TPlatformDriver {
     *height = Height;
   }
   // Another program in front, as a test put it there, until SetForegroundWindow.
-  bool ForeignForeground(RECT* clientRect) override {
-    if (HasForeign) *clientRect = Foreign;
-    return HasForeign;
-  }
+  bool ForeignForeground(RECT* clientRect) override { return Answer(Foreign, clientRect); }
+  // Panels as a test lays them out; the whole screen until then.
+  bool WorkArea(RECT* area) override { return Answer(Work, area); }
   int Width = 1280;
   int Height = 1024;
-  bool HasForeign = false;
-  RECT Foreign{};
+  std::optional<RECT> Foreign, Work;
+
+ private:
+  static bool Answer(const std::optional<RECT>& set, RECT* out) {
+    if (set) *out = *set;
+    return set.has_value();
+  }
 };
+
+// Sets (or, given none, clears) a rectangle a test gives the headless display.
+bool SetHeadlessRect(std::optional<RECT> THeadlessDriver::*field, const RECT* value) {
+  auto* headless = dynamic_cast<THeadlessDriver*>(&Driver());
+  if (headless == nullptr) return false;
+  headless->*field = value ? std::optional<RECT>(*value) : std::nullopt;
+  return true;
+}
 
 std::mutex gDriverLock;
 std::unique_ptr<TPlatformDriver> gDriver;
@@ -90,11 +103,9 @@ bool SetHeadlessScreenSize(int width, int height) {
 }
 
 bool SetHeadlessForeignForeground(const RECT* clientRect) {
-  auto* headless = dynamic_cast<THeadlessDriver*>(&Driver());
-  if (headless == nullptr) return false;
-  headless->HasForeign = clientRect != nullptr;
-  if (clientRect != nullptr) headless->Foreign = *clientRect;
-  return true;
+  return SetHeadlessRect(&THeadlessDriver::Foreign, clientRect);
 }
+
+bool SetHeadlessWorkArea(const RECT* area) { return SetHeadlessRect(&THeadlessDriver::Work, area); }
 
 }  // namespace hkwin

@@ -227,6 +227,8 @@ bool ReplaceDriver(std::unique_ptr<class TPlatformDriver> driver);
 bool SetHeadlessScreenSize(int width, int height);
 // Another program's window in front on the headless display (nullptr: none).
 bool SetHeadlessForeignForeground(const RECT* clientRect);
+// The work area of the headless display (nullptr: the whole screen).
+bool SetHeadlessWorkArea(const RECT* area);
 void ResetQueues();
 DWORD NowTick();
 

@@ -222,6 +222,10 @@ TEST_F(CardTest, FailedAutostartWriteIsReportedOnceAndTheStartGoesOn) {
   EXPECT_TRUE(IsWindowVisible(CardWindow()));
 }
 
+// Where the point lies on the card for each anchor kind, in halves of its
+// width and height.
+constexpr int kAnchorHalves[5][2] = {{1, 1}, {0, 0}, {2, 0}, {0, 2}, {2, 2}};
+
 TEST_F(CardTest, PlaceAtAnchorForEachKind) {
   WriteConfig();
   Start();
@@ -246,7 +250,8 @@ TEST_F(CardTest, PlaceAtAnchorForEachKind) {
 
 TEST_F(CardTest, GrowingCardKeepsItsAnchoredCorner) {
   WriteConfig({{"ResizingFrom", "4"}, {"ResizingPointX", "900"}, {"ResizingPointY", "700"}});
-  WriteFile("long.txt", "水 [みず] /(n) water/" + std::string(400, 'w') + " " + std::string(300, 'x') + "/\n");
+  // Wider and taller, and still left of and above the point.
+  WriteFile("long.txt", "水 [みず] /(n) water/" + std::string(100, 'w') + " " + std::string(80, 'x') + "/\n");
   Start();
   EXPECT_EQ(CardRect().right, 900);
   EXPECT_EQ(CardRect().bottom, 700);
@@ -258,6 +263,89 @@ TEST_F(CardTest, GrowingCardKeepsItsAnchoredCorner) {
   EXPECT_EQ(r.bottom, 700);
   EXPECT_EQ(ResizingPointX, 900);
   EXPECT_EQ(ResizingPointY, 700);
+}
+
+// A point by the screen's edge, where panels take part of it: the card is
+// moved just inside the work area, along that edge only, and the point
+// stays the user's through the refreshes (each hides and shows the card)
+// and in config.ini.
+TEST_F(CardTest, ACardByAnEdgeLiesInsideTheWorkAreaAndThePointStays) {
+  const RECT work{40, 30, 1280 - 50, 1024 - 60};
+  HeadlessSetWorkArea(work);
+  enum TEdge { Top, Bottom, Left, Right };
+  const struct {
+    TEdge Edge;
+    int X, Y;  // a point within 5 px of the screen's edge, in a panel
+  } edges[] = {{Top, 640, 5}, {Bottom, 640, 1019}, {Left, 5, 512}, {Right, 1275, 512}};
+  for (int kind = 0; kind < 5; ++kind) {
+    for (const auto& e : edges) {
+      SCOPED_TRACE("kind " + std::to_string(kind) + ", edge " + std::to_string(e.Edge));
+      WriteConfig({{"ResizingFrom", std::to_string(kind)},
+                   {"ResizingPointX", std::to_string(e.X)},
+                   {"ResizingPointY", std::to_string(e.Y)}});
+      Start();
+      card->RefreshCard();
+      const RECT r = CardRect();
+      EXPECT_EQ(r.right - r.left, 280);
+      EXPECT_EQ(r.bottom - r.top, 170);
+      // Just inside, along that edge only.
+      const int anchoredLeft = e.X - 280 * kAnchorHalves[kind][0] / 2;
+      const int anchoredTop = e.Y - 170 * kAnchorHalves[kind][1] / 2;
+      EXPECT_EQ(r.left, e.Edge == Left ? work.left : e.Edge == Right ? work.right - 280 : anchoredLeft);
+      EXPECT_EQ(r.top, e.Edge == Top ? work.top : e.Edge == Bottom ? work.bottom - 170 : anchoredTop);
+      Finish();
+      TIniFile ini(Path("config.ini"));
+      EXPECT_EQ(ini.ReadInteger("Card", "ResizingPointX", 0), e.X);
+      EXPECT_EQ(ini.ReadInteger("Card", "ResizingPointY", 0), e.Y);
+    }
+  }
+}
+
+// A tall entry, taller than twice the room above its point: capped to
+// the work area and put inside it. The next, smaller card is centred on the
+// point again, and the point is kept in config.ini.
+TEST_F(CardTest, ATallCardIsKeptOnTheScreenAndTheNextIsPlacedFromThePoint) {
+  std::string tall = "水 [みず] /";
+  for (int i = 1; i <= 30; ++i) tall += "(" + std::to_string(i) + ") water of a rather long gloss " + std::to_string(i) + "/";
+  WriteFile("dict.txt", tall + "\n");
+  WriteFile("short.txt", kShortDictionary);
+  WriteConfig({{"ResizingPointX", "640"}, {"ResizingPointY", "200"}});
+  Start();
+  for (int refresh = 0; refresh < 2; ++refresh) {
+    const RECT r = CardRect();
+    EXPECT_EQ(r.top, 0);
+    EXPECT_GT(r.bottom - r.top, 2 * 200);  // more than the room above the point allows
+    EXPECT_LE(r.bottom, 1024);
+    EXPECT_EQ((r.left + r.right) / 2, 640);
+    EXPECT_EQ(ResizingPointY, 200);
+    card->RefreshCard();
+  }
+  ASSERT_TRUE(card->ReplaceDictionary(Path("short.txt")));
+  card->RefreshCard();
+  EXPECT_EQ(CardRect().top, 200 - 85);
+  EXPECT_EQ(CardRect().left, 640 - 140);
+  Finish();
+  TIniFile ini(Path("config.ini"));
+  EXPECT_EQ(ini.ReadString("Card", "ResizingPointY", "?"), "200");
+}
+
+// A drag of a card moved inside takes the point from where it is let go.
+TEST_F(CardTest, DraggingACardKeptInsideTakesThePointFromTheDrop) {
+  WriteConfig({{"ResizingPointX", "640"}, {"ResizingPointY", "5"}});
+  Start();
+  const RECT r = CardRect();
+  ASSERT_EQ(r.top, 0);
+  HeadlessMouseMove(r.left + 100, r.top + 60);
+  HeadlessMouseDown(THeadlessButton::Left);
+  HeadlessPumpMessages();
+  HeadlessMouseMove(r.left + 100, r.top + 80);
+  HeadlessPumpMessages();
+  HeadlessMouseUp(THeadlessButton::Left);
+  HeadlessPumpMessages();
+  EXPECT_EQ(CardRect().top, 20);
+  EXPECT_EQ(ResizingPointY, 20 + 85);
+  card->RefreshCard();
+  EXPECT_EQ(CardRect().top, 20);
 }
 
 TEST_F(CardTest, DraggingStoresTheAnchorAndRefreshesDoNot) {
@@ -325,6 +413,31 @@ TEST_F(CardTest, RefreshEveryPeriodAndThePauseBehindAFullScreenProgram) {
   HeadlessSetForeignForeground(RECT{0, 0, 0, 0});
   HeadlessAdvance(60000);
   EXPECT_EQ(ImageUpdates(), 5);
+}
+
+// A tick that comes while the user drags the card waits for the drop: the
+// new card then comes where the card was let go.
+TEST_F(CardTest, ARefreshDueDuringADragComesAtTheDrop) {
+  WriteConfig({{"RefreshTime", "60000"}, {"ResizingFrom", "1"}});
+  Start();
+  const RECT r = CardRect();
+  HeadlessMouseMove(r.left + 100, r.top + 60);
+  HeadlessMouseDown(THeadlessButton::Left);
+  HeadlessMouseMove(r.left + 130, r.top + 80);
+  HeadlessPumpMessages();
+  HeadlessAdvance(60000);
+  EXPECT_EQ(ImageUpdates(), 1) << "refreshed under the user's hand";
+  EXPECT_TRUE(IsWindowVisible(CardWindow()));
+  HeadlessMouseMove(r.left + 160, r.top + 100);
+  HeadlessMouseUp(THeadlessButton::Left);
+  HeadlessPumpMessages();
+  EXPECT_EQ(ImageUpdates(), 2);
+  EXPECT_EQ(CardRect().left, r.left + 60);
+  EXPECT_EQ(CardRect().top, r.top + 40);
+  EXPECT_EQ(ResizingPointX, r.left + 60);
+  // The next tick comes a period after the one put off.
+  HeadlessAdvance(60000);
+  EXPECT_EQ(ImageUpdates(), 3);
 }
 
 TEST_F(CardTest, DisableAndItsUndoBringBackTheSameEntryOnePeriodLater) {

@@ -172,6 +172,10 @@ void HeadlessSetForeignForeground(const RECT& clientRect) {
   SetHeadlessForeignForeground(&clientRect);
 }
 
+void HeadlessSetWorkArea(const RECT& area) {
+  SetHeadlessWorkArea(area.right > area.left && area.bottom > area.top ? &area : nullptr);
+}
+
 bool SelectPlatformDriver(const std::string& name, const std::string& display) {
   bool any = false;
   Windows().ForEach([&](HWND, const PWindow& w) {
@@ -195,6 +199,7 @@ void ResetPlatformForTests() {
   hk::ClearTrayIcons();
   ResetSessionEndForTests();
   if (PlatformDriverName() == "headless") hk::SetNotificationAreaPresent(true, false);
+  SetHeadlessWorkArea(nullptr);
   SetCursor(nullptr);
   ResetClockForTests();
   SetInputThread(GetCurrentThreadId());

@@ -46,6 +46,9 @@ void HeadlessSetScreenSize(int width, int height);
 // Another program's window in front (GetForegroundWindow answers it), with
 // this client rectangle in screen coordinates; an empty rectangle removes it.
 void HeadlessSetForeignForeground(const RECT& clientRect);
+// The work area, as panels at the screen's edges leave it; an empty
+// rectangle gives the whole screen again (as every test starts).
+void HeadlessSetWorkArea(const RECT& area);
 // Takes the notification area away (its icons go with it) or brings one
 // back ("TaskbarCreated" is broadcast). Headless runs start with one.
 void HeadlessSetNotificationArea(bool present);

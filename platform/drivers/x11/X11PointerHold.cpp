@@ -27,11 +27,14 @@ void TX11PointerHold::WindowGoing(bool buttonHeld) {
   // Events over our other windows still go to them. Another client's grab
   // (a press on its window) is refused us, and rightly left alone.
   constexpr unsigned kEvents = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+  FSince = NextRequest(D);
   FHeld = XGrabPointer(D, Root, True, kEvents, GrabModeAsync, GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
 }
 
 void TX11PointerHold::Follow(const XEvent& ev) {
-  if (!FHeld) return;
+  // A button up before the hold (a press and drag that came while a fade
+  // held the program) is no release of it.
+  if (!FHeld || ev.xany.serial < FSince) return;
   if (ev.type != ButtonPress && ev.type != ButtonRelease && ev.type != MotionNotify && ev.type != EnterNotify &&
       ev.type != LeaveNotify)
     return;

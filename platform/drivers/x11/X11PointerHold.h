@@ -26,6 +26,9 @@ class TX11PointerHold {
   Display* D;
   Window Root;
   bool FHeld = false;
+  // The grab's request: events read after it but made before it (queued
+  // while the program was busy) tell of the buttons as they were then.
+  unsigned long FSince = 0;
 };
 
 // The buttons (Button1Mask ...) held, as a pointer event says, after it.
