@@ -124,12 +124,16 @@ void ClockSleep(uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     return;
   }
+  // News already read off the connection (by a request's reply) is in the
+  // queue, where waiting on the connection would never see it: it is taken
+  // before each wait.
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   for (;;) {
+    Driver().TakeUrgentNews();
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
     if (left <= 0) return;
     pollfd wait{fd, POLLIN, 0};
-    if (::poll(&wait, 1, static_cast<int>(left)) > 0) Driver().TakeUrgentNews();
+    ::poll(&wait, 1, static_cast<int>(left));
   }
 }
 
